@@ -1,0 +1,8 @@
+#include "conduit/HotSyncLog.h"
+#include "HotSyncApi.h"
+
+void HotSyncLog(const std::string& text) { HotSyncLogActivity(text, LOG_PLAIN); }
+
+void HotSyncLogActivity(const std::string& text, int activity) {
+    HsLogAddLine(text.c_str(), activity, 0);
+}

@@ -1,0 +1,11 @@
+// One line to the HotSync log.
+#pragma once
+#include <string>
+
+// Activity codes of the log call.
+enum HotSyncActivity { LOG_PLAIN = -1, LOG_SUMMARY_ERRORS = 16, LOG_SUMMARY_OK = 20 };
+
+// A plain line (activity -1, flag 0): every event and every failure of the conduit.
+void HotSyncLog(const std::string& text);
+// Any activity code; the summary line uses 16 or 20.
+void HotSyncLogActivity(const std::string& text, int activity);

@@ -1,0 +1,74 @@
+// One place on the handheld mirrored into one folder on the PC. The synchronisation
+// algorithm and every PC-side operation are written once here; the concrete classes
+// (main memory, the two card routes) supply the handheld side.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "engine/FileEntry.h"
+#include "engine/SyncContext.h"
+
+class HandheldLocation {
+public:
+    explicit HandheldLocation(SyncContext* context);
+    virtual ~HandheldLocation();
+    HandheldLocation(const HandheldLocation&) = delete;
+    HandheldLocation& operator=(const HandheldLocation&) = delete;
+
+    // ---- handheld side, in this order ----
+    virtual bool listHandheld() = 0;
+    virtual bool fetchHandheldFile(const std::string& name, const std::string& pcPath) = 0;
+    virtual bool copyToPc(const std::string& name, FileEntry& entry) = 0;
+    virtual bool copyToHandheld(const std::string& name, FileEntry& entry) = 0;
+    virtual bool deleteOnHandheld(const std::string& name, FileEntry& entry) = 0;
+    virtual bool archiveOnHandheld(const std::string& name) = 0;
+    virtual bool renameOnHandheld(const std::string& name, FileEntry& entry) = 0;
+    virtual bool createHandheldDirectory(const std::string& name, FileEntry& entry);
+    virtual bool deleteHandheldDirectory(const std::string& name, FileEntry& entry);
+    virtual bool renameOnPc(const std::string& name, FileEntry& entry);
+    virtual std::string relativeNameOf(const std::string& pcPath);
+    virtual std::string pcPathOf(const std::string& name);
+    virtual bool isDirectoryName(const std::string& name);
+
+    // Runs one synchronisation of this location; false when it was abandoned.
+    bool synchronise();
+
+    // ---- used by the engine and the concrete classes ----
+    void log(const std::string& text) const;
+    bool fillPcStatus(const std::string& pcPath, FileEntry& entry);
+    bool pcFolderExists(const std::string& path) const;
+    bool isClaimedDatabase(const std::string& name);
+
+    // PC operations.
+    bool createPcDirectory(const std::string& name, FileEntry& entry);
+    bool deletePcDirectory(const std::string& name, FileEntry& entry);
+    bool deletePcFile(const std::string& name, FileEntry& entry);
+    bool archivePcFile(const std::string& name);
+    static std::string formatTimestamp(uint32_t secondsSince1970);
+
+    // The folder record of this user (the "-Directories" section).
+    std::string directoryOf(const std::string& key) const;
+    void setDirectoryOf(const std::string& key, const std::string& folder) const;
+    // The archive folder for a location key, beside the PC root; creates what is missing.
+    std::string makeArchiveDirectory(const std::string& key);
+
+    // Read access for the driver and for tests.
+    EntryMap& entries() { return entries_; }
+    const std::string& pcDirectory() const { return pcDirectory_; }
+    const std::string& archiveDirectory() const { return archiveDirectory_; }
+    const std::string& locationName() const { return locationName_; }
+    SyncContext* context() const { return context_; }
+
+protected:
+    EntryMap entries_;
+    std::vector<std::string> deferred_;
+    std::string pcDirectory_;
+    std::string archiveDirectory_;
+    int32_t baseAction_ = 0;
+    std::string locationName_;
+    int32_t pass_ = 1;
+    SyncContext* context_;
+    std::vector<std::string> exceptionNames_;
+    std::vector<std::string> exceptionValues_;
+    std::vector<int32_t> exceptionActions_;
+};

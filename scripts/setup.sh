@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the build and test tools when they are missing; quiet and quick when all is there.
+set -euo pipefail
+need=()
+command -v i686-w64-mingw32-g++-posix >/dev/null || need+=(g++-mingw-w64-i686 mingw-w64-i686-dev binutils-mingw-w64-i686)
+command -v i686-w64-mingw32-windres >/dev/null || need+=(binutils-mingw-w64-i686)
+command -v wine >/dev/null || need+=(wine)
+[ -e /usr/lib/wine/wine ] || dpkg -s wine32:i386 >/dev/null 2>&1 || need+=(wine32:i386)
+command -v xvfb-run >/dev/null || need+=(xvfb)
+command -v xauth >/dev/null || need+=(xauth)
+command -v cmake >/dev/null || need+=(cmake)
+command -v ninja >/dev/null || need+=(ninja-build)
+[ -d /usr/src/googletest/googletest ] || need+=(googletest)
+command -v convert >/dev/null || need+=(imagemagick)
+command -v xwd >/dev/null || need+=(x11-apps)
+if [ ${#need[@]} -gt 0 ]; then
+  echo "setup: installing ${need[*]}"
+  SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
+  dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi

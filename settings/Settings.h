@@ -1,0 +1,53 @@
+// The per-user settings file beside the conduit module (a private-profile INI file).
+// Nothing is cached: every accessor goes to the file.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class Settings {
+public:
+    Settings();                                   // path beside this module, ".ini"
+    explicit Settings(std::string path);          // for tests
+    virtual ~Settings();
+
+    const std::string& path() const { return path_; }
+
+    int32_t readInt(const std::string& section, const std::string& key, int32_t def) const;
+    void writeInt(const std::string& section, const std::string& key, int32_t value) const;
+    std::string readString(const std::string& section, const std::string& key,
+                           const std::string& def) const;
+    void writeString(const std::string& section, const std::string& key,
+                     const std::string& value) const;
+    // All key names of a section in file order, read through a buffer of bufferSize chars.
+    std::vector<std::string> keysOf(const std::string& section, size_t bufferSize) const;
+
+    bool archiveEnabled(const std::string& user) const;
+    void setArchiveEnabled(const std::string& user, bool on) const;
+    int32_t frequency(const std::string& user) const;
+    void setFrequency(const std::string& user, int32_t code) const;
+    bool backupConduitDatabases(const std::string& user) const;
+    int32_t mainPermanentAction(const std::string& user) const;
+    void setMainTemporaryAction(const std::string& user, int32_t code) const;
+    int32_t cardPermanentAction(const std::string& user) const;
+    void setCardTemporaryAction(const std::string& user, int32_t code) const;
+    // After each HotSync the one-time actions equal the permanent ones again.
+    void copyPermanentToTemporary(const std::string& user) const;
+
+    // Per-location records.
+    std::string directoryOf(const std::string& user, const std::string& key) const;
+    void setDirectoryOf(const std::string& user, const std::string& key, const std::string& folder) const;
+    std::vector<std::string> directoryKeys(const std::string& user) const;
+    int32_t lastBackup(const std::string& user, const std::string& location) const;
+    void setLastBackup(const std::string& user, const std::string& location, int32_t time) const;
+    void readExceptions(const std::string& user, const std::string& location,
+                        std::vector<std::string>& names, std::vector<std::string>& values,
+                        std::vector<int32_t>& actions) const;
+    std::string newCardName(const std::string& user) const;
+
+private:
+    std::string path_;
+};
+
+// The library's one settings object, created on first use.
+Settings& TheSettings();
