@@ -1,0 +1,37 @@
+// What the two card routes have in common: "/"-separated relative names, the PC folder
+// and archive folder of a card, and the refusal of names that would reach outside them.
+#pragma once
+#include <string>
+#include "engine/HandheldLocation.h"
+
+class CardLocation : public HandheldLocation {
+public:
+    ~CardLocation() override;
+
+    std::string relativeNameOf(const std::string& pcPath) override;
+    std::string pcPathOf(const std::string& name) override;
+    bool isDirectoryName(const std::string& name) override;
+
+    const std::string& cardName() const { return cardName_; }
+    // False when the card's name cannot serve as a PC folder name: the location then owns
+    // no folder, touches nothing and its listing fails.
+    bool usable() const { return usable_; }
+
+protected:
+    CardLocation(SyncContext* context, const std::string& cardName);
+
+    // Folders and "-Directories" record for cardName_; logs the location line. Refuses
+    // (and logs) a card name that is not a plain folder name.
+    void setUpFolders();
+
+    // Inserts a handheld name into the entry map unless it could leave the PC folder;
+    // a refused name is logged and gives null.
+    FileEntry* acceptHandheldName(const std::string& name);
+
+    // True when name may be written below pcDirectory (and its base name into the
+    // archive folder); otherwise logs the refusal.
+    bool checkName(const std::string& name) const;
+
+    std::string cardName_;
+    bool usable_ = true;
+};

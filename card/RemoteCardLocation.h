@@ -1,0 +1,42 @@
+// One card reached through the companion application on the handheld: every handheld
+// operation is a request over the HotSync link, file contents and text replies travel
+// through the transfer database "TarnwickData".
+#pragma once
+#include <cstdint>
+#include <string>
+#include "card/CardLocation.h"
+
+class RemoteCardLocation : public CardLocation {
+public:
+    // cardName as the listing names it; listingFile is the driver's copy of the listing of
+    // all cards (the driver creates and deletes it). Sends the slice-size request.
+    RemoteCardLocation(SyncContext* context, const std::string& cardName, const std::string& listingFile);
+    ~RemoteCardLocation() override;
+
+    bool listHandheld() override;
+    bool fetchHandheldFile(const std::string& name, const std::string& pcPath) override;
+    bool copyToPc(const std::string& name, FileEntry& entry) override;
+    bool copyToHandheld(const std::string& name, FileEntry& entry) override;
+    bool deleteOnHandheld(const std::string& name, FileEntry& entry) override;
+    bool archiveOnHandheld(const std::string& name) override;
+    bool renameOnHandheld(const std::string& name, FileEntry& entry) override;
+    bool createHandheldDirectory(const std::string& name, FileEntry& entry) override;
+    bool deleteHandheldDirectory(const std::string& name, FileEntry& entry) override;
+
+    // One request to the companion application. With resultCode null a nonzero result
+    // code is logged and counts as failure; otherwise it is handed over.
+    bool callCompanion(uint16_t request, const std::string* argument, int32_t* resultCode = nullptr);
+    // Asks the handheld for the entry lines of name and merges them into the entry map.
+    bool refreshEntry(const std::string& name);
+
+    uint32_t sliceSize() const { return sliceSize_; }
+    int32_t lastCallError() const { return lastCallError_; }
+
+private:
+    bool fetchSlices(const std::string& name, uint32_t size, const std::string& target);
+    void mergeLine(const std::string& line);
+
+    uint32_t sliceSize_ = 131072;
+    int32_t lastCallError_ = 0;
+    std::string listingFile_;
+};

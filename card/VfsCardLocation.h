@@ -1,0 +1,37 @@
+// One card volume reached through the desktop VFS library: each file operation is one
+// library call; the volume's file names come from the listing file the companion
+// application leaves at the volume's root.
+#pragma once
+#include <cstdint>
+#include <string>
+#include "card/CardLocation.h"
+#include "card/VfsLibrary.h"
+
+class VfsCardLocation : public CardLocation {
+public:
+    VfsCardLocation(SyncContext* context, VfsVolume volume);
+    ~VfsCardLocation() override;
+
+    bool listHandheld() override;
+    bool fetchHandheldFile(const std::string& name, const std::string& pcPath) override;
+    bool copyToPc(const std::string& name, FileEntry& entry) override;
+    bool copyToHandheld(const std::string& name, FileEntry& entry) override;
+    bool deleteOnHandheld(const std::string& name, FileEntry& entry) override;
+    bool archiveOnHandheld(const std::string& name) override;
+    bool renameOnHandheld(const std::string& name, FileEntry& entry) override;
+    bool createHandheldDirectory(const std::string& name, FileEntry& entry) override;
+    bool deleteHandheldDirectory(const std::string& name, FileEntry& entry) override;
+
+    // The location name for this volume; labels an unlabelled volume first.
+    std::string locationNameForVolume();
+    // Fills the handheld fields of entry from the card; false when the file cannot be opened.
+    bool readEntryInfo(const std::string& name, FileEntry& entry);
+
+    VfsVolume volumeRef() const { return volumeRef_; }
+    int32_t lastCallError() const { return lastCallError_; }
+
+private:
+    VfsVolume volumeRef_ = 0;
+    int32_t lastCallError_ = 0;
+    VfsLibrary library_;
+};
