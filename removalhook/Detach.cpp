@@ -1,0 +1,33 @@
+// Detach.dll: lets the desktop program clean up when the product is removed.
+#include "removalhook/Detach.h"
+
+#include "launcher/ProcessStart.h"
+#include "removalhook/CommandLine.h"
+
+#include <windows.h>
+
+namespace {
+// Recorded on load only; the hook needs nothing else from its own module.
+HINSTANCE g_module = nullptr;
+
+// The desktop program gets this long to finish its clean-up; after that the removal goes
+// on and the program is left running.
+constexpr DWORD kCleanupWaitMs = 15000;
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
+    if (reason == DLL_PROCESS_ATTACH) g_module = instance;
+    return TRUE;
+}
+
+extern "C" int32_t __stdcall DetachInitialize(void) {
+    const char* own = GetCommandLineA();
+    if (own == nullptr) return 0;
+    if (const auto command = detach::quillmarkCommandLine(own)) {
+        // The outcome (ended, still running, not started) changes nothing for the removal.
+        (void)kickoff::startAndWait(*command, kCleanupWaitMs);
+    }
+    return 0;
+}
+
+extern "C" int32_t __stdcall DetachUnInitialize(void) { return 0; }
