@@ -31,6 +31,11 @@ public:
     int32_t lastCallError() const { return lastCallError_; }
 
 private:
+    // Copies a card file into target through a staged file; result and systemError tell
+    // why it failed.
+    bool getIntoPcFile(const std::string& name, const std::string& target, int32_t& result,
+                       uint32_t& systemError);
+
     VfsVolume volumeRef_ = 0;
     int32_t lastCallError_ = 0;
     VfsLibrary library_;

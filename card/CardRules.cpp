@@ -1,0 +1,189 @@
+#include "card/CardRules.h"
+
+namespace card {
+namespace {
+
+bool isSpecialPathChar(unsigned char c) {
+    if (c < 0x20) return true;
+    switch (c) {
+        case '\\': case '/': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+            return true;
+        default:
+            return false;
+    }
+}
+
+char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Windows opens a device instead of a file for these names, with any extension.
+bool isDeviceName(const std::string& component) {
+    std::string stem = component.substr(0, component.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = upper(c);
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
+        stem == "CONOUT$" || stem == "CLOCK$")
+        return true;
+    if (stem.size() != 4 || (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)) return false;
+    // A digit or a superscript digit (Latin-1 0xB9, 0xB2, 0xB3) after COM or LPT.
+    unsigned char d = static_cast<unsigned char>(stem[3]);
+    return (d >= '0' && d <= '9') || d == 0xB9 || d == 0xB2 || d == 0xB3;
+}
+
+bool readNumber(const std::string& s, size_t& pos, uint32_t& value) {
+    while (pos < s.size() && (s[pos] == ' ' || s[pos] == '\t' || s[pos] == '\r' || s[pos] == '\n' ||
+                              s[pos] == '\v' || s[pos] == '\f'))
+        ++pos;
+    size_t start = pos;
+    uint64_t v = 0;
+    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
+        v = v * 10 + static_cast<uint64_t>(s[pos] - '0');
+        if (v > 0xFFFFFFFFull) return false;
+        ++pos;
+    }
+    if (pos == start) return false;
+    value = static_cast<uint32_t>(v);
+    return true;
+}
+
+}  // namespace
+
+bool isSafePathComponent(const std::string& component) {
+    if (component.empty() || component == "." || component == "..") return false;
+    for (char c : component)
+        if (isSpecialPathChar(static_cast<unsigned char>(c))) return false;
+    char last = component.back();
+    if (last == '.' || last == ' ') return false;
+    if (isDeviceName(component)) return false;
+    return true;
+}
+
+bool isSafeRelativeName(const std::string& name) {
+    if (name.size() < 2 || name[0] != '/') return false;
+    size_t start = 1;
+    while (start < name.size()) {
+        size_t slash = name.find('/', start);
+        size_t end = slash == std::string::npos ? name.size() : slash;
+        if (!isSafePathComponent(name.substr(start, end - start))) return false;
+        if (slash == std::string::npos) break;
+        start = slash + 1;  // a final "/" leaves start == size: a directory name
+    }
+    return true;
+}
+
+std::string printableName(const std::string& name) {
+    std::string out = name;
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return out;
+}
+
+bool parseListingLine(const std::string& line, ListingLine& out) {
+    size_t tab = line.find('\t');
+    if (tab == std::string::npos || tab >= 512) return false;
+    ListingLine parsed;
+    parsed.name = line.substr(0, tab);
+    size_t pos = tab + 1;
+    if (!readNumber(line, pos, parsed.time) || !readNumber(line, pos, parsed.attributes) ||
+        !readNumber(line, pos, parsed.size))
+        return false;
+    out = parsed;
+    return true;
+}
+
+bool listingLineCounts(const ListingLine& line) { return (line.attributes & 0x10) != 0 || line.size != 0; }
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', start)) {
+        size_t end = lf;
+        if (end > start && text[end - 1] == '\r') --end;
+        lines.push_back(text.substr(start, end - start));
+        start = lf + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> listingSection(const std::string& text, const std::string& cardName,
+                                        bool& sectionFound) {
+    const std::string tag = "<" + cardName + ">";
+    std::vector<std::string> section;
+    sectionFound = false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t lf = text.find('\n', start);
+        size_t next = lf == std::string::npos ? text.size() : lf + 1;
+        size_t end = lf == std::string::npos ? text.size() : lf;
+        if (end > start && text[end - 1] == '\r') --end;
+        if (end - start > 1023) break;
+        std::string line = text.substr(start, end - start);
+        start = next;
+        if (!sectionFound) {
+            if (line.compare(0, tag.size(), tag) == 0) sectionFound = true;
+            continue;
+        }
+        if (!line.empty() && line[0] == '<') break;
+        section.push_back(line);
+    }
+    return section;
+}
+
+uint32_t sliceSizeFromFigure(int32_t figure, uint32_t current) {
+    if (figure <= 0 || static_cast<uint32_t>(figure) >= current) return current;
+    uint32_t v = static_cast<uint32_t>(figure);
+    uint32_t w = v - v / 10;
+    w -= w % 1024;
+    return w == 0 ? 1024 : w;
+}
+
+std::string hex(uint32_t value) {
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    do {
+        out.insert(out.begin(), digits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    return out;
+}
+
+std::string baseNameOf(const std::string& name) {
+    size_t slash = name.rfind('/');
+    return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+std::string folderPartOf(const std::string& name) {
+    size_t slash = name.rfind('/');
+    return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+}
+
+std::string withoutTrailingSlash(const std::string& name) {
+    if (!name.empty() && name.back() == '/') return name.substr(0, name.size() - 1);
+    return name;
+}
+
+std::string withSuffixTwo(const std::string& base) {
+    size_t dot = base.rfind('.');
+    if (dot == std::string::npos) return base + "_2";
+    return base.substr(0, dot) + "_2" + base.substr(dot);
+}
+
+std::string cardPcPath(const std::string& pcDirectory, const std::string& name) {
+    std::string tail = withoutTrailingSlash(name);
+    for (char& c : tail)
+        if (c == '/') c = '\\';
+    return pcDirectory + tail;
+}
+
+std::string cardRelativeName(const std::string& pcDirectory, const std::string& pcPath) {
+    std::string name = pcPath.size() > pcDirectory.size() ? pcPath.substr(pcDirectory.size()) : std::string();
+    for (char& c : name)
+        if (c == '\\') c = '/';
+    return name;
+}
+
+std::string pcFolderOf(const std::string& pcPath) {
+    size_t slash = pcPath.rfind('\\');
+    return slash == std::string::npos ? std::string(".") : pcPath.substr(0, slash);
+}
+
+}  // namespace card

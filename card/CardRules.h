@@ -1,0 +1,73 @@
+// OS-free rules of the card routes: which names from the handheld may become PC paths,
+// the listing and reply formats, the slice size and the small text helpers. Nothing here
+// includes <windows.h>, so it builds natively for sanitizers and fuzzing.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace card {
+
+// A relative card name ("/"-separated, beginning with "/", a directory ending in "/")
+// that stays inside the location's PC folder once "/" becomes "\": no empty, "." or ".."
+// segment, no character Windows treats specially in a path (\ : * ? " < > | and control
+// characters), no segment ending in "." or " " (Windows drops those, so two card names
+// would meet in one PC file), and no reserved device name (CON, NUL, COM1, ...).
+bool isSafeRelativeName(const std::string& name);
+
+// One path component under the same rules: a card name or volume label that becomes a
+// PC folder name and the last folder of the archive path.
+bool isSafePathComponent(const std::string& component);
+
+// A name made printable for a log line (control characters become "?").
+std::string printableName(const std::string& name);
+
+// One entry line of a listing or text reply: name, TAB, time, attributes, size.
+struct ListingLine {
+    std::string name;
+    uint32_t time = 0;
+    uint32_t attributes = 0;
+    uint32_t size = 0;
+};
+// False when the line is to be ignored: no TAB, a name of 512 characters or more, or a
+// number that cannot be read.
+bool parseListingLine(const std::string& line, ListingLine& out);
+// Whether a parsed line describes something to enter: a directory, or a file with bytes.
+bool listingLineCounts(const ListingLine& line);
+
+// Splits text into LF-ended lines; a CR right before the LF is dropped (text mode) and
+// whatever follows the last LF is ignored.
+std::vector<std::string> splitLines(const std::string& text);
+
+// The lines of one card's section of the listing of all cards: after the first line that
+// begins with "<" + cardName + ">", up to the next line beginning with "<" or the end.
+// Here the last line counts without its LF; a line longer than 1023 characters ends the
+// reading like the end of the file. sectionFound tells whether the header line was met.
+std::vector<std::string> listingSection(const std::string& text, const std::string& cardName,
+                                        bool& sectionFound);
+
+// The slice size that follows from the handheld's figure: 90 % of it in whole 1024-byte
+// units, at least 1024; a figure that is not below current leaves current.
+uint32_t sliceSizeFromFigure(int32_t figure, uint32_t current);
+
+// Lower-case hexadecimal without prefix, of the value as 32 unsigned bits.
+std::string hex(uint32_t value);
+inline std::string hex(int32_t value) { return hex(static_cast<uint32_t>(value)); }
+
+// The part after the last "/" (the whole name without one).
+std::string baseNameOf(const std::string& name);
+// The part up to and including the last "/" (empty without one).
+std::string folderPartOf(const std::string& name);
+// One trailing "/" removed.
+std::string withoutTrailingSlash(const std::string& name);
+// "_2" inserted before the last "."; appended when there is no ".".
+std::string withSuffixTwo(const std::string& base);
+
+// Card name <-> PC path under pcDirectory (which has no trailing "\").
+std::string cardPcPath(const std::string& pcDirectory, const std::string& name);
+std::string cardRelativeName(const std::string& pcDirectory, const std::string& pcPath);
+
+// The folder part of a PC path (up to, not including, its last "\"; "." without one).
+std::string pcFolderOf(const std::string& pcPath);
+
+}  // namespace card

@@ -1,0 +1,258 @@
+#include "card/RemoteCardLocation.h"
+#include <cstring>
+#include "HotSyncApi.h"
+#include "card/CardFiles.h"
+#include "card/CardRules.h"
+#include "conduit/ProgressSink.h"
+#include "mainmemory/DatabaseImage.h"
+
+namespace {
+constexpr uint32_t fourCC(char a, char b, char c, char d) {
+    return (uint32_t(uint8_t(a)) << 24) | (uint32_t(uint8_t(b)) << 16) | (uint32_t(uint8_t(c)) << 8) |
+           uint32_t(uint8_t(d));
+}
+constexpr uint32_t kCompanionCreator = fourCC('T', 'n', 'w', 'k');
+constexpr uint32_t kCompanionType = fourCC('a', 'p', 'p', 'l');
+constexpr uint32_t kTransferType = fourCC('d', 'a', 't', 'a');
+const char kTransferDb[] = "TarnwickData";
+
+enum CompanionRequest : uint16_t {
+    REQ_GET_SLICE = 2,
+    REQ_PUT_SLICE = 3,
+    REQ_ENTRY_INFO = 4,
+    REQ_MAKE_DIR = 5,
+    REQ_REMOVE_DIR = 6,
+    REQ_DELETE_FILE = 7,
+    REQ_RENAME = 8,
+    REQ_SLICE_FIGURE = 9
+};
+
+void deleteTransferDatabase() { SmDeleteDb(kTransferDb, 0); }
+
+uint32_t sliceCount(uint32_t size, uint32_t slice) { return size / slice + (size % slice != 0 ? 1 : 0); }
+}  // namespace
+
+RemoteCardLocation::RemoteCardLocation(SyncContext* context, const std::string& cardName,
+                                       const std::string& listingFile)
+    : CardLocation(context, cardName), listingFile_(listingFile) {
+    if (context_->progress) context_->progress->SetCardText("Synchronizing Palm Card: " + cardName_);
+    locationName_ = cardName_;
+    setUpFolders();
+    if (!usable_) return;
+    int32_t figure = 0;
+    if (callCompanion(REQ_SLICE_FIGURE, nullptr, &figure)) sliceSize_ = card::sliceSizeFromFigure(figure, sliceSize_);
+}
+
+RemoteCardLocation::~RemoteCardLocation() = default;
+
+bool RemoteCardLocation::callCompanion(uint16_t request, const std::string* argument, int32_t* resultCode) {
+    std::string text = cardName_;
+    if (argument) text += "|" + *argument;
+    uint8_t resultBuffer[32] = {};
+    SmRemoteCall call;
+    std::memset(&call, 0, sizeof call);
+    call.creator = kCompanionCreator;
+    call.type = kCompanionType;
+    call.request = request;
+    call.paramSize = static_cast<uint32_t>(text.size() + 1);
+    call.param = text.c_str();
+    call.resultBufferSize = sizeof resultBuffer;
+    call.resultBuffer = resultBuffer;
+    lastCallError_ = SyncCallRemoteModule(&call);
+    if (lastCallError_ != 0) {
+        log("Error communicating with handheld(SyncCallRemoteModule:" + card::hex(uint32_t(request)) + ":" +
+            card::hex(lastCallError_) + ")");
+        return false;
+    }
+    if (resultCode) {
+        *resultCode = call.resultCode;
+        return true;
+    }
+    if (call.resultCode != 0) {
+        log(card::hex(call.resultCode));
+        return false;
+    }
+    return true;
+}
+
+void RemoteCardLocation::mergeLine(const std::string& line) {
+    card::ListingLine parsed;
+    if (!card::parseListingLine(line, parsed) || !card::listingLineCounts(parsed)) return;
+    FileEntry* entry = acceptHandheldName(parsed.name);
+    if (!entry) return;
+    // Time 0 would mean "not on the handheld" and turn a listed file into a deletion.
+    entry->handheldTime = parsed.time != 0 ? parsed.time : 1;
+    entry->attributes = parsed.attributes;
+    entry->size = parsed.size;
+}
+
+bool RemoteCardLocation::refreshEntry(const std::string& name) {
+    card::TempFile reply;
+    if (!reply.ok()) return false;
+    if (!callCompanion(REQ_ENTRY_INFO, &name)) return false;
+    bool read = false;
+    DatabaseImage image;
+    std::string text;
+    if (image.readFromHandheld(kTransferDb) && image.writeRecordsToFile(reply.path(), true) &&
+        card::readWholeFile(reply.path(), text)) {
+        read = true;
+        for (const std::string& line : card::splitLines(text)) mergeLine(line);
+    }
+    deleteTransferDatabase();
+    return read;
+}
+
+bool RemoteCardLocation::listHandheld() {
+    if (!usable_) return false;
+    std::string text;
+    bool found = false;
+    std::vector<std::string> section;
+    if (card::readWholeFile(listingFile_, text)) section = card::listingSection(text, cardName_, found);
+    for (const std::string& line : section) mergeLine(line);
+    if (!section.empty()) return true;
+    log("Error getting file list from the handheld(" + card::hex(0u) + ")");
+    return false;
+}
+
+bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, const std::string& target) {
+    // Even an entry of size 0 asks for its first slice, so whatever the card holds really
+    // arrives and nothing is reported as copied that was not.
+    uint32_t slices = sliceCount(size, sliceSize_);
+    if (slices == 0) slices = 1;
+    for (uint32_t i = 0; i < slices; ++i) {
+        uint64_t offset = uint64_t(i) * sliceSize_;
+        std::string argument = name + "|" + std::to_string(offset) + "|" + std::to_string(sliceSize_);
+        card::TempFile piece;
+        if (!piece.ok()) return false;
+        if (!callCompanion(REQ_GET_SLICE, &argument)) return false;
+        DatabaseImage image;
+        // More bytes than asked for would mean records left over from another transfer.
+        bool arrived = image.readFromHandheld(kTransferDb) && image.writeRecordsToFile(piece.path(), false) &&
+                       card::appendFileTo(piece.path(), target, sliceSize_);
+        deleteTransferDatabase();
+        if (!arrived) return false;
+    }
+    return true;
+}
+
+bool RemoteCardLocation::fetchHandheldFile(const std::string& name, const std::string& pcPath) {
+    uint32_t size = entries_[name].size;
+    card::StagedFile staged(pcPath);
+    bool ok = staged.ok() && fetchSlices(name, size, staged.path()) && staged.commit();
+    if (!ok) log("Error getting file from card: " + name);
+    return ok;
+}
+
+bool RemoteCardLocation::copyToPc(const std::string& name, FileEntry& entry) {
+    std::string path = pcPathOf(name);
+    if (checkName(name) && fetchHandheldFile(name, path)) {
+        log("  " + name + ": Copied from Palm to PC");
+        fillPcStatus(path, entry);
+        return true;
+    }
+    log("Could not copy file from Palm to PC: " + name);
+    return false;
+}
+
+bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entry) {
+    // Once the old card copy is gone the entry must say so: otherwise a copy that fails
+    // below would be recorded as present on both sides, and the next HotSync would take
+    // the missing card file for a deletion and delete the PC file too.
+    if (entry.handheldTime != 0 && callCompanion(REQ_DELETE_FILE, &name)) entry.handheldTime = 0;
+    std::string path = pcPathOf(name);
+    uint32_t size = 0;
+    bool ok = card::pcFileSize(path, size);
+    bool started = false;
+    // An empty file still goes as one empty slice, so the card really gets it.
+    uint32_t slices = ok ? sliceCount(size, sliceSize_) : 0;
+    if (ok && slices == 0) slices = 1;
+    for (uint32_t i = 0; ok && i < slices; ++i) {
+        // The transfer database is written by adding records to one of that name; a fresh
+        // one makes each slice carry exactly its own bytes.
+        deleteTransferDatabase();
+        DatabaseImage image;
+        ok = image.loadFileSlice(path, kTransferDb, kCompanionCreator, kTransferType, i * sliceSize_, sliceSize_) &&
+             image.writeToHandheld(kTransferDb);
+        if (!ok) break;
+        std::string target = i == 0 ? name : "*" + name;
+        ok = callCompanion(REQ_PUT_SLICE, &target);
+        started = started || ok;
+    }
+    // Nothing of this copy may linger for the next fetch or reply to be mixed into.
+    if (slices > 0) deleteTransferDatabase();
+    if (ok) {
+        log("  " + name + ": Copied from PC to Palm");
+        refreshEntry(name);
+        return true;
+    }
+    if (started) {
+        // A card file holding only the first slices is no copy of anything: remove it, so
+        // the next HotSync sends the PC file again instead of fetching the stump.
+        callCompanion(REQ_DELETE_FILE, &name);
+        entry.handheldTime = 0;
+    }
+    log("Could not copy file from PC to Palm: " + name);
+    return false;
+}
+
+bool RemoteCardLocation::deleteOnHandheld(const std::string& name, FileEntry& entry) {
+    if (!archiveOnHandheld(name)) return false;
+    if (callCompanion(REQ_DELETE_FILE, &name)) {
+        log("  " + name + ": Deleted on Palm");
+        entry.handheldTime = 0;
+        return true;
+    }
+    log("Could not delete Palm File: " + name);
+    return false;
+}
+
+bool RemoteCardLocation::archiveOnHandheld(const std::string& name) {
+    if (!context_->archive) return true;
+    std::string target = archiveDirectory_ + "\\" + card::baseNameOf(name);
+    if (!archiveDirectory_.empty() && checkName(name) && fetchHandheldFile(name, target)) {
+        log("  " + name + ": Archived");
+        return true;
+    }
+    log("Could not archive Palm file: " + name);
+    return false;
+}
+
+bool RemoteCardLocation::renameOnHandheld(const std::string& name, FileEntry& entry) {
+    std::string newBase = card::withSuffixTwo(card::baseNameOf(name));
+    std::string argument = name + "|" + newBase;
+    if (!callCompanion(REQ_RENAME, &argument)) {
+        log("Could not rename Palm File(" + card::hex(lastCallError_) + "): " + name + " --> " + newBase);
+        return false;
+    }
+    std::string newName = card::folderPartOf(name) + newBase;
+    entries_[newName];
+    refreshEntry(newName);
+    entry.handheldTime = 0;
+    log("  " + name + ": Renamed on Palm --> " + newName);
+    callCompanion(REQ_DELETE_FILE, &name);
+    return true;
+}
+
+bool RemoteCardLocation::createHandheldDirectory(const std::string& name, FileEntry& /*entry*/) {
+    std::string directory = card::withoutTrailingSlash(name);
+    if (callCompanion(REQ_MAKE_DIR, &directory)) {
+        refreshEntry(name);
+        return true;
+    }
+    log("Could not create Palm directory: " + name);
+    return false;
+}
+
+bool RemoteCardLocation::deleteHandheldDirectory(const std::string& name, FileEntry& entry) {
+    std::string directory = card::withoutTrailingSlash(name);
+    if (callCompanion(REQ_REMOVE_DIR, &directory)) {
+        entry.handheldTime = 0;
+        return true;
+    }
+    if (pass_ == 1) {
+        deferred_.push_back(name);
+        return false;
+    }
+    log("Could not delete Palm Directory(" + card::hex(lastCallError_) + "): " + name);
+    return false;
+}

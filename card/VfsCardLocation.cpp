@@ -1,0 +1,211 @@
+#include "card/VfsCardLocation.h"
+#include "card/CardFiles.h"
+#include "card/CardRules.h"
+#include "conduit/ProgressSink.h"
+#include "settings/Settings.h"
+
+namespace {
+const char kCardListing[] = "/Tarnwick.txt";
+const char kMemoryStickIndex[] = "/MEMSTICK.IND";
+}  // namespace
+
+VfsCardLocation::VfsCardLocation(SyncContext* context, VfsVolume volume)
+    : CardLocation(context, std::string()), volumeRef_(volume) {
+    cardName_ = locationNameForVolume();
+    locationName_ = cardName_;
+    if (context_->progress) context_->progress->SetCardText("Synchronizing Palm Card: " + cardName_);
+    setUpFolders();
+}
+
+VfsCardLocation::~VfsCardLocation() = default;
+
+std::string VfsCardLocation::locationNameForVolume() {
+    char label[256];
+    label[0] = 0;
+    uint32_t length = 255;
+    library_.VolumeGetLabel(volumeRef_, label, &length);
+    if (label[0] == 0) {
+        std::string newLabel = context_->settings ? context_->settings->newCardName(context_->userName) : std::string();
+        log("Setting Volume Label to: " + newLabel);
+        library_.VolumeSetLabel(volumeRef_, newLabel.c_str());
+        library_.VolumeGetLabel(volumeRef_, label, &length);
+    }
+    label[255] = 0;  // the library's text is not trusted to end inside the buffer
+    std::string name(label);
+    if (name.empty()) return "Default";
+    // Keeps a card apart from the main-memory location's key.
+    if (name == "MainMemory") return "MainMemoryCard";
+    return name;
+}
+
+bool VfsCardLocation::readEntryInfo(const std::string& name, FileEntry& entry) {
+    VfsFileRef file = 0;
+    lastCallError_ = library_.FileOpen(volumeRef_, name.c_str(), VFS_MODE_READ, &file);
+    if (lastCallError_ != 0) {
+        entry.status = ENTRY_HANDHELD_UNREADABLE;
+        return false;
+    }
+    uint32_t time = 0;
+    lastCallError_ = library_.FileGetDate(file, VFS_DATE_MODIFIED, &time);
+    if (lastCallError_ != 0) {
+        entry.status = ENTRY_HANDHELD_UNREADABLE;
+    } else {
+        // Time 0 would mean "not on the handheld" and turn an existing file into a deletion.
+        entry.handheldTime = time != 0 ? time : 1;
+    }
+    uint32_t attributes = 0;
+    lastCallError_ = library_.FileGetAttributes(file, &attributes);
+    if (lastCallError_ != 0) {
+        entry.status = ENTRY_HANDHELD_UNREADABLE;
+    } else {
+        entry.attributes = attributes;
+        uint32_t size = 0;
+        lastCallError_ = library_.FileSize(file, &size);
+        if (lastCallError_ == 0) entry.size = size;
+    }
+    library_.FileClose(file);
+    return true;
+}
+
+bool VfsCardLocation::listHandheld() {
+    if (!usable_) return false;
+    bool listed = false;
+    card::TempFile listing;
+    lastCallError_ = listing.ok() ? library_.FileGet(volumeRef_, kCardListing, listing.path().c_str()) : -1;
+    if (lastCallError_ == 0) {
+        std::string text;
+        if (card::readWholeFile(listing.path(), text)) {
+            listed = true;
+            for (const std::string& line : card::splitLines(text)) {
+                if (line == kCardListing || line == kMemoryStickIndex || line.empty()) continue;
+                if (FileEntry* entry = acceptHandheldName(line)) readEntryInfo(line, *entry);
+            }
+        }
+        library_.FileDelete(volumeRef_, kCardListing);
+    }
+    if (listed) return true;
+    if (lastCallError_ == VFS_ERR_NOT_FOUND) {
+        log("Error getting file list from the handheld");
+        log("Make sure the Tarnwick application is installed on the handheld");
+    } else {
+        log("Error getting VFS file list(" + card::hex(lastCallError_) + ")");
+    }
+    return false;
+}
+
+bool VfsCardLocation::getIntoPcFile(const std::string& name, const std::string& target, int32_t& result,
+                                    uint32_t& systemError) {
+    card::StagedFile staged(target);
+    if (!staged.ok()) {
+        result = 0;
+        systemError = staged.error();
+        return false;
+    }
+    result = lastCallError_ = library_.FileGet(volumeRef_, name.c_str(), staged.path().c_str());
+    systemError = card::lastSystemError();
+    if (result != 0) return false;
+    if (staged.commit()) return true;
+    systemError = staged.error();
+    return false;
+}
+
+bool VfsCardLocation::fetchHandheldFile(const std::string& name, const std::string& pcPath) {
+    int32_t result = 0;
+    uint32_t systemError = 0;
+    if (getIntoPcFile(name, pcPath, result, systemError)) return true;
+    log("Error getting file from card(" + card::hex(result) + ":" + card::hex(systemError) + "): " + name);
+    return false;
+}
+
+bool VfsCardLocation::copyToPc(const std::string& name, FileEntry& entry) {
+    if (!checkName(name)) {
+        log("Could not copy file from Palm to PC(0:0): " + name);
+        return false;
+    }
+    std::string path = pcPathOf(name);
+    int32_t result = 0;
+    uint32_t systemError = 0;
+    if (getIntoPcFile(name, path, result, systemError)) {
+        log("  " + name + ": Copied from Palm to PC");
+        fillPcStatus(path, entry);
+        return true;
+    }
+    log("Could not copy file from Palm to PC(" + card::hex(result) + ":" + card::hex(systemError) + "): " + name);
+    return false;
+}
+
+bool VfsCardLocation::copyToHandheld(const std::string& name, FileEntry& entry) {
+    std::string path = pcPathOf(name);
+    int32_t result = lastCallError_ = library_.FilePut(volumeRef_, name.c_str(), path.c_str());
+    uint32_t systemError = card::lastSystemError();
+    if (result == 0) {
+        log("  " + name + ": Copied from PC to Palm");
+        readEntryInfo(name, entry);
+        return true;
+    }
+    log("Could not copy file from PC to Palm(" + card::hex(result) + ":" + card::hex(systemError) + "): " + name);
+    return false;
+}
+
+bool VfsCardLocation::deleteOnHandheld(const std::string& name, FileEntry& entry) {
+    if (!archiveOnHandheld(name)) return false;
+    int32_t result = lastCallError_ = library_.FileDelete(volumeRef_, name.c_str());
+    if (result == 0 || result == VFS_ERR_BAD_NAME) {
+        log("  " + name + ": Deleted on Palm");
+        entry.handheldTime = 0;
+        return true;
+    }
+    log("Could not delete Palm File(" + card::hex(result) + "): " + name);
+    return false;
+}
+
+bool VfsCardLocation::archiveOnHandheld(const std::string& name) {
+    if (!context_->archive) return true;
+    int32_t result = 0;
+    uint32_t systemError = 0;
+    if (!archiveDirectory_.empty() && checkName(name) &&
+        getIntoPcFile(name, archiveDirectory_ + "\\" + card::baseNameOf(name), result, systemError)) {
+        log("  " + name + ": Archived");
+        return true;
+    }
+    log("Could not archive Palm file(" + card::hex(result) + "): " + name);
+    return false;
+}
+
+bool VfsCardLocation::renameOnHandheld(const std::string& name, FileEntry& entry) {
+    std::string newBase = card::withSuffixTwo(card::baseNameOf(name));
+    int32_t result = lastCallError_ = library_.FileRename(volumeRef_, name.c_str(), newBase.c_str());
+    if (result != 0) {
+        log("Could not rename Palm File(" + card::hex(result) + "): " + name + " --> " + newBase);
+        return false;
+    }
+    std::string newName = card::folderPartOf(name) + newBase;
+    readEntryInfo(newName, entries_[newName]);
+    entry.handheldTime = 0;
+    log("  " + name + ": Renamed on Palm --> " + newName);
+    return true;
+}
+
+bool VfsCardLocation::createHandheldDirectory(const std::string& name, FileEntry& entry) {
+    int32_t result = lastCallError_ = library_.DirCreate(volumeRef_, name.c_str());
+    if (result == 0 || result == VFS_ERR_EXISTS) {
+        readEntryInfo(name, entry);
+        return true;
+    }
+    log("Could not create Palm directory(" + card::hex(result) + "): " + name);
+    return false;
+}
+
+bool VfsCardLocation::deleteHandheldDirectory(const std::string& name, FileEntry& entry) {
+    int32_t result = lastCallError_ = library_.FileDelete(volumeRef_, name.c_str());
+    if (result == 0 || result == VFS_ERR_NOT_FOUND) {
+        entry.handheldTime = 0;
+        return true;
+    }
+    if (pass_ == 1) {
+        deferred_.push_back(name);
+        return false;
+    }
+    log("Could not delete Palm Directory(" + card::hex(result) + "): " + name);
+    return false;
+}
