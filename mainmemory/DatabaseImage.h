@@ -96,7 +96,11 @@ public:
 
     // ---- the handheld's main memory, card 0 ----
     bool readFromHandheld(const std::string& dbName);
-    bool writeToHandheld(const std::string& dbName);
+    // Creates the database from the header, then writes the blocks and records into it.
+    // When the creation fails the database of that name is still written into (its records
+    // are added to those it holds), unless mustCreate is set: then the failure ends the
+    // transfer with 271 before anything is written.
+    bool writeToHandheld(const std::string& dbName, bool mustCreate = false);
 
     // ---- plain PC files ----
     // Fills the image as a record database whose records are consecutive 1024-byte pieces
