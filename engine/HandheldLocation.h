@@ -4,9 +4,13 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
+#include "conduit/ProgressSink.h"
 #include "engine/FileEntry.h"
 #include "engine/SyncContext.h"
+
+class Settings;
 
 class HandheldLocation {
 public:
@@ -58,6 +62,12 @@ public:
     const std::string& archiveDirectory() const { return archiveDirectory_; }
     const std::string& locationName() const { return locationName_; }
     SyncContext* context() const { return context_; }
+    // The state file of this location: pcDirectory followed by ".txt".
+    std::string statePath() const { return pcDirectory_ + ".txt"; }
+    // A PC file time (100 ns units since 1601) in the engine's PC time: seconds since
+    // 1970, never 0 (0 means "no PC copy"). The scan and fillPcStatus both use it, so a
+    // file's time reads the same whichever of them looked at it.
+    static uint32_t pcTimeFromFileTime(uint64_t fileTime);
 
 protected:
     EntryMap entries_;
@@ -71,4 +81,28 @@ protected:
     std::vector<std::string> exceptionNames_;
     std::vector<std::string> exceptionValues_;
     std::vector<int32_t> exceptionActions_;
+
+    // The settings and progress sink of the context (a silent sink when it has none).
+    Settings& settings() const;
+    ProgressSink& progress();
+
+private:
+    bool scanRoot();
+    bool loadStateFile();
+    void runPasses();
+    void saveStateFile() const;
+    void applyException(const std::string& name);
+    void handleEntry(const std::string& name, FileEntry& entry);
+    bool resolveConflict(const std::string& name, FileEntry& entry);
+    bool contentsIdentical(const std::string& name);
+    void excludeBelowLinks();
+
+    // Entries whose outcome this run settled; their current times go into the state
+    // file. Every other entry (not reached before a cancel, skipped, excluded, or whose
+    // operation failed) keeps the line the state file held, so the next HotSync sees
+    // the same change again.
+    std::unordered_set<const FileEntry*> settled_;
+    // Relative names of PC links found by the scan: nothing at or below them is touched.
+    std::vector<std::string> links_;
+    ProgressSink silentProgress_;
 };

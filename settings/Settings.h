@@ -44,6 +44,8 @@ public:
                         std::vector<std::string>& names, std::vector<std::string>& values,
                         std::vector<int32_t>& actions) const;
     std::string newCardName(const std::string& user) const;
+    // The action code of an exception keyword (the text after "|"), compared with case.
+    static int32_t exceptionAction(const std::string& keyword);
 
 private:
     std::string path_;

@@ -1,0 +1,115 @@
+#include "engine/AtomicFile.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "engine/Win32Handles.h"
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const size_t sep = path.find_last_of("\\/");
+    if (sep == std::string::npos) return ".";
+    if (sep == 0) return path.substr(0, 1);
+    return path.substr(0, sep);
+}
+
+bool writeAll(HANDLE h, const char* data, size_t size) {
+    while (size > 0) {
+        const DWORD chunk = size > (1u << 20) ? (1u << 20) : static_cast<DWORD>(size);
+        DWORD written = 0;
+        if (!WriteFile(h, data, chunk, &written, nullptr) || written == 0) return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(const std::string& target) : target_(target) {
+    char buffer[MAX_PATH + 1] = {};
+    if (GetTempFileNameA(folderOf(target).c_str(), ".tw", 0, buffer) != 0) tempPath_ = buffer;
+}
+
+AtomicFile::~AtomicFile() {
+    if (!committed_ && !tempPath_.empty()) {
+        SetFileAttributesA(tempPath_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(tempPath_.c_str());
+    }
+}
+
+bool AtomicFile::commit() {
+    if (tempPath_.empty() || committed_) return false;
+    if (!MoveFileExA(tempPath_.c_str(), target_.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return false;
+    }
+    committed_ = true;
+    return true;
+}
+
+bool AtomicFile::writeWhole(const std::string& target, const std::string& bytes) {
+    AtomicFile file(target);
+    if (!file.valid()) return false;
+    {
+        FileHandle h(CreateFileA(file.tempPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!h.valid()) return false;
+        if (!writeAll(h.get(), bytes.data(), bytes.size())) return false;
+        if (!FlushFileBuffers(h.get())) return false;
+    }
+    return file.commit();
+}
+
+TemporaryFile::TemporaryFile(const char* prefix) {
+    char folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(MAX_PATH, folder);
+    if (length == 0 || length > MAX_PATH) return;
+    char buffer[MAX_PATH + 1] = {};
+    if (GetTempFileNameA(folder, prefix, 0, buffer) != 0) path_ = buffer;
+}
+
+TemporaryFile::~TemporaryFile() {
+    if (!path_.empty()) {
+        SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(path_.c_str());
+    }
+}
+
+bool readWholeFile(const std::string& path, std::string& bytes) {
+    bytes.clear();
+    FileHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) return false;
+    std::vector<char> buffer(1 << 16);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(h.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) return false;
+        if (got == 0) return true;
+        bytes.append(buffer.data(), got);
+    }
+}
+
+bool sameFileContents(const std::string& a, const std::string& b) {
+    FileHandle ha(CreateFileA(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle hb(CreateFileA(b.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!ha.valid() || !hb.valid()) return false;
+    LARGE_INTEGER sa, sb;
+    if (!GetFileSizeEx(ha.get(), &sa) || !GetFileSizeEx(hb.get(), &sb)) return false;
+    if (sa.QuadPart != sb.QuadPart) return false;
+    std::vector<char> ba(1 << 16), bb(1 << 16);
+    for (;;) {
+        DWORD ga = 0, gb = 0;
+        if (!ReadFile(ha.get(), ba.data(), static_cast<DWORD>(ba.size()), &ga, nullptr)) return false;
+        if (!ReadFile(hb.get(), bb.data(), static_cast<DWORD>(bb.size()), &gb, nullptr)) return false;
+        if (ga != gb) return false;
+        if (ga == 0) return true;
+        for (DWORD i = 0; i < ga; ++i) {
+            if (ba[i] != bb[i]) return false;
+        }
+    }
+}

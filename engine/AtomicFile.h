@@ -1,0 +1,52 @@
+// Files that must appear whole or not at all, and scratch files that must not outlive
+// the step that made them.
+#pragma once
+#include <string>
+
+// A temporary file beside a target. Write the new content into tempPath(), then commit()
+// moves it over the target in one step (replacing what is there). Until then the target
+// is untouched; if commit() is never called or fails, the temporary file is deleted.
+// The temporary name begins with "." so that a synchronisation never takes a left-over
+// one (after a crash) for a user's file.
+class AtomicFile {
+public:
+    explicit AtomicFile(const std::string& target);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    bool valid() const { return !tempPath_.empty(); }
+    const std::string& tempPath() const { return tempPath_; }
+    const std::string& targetPath() const { return target_; }
+    bool commit();
+
+    // Writes bytes to target through a temporary file; false when anything failed, in
+    // which case the target keeps its old content.
+    static bool writeWhole(const std::string& target, const std::string& bytes);
+
+private:
+    std::string target_;
+    std::string tempPath_;
+    bool committed_ = false;
+};
+
+// A uniquely named, initially empty file in the system's temporary folder, deleted when
+// the object goes.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const char* prefix = "tmp");
+    ~TemporaryFile();
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    bool valid() const { return !path_.empty(); }
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Reads a whole file in binary; false when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::string& bytes);
+// True when both files can be read and hold the same bytes.
+bool sameFileContents(const std::string& a, const std::string& b);

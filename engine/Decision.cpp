@@ -1,0 +1,88 @@
+#include "engine/Decision.h"
+
+int32_t effectiveAction(int32_t action) {
+    switch (action) {
+    case 2:
+    case 3:
+    case 6:
+        return action;
+    default:
+        return 0;
+    }
+}
+
+namespace {
+
+Decision op(Operation operation) { return Decision{operation, false}; }
+
+Decision decideDirectory(const FileEntry& e) {
+    const bool onHandheld = e.handheldTime != 0;
+    const bool onPc = e.pcTime != 0;
+    const bool known = e.lastHandheldTime != 0;
+    if (onHandheld && !onPc) return op(known ? Operation::DeleteHandheldDirectory : Operation::CreatePcDirectory);
+    if (!onHandheld && onPc) return op(known ? Operation::DeletePcDirectory : Operation::CreateHandheldDirectory);
+    return op(Operation::Nothing);
+}
+
+Decision decideFile(const FileEntry& e, int32_t action) {
+    const uint32_t H = e.handheldTime, Hs = e.lastHandheldTime, P = e.pcTime, Ps = e.lastPcTime;
+    switch (effectiveAction(action)) {
+    case 6:
+        return op(Operation::Nothing);
+    case 2:  // handheld overwrites PC
+        if (H != 0 && P == 0) return op(Operation::CopyToPc);
+        if (H == 0 && P != 0) return op(Operation::DeleteOnPc);
+        if (H == 0 && P == 0) return op(Operation::Nothing);
+        if (H == Hs && P == Ps) return op(Operation::Nothing);
+        return Decision{Operation::CopyToPc, H != Hs && P != Ps};
+    case 3:  // PC overwrites handheld
+        if (H != 0 && P == 0) return op(Operation::DeleteOnHandheld);
+        if (H == 0 && P != 0) return op(Operation::CopyToHandheld);
+        if (H == 0 && P == 0) return op(Operation::Nothing);
+        if (H == Hs && P == Ps) return op(Operation::Nothing);
+        return Decision{Operation::CopyToHandheld, H != Hs && P != Ps};
+    default:  // synchronise
+        if (H != 0 && P == 0) return op(Hs == 0 ? Operation::CopyToPc : Operation::DeleteOnHandheld);
+        if (H == 0 && P != 0) return op(Hs == 0 ? Operation::CopyToHandheld : Operation::DeleteOnPc);
+        if (H == 0 && P == 0) return op(Operation::Nothing);
+        if (H == Hs && P == Ps) return op(Operation::Nothing);
+        if (H == Hs) return op(Operation::CopyToHandheld);
+        if (P == Ps) return op(Operation::CopyToPc);
+        return Decision{Operation::Conflict, true};
+    }
+}
+
+}  // namespace
+
+Decision decide(const FileEntry& entry, int32_t action, bool directory) {
+    if (entry.status != ENTRY_OK) return op(Operation::Nothing);
+    return directory ? decideDirectory(entry) : decideFile(entry, action);
+}
+
+uint32_t frequencyPeriod(int32_t code) {
+    switch (code) {
+    case 1: return 86400u;
+    case 2: return 604800u;
+    case 3: return 2592000u;
+    default: return 0u;
+    }
+}
+
+const char* frequencyWord(int32_t code) {
+    switch (code) {
+    case 1: return "Daily";
+    case 2: return "Weekly";
+    case 3: return "Monthly";
+    default: return "";
+    }
+}
+
+const char* exceptionLabel(int32_t code) {
+    switch (code) {
+    case 1: return "Sychronize";
+    case 2: return "Handheld to PC";
+    case 3: return "PC to Handheld";
+    case 6: return "Skip";
+    default: return "";
+    }
+}

@@ -1,0 +1,44 @@
+// The rules that decide, from what is known about an entry, what the synchronisation does
+// with it. Pure functions: no file is touched here, so the rules can be tested as a table.
+#pragma once
+#include <cstdint>
+#include "engine/FileEntry.h"
+
+enum class Operation {
+    Nothing,
+    CopyToPc,
+    CopyToHandheld,
+    DeleteOnHandheld,
+    DeleteOnPc,               // archive, then delete the PC file
+    Conflict,                 // keep both versions under two names
+    CreatePcDirectory,
+    DeletePcDirectory,
+    CreateHandheldDirectory,
+    DeleteHandheldDirectory
+};
+
+struct Decision {
+    Operation operation = Operation::Nothing;
+    // Changed on both sides: the copies are compared first; when they are identical
+    // nothing is done, whatever the action.
+    bool compareContentsFirst = false;
+};
+
+// The action the file rules act on. 2, 3 and 6 keep their meaning. Every other code
+// (1: slow synchronisation and the "SYNC" keyword, and codes nobody defines) synchronises:
+// applying the table literally to such a code would undo every change on the side where
+// it was made, deleting new files and reverting edits, which is the one outcome a user
+// never asked for. Synchronising keeps both versions of a conflict and archives deletions.
+int32_t effectiveAction(int32_t action);
+
+// The operation for one entry: its four times and status, the action in force and
+// whether the name is a directory's. Entries with a nonzero status are left alone.
+Decision decide(const FileEntry& entry, int32_t action, bool directory);
+
+// "Frequency" code -> the period within which a location is not synchronised again
+// (0: every HotSync), and the word the skip line shows.
+uint32_t frequencyPeriod(int32_t code);
+const char* frequencyWord(int32_t code);
+
+// The label of an action code in the exception log line.
+const char* exceptionLabel(int32_t code);

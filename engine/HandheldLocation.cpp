@@ -1,0 +1,199 @@
+// The PC side of every location: name conversions, file status, folder and file
+// operations, the archive. The synchronisation algorithm itself is in Synchronise.cpp.
+#include "engine/HandheldLocation.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "conduit/HotSyncLog.h"
+#include "engine/AtomicFile.h"
+#include "engine/NameRules.h"
+#include "settings/Settings.h"
+
+namespace {
+
+std::string withoutTrailingBackslash(const std::string& path) {
+    if (!path.empty() && path.back() == '\\') return path.substr(0, path.size() - 1);
+    return path;
+}
+
+uint64_t toUint64(const FILETIME& ft) {
+    return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+uint32_t clampedSize(DWORD high, DWORD low) { return high != 0 ? 0xFFFFFFFFu : low; }
+
+}  // namespace
+
+HandheldLocation::HandheldLocation(SyncContext* context) : context_(context) {}
+HandheldLocation::~HandheldLocation() = default;
+
+// ---- virtual operations with a base behaviour ----
+
+bool HandheldLocation::createHandheldDirectory(const std::string&, FileEntry&) { return false; }
+bool HandheldLocation::deleteHandheldDirectory(const std::string&, FileEntry&) { return false; }
+
+bool HandheldLocation::renameOnPc(const std::string& name, FileEntry& entry) {
+    const std::string path = pcPathOf(name);
+    const std::string newPath = withSuffixBeforeExtension(path, "_2");
+    // MoveFileA refuses an existing target, so an earlier conflict copy is never replaced.
+    if (!MoveFileA(path.c_str(), newPath.c_str())) {
+        log("Could not rename PC File: " + name);
+        return false;
+    }
+    const std::string newName = relativeNameOf(newPath);
+    FileEntry& moved = entries_[newName];
+    fillPcStatus(newPath, moved);
+    // entries_ may have rebalanced, but std::map never moves its elements: entry is valid.
+    entry.pcTime = 0;
+    log("  " + name + ": Renamed on PC --> " + newName);
+    return true;
+}
+
+std::string HandheldLocation::relativeNameOf(const std::string& pcPath) {
+    return pcPath.size() > pcDirectory_.size() ? pcPath.substr(pcDirectory_.size()) : std::string();
+}
+
+std::string HandheldLocation::pcPathOf(const std::string& name) { return pcDirectory_ + "\\" + name; }
+
+bool HandheldLocation::isDirectoryName(const std::string&) { return false; }
+
+// ---- helpers ----
+
+void HandheldLocation::log(const std::string& text) const { HotSyncLog(text); }
+
+uint32_t HandheldLocation::pcTimeFromFileTime(uint64_t fileTime) {
+    constexpr uint64_t kUnixEpoch = 116444736000000000ull;  // 1970-01-01 in 100 ns since 1601
+    const int64_t seconds = (static_cast<int64_t>(fileTime) - static_cast<int64_t>(kUnixEpoch)) / 10000000;
+    const uint32_t t = static_cast<uint32_t>(seconds);
+    return t == 0 ? 1u : t;
+}
+
+bool HandheldLocation::fillPcStatus(const std::string& pcPath, FileEntry& entry) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(withoutTrailingBackslash(pcPath).c_str(), GetFileExInfoStandard, &data)) {
+        entry.status = ENTRY_PC_UNREADABLE;
+        return false;
+    }
+    entry.pcTime = pcTimeFromFileTime(toUint64(data.ftLastWriteTime));
+    if (entry.size == 0) entry.size = clampedSize(data.nFileSizeHigh, data.nFileSizeLow);
+    return true;
+}
+
+bool HandheldLocation::pcFolderExists(const std::string& path) const {
+    // Only a folder counts: a plain file of that name would make every file look
+    // deleted on the PC.
+    const DWORD attributes = GetFileAttributesA(withoutTrailingBackslash(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool HandheldLocation::isClaimedDatabase(const std::string& name) {
+    if (context_ == nullptr || context_->creators == nullptr) return false;
+    const FileEntry& entry = entries_[name];
+    if (entry.creator == 0) return false;
+    const CreatorList& list = *context_->creators;
+    return std::find(list.begin(), list.end(), entry.creator) != list.end();
+}
+
+Settings& HandheldLocation::settings() const {
+    return (context_ != nullptr && context_->settings != nullptr) ? *context_->settings : TheSettings();
+}
+
+ProgressSink& HandheldLocation::progress() {
+    return (context_ != nullptr && context_->progress != nullptr) ? *context_->progress : silentProgress_;
+}
+
+std::string HandheldLocation::directoryOf(const std::string& key) const {
+    return settings().directoryOf(context_->userName, key);
+}
+
+void HandheldLocation::setDirectoryOf(const std::string& key, const std::string& folder) const {
+    settings().setDirectoryOf(context_->userName, key, folder);
+}
+
+std::string HandheldLocation::makeArchiveDirectory(const std::string& key) {
+    std::string root = context_->pcFolder;
+    if (root.empty()) return std::string();  // no root: archiving fails rather than guessing
+    if (root.back() != '\\') root += '\\';
+    // The archive lies beside the PC root, so the location folders (root + key) never
+    // contain it: ...\User1\Sync\ gives ...\User1\Archive\Sync\<key>.
+    const size_t k = root.size() >= 2 ? root.rfind('\\', root.size() - 2) : std::string::npos;
+    if (k == std::string::npos) return std::string();
+    std::string archive = root.substr(0, k) + "\\Archive";
+    CreateDirectoryA(archive.c_str(), nullptr);
+    archive += root.substr(k);
+    CreateDirectoryA(withoutTrailingBackslash(archive).c_str(), nullptr);
+    archive += key;
+    CreateDirectoryA(archive.c_str(), nullptr);
+    archiveDirectory_ = archive;
+    return archive;
+}
+
+// ---- PC operations ----
+
+bool HandheldLocation::createPcDirectory(const std::string& name, FileEntry& entry) {
+    const std::string path = pcPathOf(name);
+    if (!CreateDirectoryA(withoutTrailingBackslash(path).c_str(), nullptr)) {
+        log("Could not create PC directory: " + path);
+        return false;
+    }
+    fillPcStatus(path, entry);
+    return true;
+}
+
+bool HandheldLocation::deletePcDirectory(const std::string& name, FileEntry& entry) {
+    const std::string path = pcPathOf(name);
+    if (RemoveDirectoryA(withoutTrailingBackslash(path).c_str())) {
+        entry.pcTime = 0;
+        return true;
+    }
+    // A folder sorts before its contents, so in the main pass it usually still holds
+    // files that are deleted later in the same pass: try again in the deferred pass.
+    if (pass_ == 1) {
+        deferred_.push_back(name);
+    } else {
+        log("Could not delete PC Directory: " + path);
+    }
+    return false;
+}
+
+bool HandheldLocation::archivePcFile(const std::string& name) {
+    if (context_ == nullptr || !context_->archive) return true;
+    const size_t slash = name.find_last_of("/\\");
+    const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+    bool ok = false;
+    if (!archiveDirectory_.empty() && !base.empty()) {
+        // Through a temporary file, so a failed copy leaves an earlier archived copy whole.
+        AtomicFile target(archiveDirectory_ + "\\" + base);
+        ok = target.valid() && CopyFileA(pcPathOf(name).c_str(), target.tempPath().c_str(), FALSE) &&
+             target.commit();
+    }
+    if (!ok) {
+        log("Could not archive PC File: " + name);
+        return false;
+    }
+    log("  " + name + ": Archived");
+    return true;
+}
+
+bool HandheldLocation::deletePcFile(const std::string& name, FileEntry& entry) {
+    if (!archivePcFile(name)) return false;
+    if (!DeleteFileA(pcPathOf(name).c_str())) {
+        log("Could not delete PC File: " + name);
+        return false;
+    }
+    log("  " + name + ": Deleted on PC");
+    entry.pcTime = 0;
+    return true;
+}
+
+std::string HandheldLocation::formatTimestamp(uint32_t secondsSince1970) {
+    const std::time_t t = static_cast<std::time_t>(secondsSince1970);
+    const std::tm* local = std::localtime(&t);
+    if (local == nullptr) return std::string();
+    char buffer[64];
+    const size_t length = std::strftime(buffer, sizeof buffer, "%m/%d/%y %H:%M:%S", local);
+    return std::string(buffer, length);
+}

@@ -1,0 +1,260 @@
+// One synchronisation of a location: frequency check, PC scan, state file, exceptions,
+// handheld listing, the main and the deferred pass, and the state written back.
+#include "engine/HandheldLocation.h"
+
+#include <windows.h>
+
+#include <ctime>
+#include <deque>
+
+#include "engine/AtomicFile.h"
+#include "engine/Decision.h"
+#include "engine/NameRules.h"
+#include "engine/StateFile.h"
+#include "engine/Win32Handles.h"
+#include "settings/Settings.h"
+
+namespace {
+
+uint32_t currentTime() { return static_cast<uint32_t>(std::time(nullptr)); }
+
+std::string withoutTrailingBackslash(const std::string& path) {
+    if (!path.empty() && path.back() == '\\') return path.substr(0, path.size() - 1);
+    return path;
+}
+
+}  // namespace
+
+bool HandheldLocation::synchronise() {
+    const std::string& user = context_->userName;
+    Settings& store = settings();
+    const uint32_t now = currentTime();
+
+    const uint32_t last = static_cast<uint32_t>(store.lastBackup(user, locationName_));
+    if (last != 0) {
+        log("Last Synchronize on: " + formatTimestamp(last));
+        const int32_t code = store.frequency(user);
+        const uint32_t period = frequencyPeriod(code);
+        // Unsigned on purpose: a clock set back before the last run gives a huge
+        // difference, so the location is synchronised rather than skipped for ever.
+        if (period != 0 && now - last < period) {
+            log(std::string("Skipping Synchronize - Frequency set to ") + frequencyWord(code));
+            return true;
+        }
+    }
+
+    deferred_.clear();
+    settled_.clear();
+    links_.clear();
+    exceptionNames_.clear();
+    exceptionValues_.clear();
+    exceptionActions_.clear();
+
+    if (!pcFolderExists(pcDirectory_)) {
+        // A folder synchronised before that has gone (an unplugged drive, say) must not
+        // read as "every file deleted on the PC".
+        if (GetFileAttributesA(statePath().c_str()) != INVALID_FILE_ATTRIBUTES) {
+            log("Sync directory missing, aborting...");
+            return false;
+        }
+        CreateDirectoryA(withoutTrailingBackslash(pcDirectory_).c_str(), nullptr);
+    }
+
+    progress().SetFileText("Examining PC");
+    if (!scanRoot()) return false;
+    if (!loadStateFile()) log("Initial Backup");
+
+    progress().SetFileText("Examining Handheld");
+    store.readExceptions(user, locationName_, exceptionNames_, exceptionValues_, exceptionActions_);
+    if (!listHandheld()) return false;
+    excludeBelowLinks();
+
+    progress().SetRange(static_cast<uint32_t>(entries_.size()));
+    runPasses();
+    saveStateFile();
+    store.setLastBackup(user, locationName_, static_cast<int32_t>(currentTime()));
+    return true;
+}
+
+bool HandheldLocation::scanRoot() {
+    const std::string root = withoutTrailingBackslash(pcDirectory_);
+    std::deque<std::string> folders{root};
+    while (!folders.empty()) {
+        const std::string folder = folders.front();
+        folders.pop_front();
+        WIN32_FIND_DATAA data;
+        FindHandle find(FindFirstFileA((folder + "\\*.*").c_str(), &data));
+        bool complete = find.valid() || GetLastError() == ERROR_FILE_NOT_FOUND;
+        if (find.valid()) {
+            do {
+                const std::string name = data.cFileName;
+                // Hidden names (".", ".." and every name beginning with ".") take no part.
+                if (name.empty() || name[0] == '.') continue;
+                const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                const std::string path = folder + "\\" + name;
+                const std::string key = relativeNameOf(directory ? path + "\\" : path);
+                FileEntry& entry = entries_[key];
+                entry.pcTime = pcTimeFromFileTime(
+                    (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                    data.ftLastWriteTime.dwLowDateTime);
+                if (entry.size == 0) entry.size = data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                    // A junction or symbolic link may lead out of the folder this
+                    // location owns; a deletion carried over from the handheld would then
+                    // delete files that are not ours. Nothing at or below it is touched.
+                    log("Skipping link on PC: " + path);
+                    links_.push_back(key);
+                    continue;
+                }
+                if (directory) folders.push_back(path);
+            } while (FindNextFileA(find.get(), &data));
+            complete = GetLastError() == ERROR_NO_MORE_FILES;
+        }
+        if (!complete) {
+            // What a folder holds but could not be listed would read as deleted on the PC
+            // and be deleted on the handheld: the location, or that folder, is left alone.
+            log("Could not read PC Directory: " + folder);
+            if (folder == root) return false;
+            links_.push_back(relativeNameOf(folder + "\\"));
+        }
+    }
+    return true;
+}
+
+void HandheldLocation::excludeBelowLinks() {
+    for (const std::string& name : links_) {
+        const bool folder = !name.empty() && (name.back() == '/' || name.back() == '\\');
+        if (!folder) {
+            auto it = entries_.find(name);
+            if (it != entries_.end()) it->second.status = ENTRY_PC_UNREADABLE;
+            continue;
+        }
+        for (auto it = entries_.lower_bound(name);
+             it != entries_.end() && it->first.compare(0, name.size(), name) == 0; ++it) {
+            it->second.status = ENTRY_PC_UNREADABLE;
+        }
+    }
+}
+
+bool HandheldLocation::loadStateFile() {
+    std::string text;
+    if (!readWholeFile(statePath(), text)) return false;
+    parseStateText(text, [this](const std::string& name, uint32_t handheldTime, uint32_t pcTime) {
+        FileEntry& entry = entries_[name];
+        entry.lastHandheldTime = handheldTime;
+        entry.lastPcTime = pcTime;
+    });
+    return true;
+}
+
+void HandheldLocation::saveStateFile() const {
+    std::string text;
+    text.reserve(entries_.size() * 40);
+    for (const auto& item : entries_) {
+        const FileEntry& entry = item.second;
+        if (settled_.count(&entry) != 0) {
+            if (entry.handheldTime != 0 && entry.pcTime != 0)
+                appendStateLine(text, entry.handheldTime, entry.pcTime, item.first);
+        } else if (entry.lastHandheldTime != 0 || entry.lastPcTime != 0) {
+            appendStateLine(text, entry.lastHandheldTime, entry.lastPcTime, item.first);
+        }
+    }
+    // Written whole beside the old one and then moved over it: a crash or a full disk
+    // leaves the previous state rather than half a file.
+    AtomicFile::writeWhole(statePath(), text);
+}
+
+void HandheldLocation::runPasses() {
+    ProgressSink& sink = progress();
+    baseAction_ = context_->action;
+
+    pass_ = 1;
+    int32_t index = 0;
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+        if (sink.IsCancelled()) return;
+        const std::string& name = it->first;
+        FileEntry& entry = it->second;
+        sink.SetFileProgress(++index, name, entry.size);
+        if (!exceptionNames_.empty()) applyException(name);
+        if (context_->action != ACTION_DO_NOTHING && !isHiddenName(name) && !isClaimedDatabase(name)) {
+            handleEntry(name, entry);
+        }
+        context_->action = baseAction_;
+    }
+
+    pass_ = 2;
+    for (size_t i = 0; i < deferred_.size(); ++i) {
+        if (sink.IsCancelled()) break;
+        const std::string name = deferred_[i];
+        FileEntry& entry = entries_[name];
+        sink.SetFileProgress(-1, name, 0);
+        if (!isClaimedDatabase(name)) handleEntry(name, entry);
+    }
+    context_->action = baseAction_;
+}
+
+void HandheldLocation::applyException(const std::string& name) {
+    const int match = matchException(upperAscii(name), exceptionNames_);
+    if (match < 0) return;
+    const int32_t code = exceptionActions_[static_cast<size_t>(match)];
+    context_->action = code;
+    const std::string& exception = exceptionNames_[static_cast<size_t>(match)];
+    if (sameKindOfName(exception, name)) {
+        log(std::string("Exception:") + exceptionLabel(code) + ":" + exception + " for " + ":" + name);
+    }
+}
+
+void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
+    const Decision decision = decide(entry, context_->action, isDirectoryName(name));
+    if (decision.operation == Operation::Nothing) {
+        if (entry.status == ENTRY_OK) settled_.insert(&entry);
+        return;
+    }
+    if (decision.compareContentsFirst && contentsIdentical(name)) {
+        settled_.insert(&entry);
+        return;
+    }
+    bool ok = false;
+    switch (decision.operation) {
+    case Operation::Nothing: break;
+    case Operation::CopyToPc: ok = copyToPc(name, entry); break;
+    case Operation::CopyToHandheld: ok = copyToHandheld(name, entry); break;
+    case Operation::DeleteOnHandheld: ok = deleteOnHandheld(name, entry); break;
+    case Operation::DeleteOnPc: ok = deletePcFile(name, entry); break;
+    case Operation::Conflict: ok = resolveConflict(name, entry); break;
+    case Operation::CreatePcDirectory: ok = createPcDirectory(name, entry); break;
+    case Operation::DeletePcDirectory: ok = deletePcDirectory(name, entry); break;
+    case Operation::CreateHandheldDirectory: ok = createHandheldDirectory(name, entry); break;
+    case Operation::DeleteHandheldDirectory: ok = deleteHandheldDirectory(name, entry); break;
+    }
+    if (ok && entry.status == ENTRY_OK) settled_.insert(&entry);
+}
+
+bool HandheldLocation::resolveConflict(const std::string& name, FileEntry& entry) {
+    log("Conflict: " + name + " modified on both Palm and PC");
+    // Whichever side moved further since the last run keeps its version under the
+    // plain name; the other version moves aside under the "_2" name first.
+    const uint32_t movedOnHandheld = entry.handheldTime - entry.lastHandheldTime;
+    const uint32_t movedOnPc = entry.pcTime - entry.lastPcTime;
+    const bool handheldAside = movedOnHandheld > movedOnPc;
+    const bool renamed = handheldAside ? renameOnHandheld(name, entry) : renameOnPc(name, entry);
+    if (!renamed) {
+        // Copying now would overwrite the version that was to be kept: leave both sides
+        // as they are, so the next HotSync meets the same conflict again.
+        log("Could not resolve Conflict: " + name + " left unchanged on Palm and PC");
+        return false;
+    }
+    // The plain name's history belongs to the version that moved aside: should the copy
+    // fail, the name must come back as new on one side, not as deleted on the other.
+    entry.lastHandheldTime = 0;
+    entry.lastPcTime = 0;
+    return handheldAside ? copyToHandheld(name, entry) : copyToPc(name, entry);
+}
+
+bool HandheldLocation::contentsIdentical(const std::string& name) {
+    TemporaryFile copy("tmp");
+    if (!copy.valid()) return false;
+    if (!fetchHandheldFile(name, copy.path())) return false;
+    // Bytes, not text: a 0x1A or a CR LF must not make two different files look equal.
+    return sameFileContents(copy.path(), pcPathOf(name));
+}

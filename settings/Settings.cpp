@@ -1,0 +1,182 @@
+#include "settings/Settings.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// Values are read through a buffer of this many characters, terminating zero included.
+constexpr DWORD kStringBuffer = 1023;
+// Exception values may be long; they get a larger buffer of their own.
+constexpr DWORD kExceptionValueBuffer = 8191;
+constexpr size_t kExceptionKeyBuffer = 18127;
+constexpr size_t kDirectoryKeyBuffer = 9127;
+
+// The settings file lies beside the module that holds this code (the conduit DLL), not
+// beside the host program, so it is found from an address inside this module.
+std::string settingsPathBesideModule() {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&settingsPathBesideModule), &module)) {
+        return std::string();
+    }
+    char buffer[MAX_PATH + 1] = {};
+    DWORD length = GetModuleFileNameA(module, buffer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    std::string path(buffer, length);
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos) return std::string();
+    return path.substr(0, dot + 1) + "ini";
+}
+
+class LibrarySettings final : public Settings {
+public:
+    ~LibrarySettings() override = default;
+};
+
+}  // namespace
+
+Settings::Settings() : path_(settingsPathBesideModule()) {}
+Settings::Settings(std::string path) : path_(std::move(path)) {}
+Settings::~Settings() = default;
+
+// With no usable path every read yields its default and every write is dropped, rather
+// than letting the profile calls fall back to a file in the Windows folder.
+
+int32_t Settings::readInt(const std::string& section, const std::string& key, int32_t def) const {
+    if (path_.empty()) return def;
+    return static_cast<int32_t>(
+        GetPrivateProfileIntA(section.c_str(), key.c_str(), def, path_.c_str()));
+}
+
+void Settings::writeInt(const std::string& section, const std::string& key, int32_t value) const {
+    char text[32];
+    wsprintfA(text, "%d", value);
+    writeString(section, key, text);
+}
+
+static std::string readProfileString(const std::string& path, const std::string& section,
+                                     const std::string& key, const std::string& def,
+                                     DWORD bufferSize) {
+    if (path.empty()) return def;
+    std::vector<char> buffer(bufferSize, '\0');
+    DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(),
+                                            buffer.data(), bufferSize, path.c_str());
+    return std::string(buffer.data(), length);
+}
+
+std::string Settings::readString(const std::string& section, const std::string& key,
+                                 const std::string& def) const {
+    return readProfileString(path_, section, key, def, kStringBuffer);
+}
+
+void Settings::writeString(const std::string& section, const std::string& key,
+                           const std::string& value) const {
+    if (path_.empty()) return;
+    WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str());
+}
+
+std::vector<std::string> Settings::keysOf(const std::string& section, size_t bufferSize) const {
+    std::vector<std::string> keys;
+    if (path_.empty() || bufferSize < 2) return keys;
+    std::vector<char> buffer(bufferSize, '\0');
+    DWORD length = GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(),
+                                            static_cast<DWORD>(bufferSize), path_.c_str());
+    // A sequence of zero-terminated names; a name cut by the buffer's end is dropped.
+    size_t pos = 0;
+    while (pos < length) {
+        size_t end = pos;
+        while (end < length && buffer[end] != '\0') ++end;
+        if (end >= length) break;  // cut off by the buffer's end
+        if (end > pos) keys.emplace_back(buffer.data() + pos, end - pos);
+        pos = end + 1;
+    }
+    return keys;
+}
+
+bool Settings::archiveEnabled(const std::string& user) const { return readInt(user, "Archive", 1) != 0; }
+void Settings::setArchiveEnabled(const std::string& user, bool on) const { writeInt(user, "Archive", on ? 1 : 0); }
+int32_t Settings::frequency(const std::string& user) const { return readInt(user, "Frequency", 0); }
+void Settings::setFrequency(const std::string& user, int32_t code) const { writeInt(user, "Frequency", code); }
+bool Settings::backupConduitDatabases(const std::string& user) const { return readInt(user, "ConduitDB", 1) != 0; }
+int32_t Settings::mainPermanentAction(const std::string& user) const { return readInt(user, "MainPerm", 0); }
+void Settings::setMainTemporaryAction(const std::string& user, int32_t code) const { writeInt(user, "MainTemp", code); }
+int32_t Settings::cardPermanentAction(const std::string& user) const { return readInt(user, "CardPerm", 0); }
+void Settings::setCardTemporaryAction(const std::string& user, int32_t code) const { writeInt(user, "CardTemp", code); }
+
+void Settings::copyPermanentToTemporary(const std::string& user) const {
+    setMainTemporaryAction(user, mainPermanentAction(user));
+    setCardTemporaryAction(user, cardPermanentAction(user));
+}
+
+std::string Settings::directoryOf(const std::string& user, const std::string& key) const {
+    return readString(user + "-Directories", key, "");
+}
+
+void Settings::setDirectoryOf(const std::string& user, const std::string& key,
+                              const std::string& folder) const {
+    writeString(user + "-Directories", key, folder);
+}
+
+std::vector<std::string> Settings::directoryKeys(const std::string& user) const {
+    return keysOf(user + "-Directories", kDirectoryKeyBuffer);
+}
+
+int32_t Settings::lastBackup(const std::string& user, const std::string& location) const {
+    return readInt(user + "-LastBackup", location, 0);
+}
+
+void Settings::setLastBackup(const std::string& user, const std::string& location, int32_t time) const {
+    writeInt(user + "-LastBackup", location, time);
+}
+
+int32_t Settings::exceptionAction(const std::string& keyword) {
+    if (keyword == "SKIP") return 6;
+    if (keyword == "HHTOPC") return 2;
+    if (keyword == "PCTOHH") return 3;
+    if (keyword == "FAST") return 0;
+    return 1;  // "SYNC" and every keyword not recognised
+}
+
+void Settings::readExceptions(const std::string& user, const std::string& location,
+                              std::vector<std::string>& names, std::vector<std::string>& values,
+                              std::vector<int32_t>& actions) const {
+    const std::string section = user + "-" + location + "-Exceptions";
+    for (const std::string& key : keysOf(section, kExceptionKeyBuffer)) {
+        std::string value = readProfileString(path_, section, key, "", kExceptionValueBuffer);
+        std::string name = key;
+        for (char& c : name) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        }
+        int32_t action = 1;
+        size_t bar = value.find('|');
+        if (bar != std::string::npos) {
+            action = exceptionAction(value.substr(bar + 1));
+            value.erase(bar);
+        }
+        names.push_back(std::move(name));
+        values.push_back(std::move(value));
+        actions.push_back(action);
+    }
+}
+
+std::string Settings::newCardName(const std::string& user) const {
+    const std::vector<std::string> keys = directoryKeys(user);
+    auto taken = [&keys](const std::string& candidate) {
+        for (const std::string& key : keys) {
+            if (key == candidate) return true;
+        }
+        return false;
+    };
+    std::string candidate = "Card";
+    for (unsigned n = 1; taken(candidate); ++n) candidate = "Card" + std::to_string(n);
+    return candidate;
+}
+
+Settings& TheSettings() {
+    static LibrarySettings settings;
+    return settings;
+}
