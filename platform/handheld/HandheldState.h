@@ -1,0 +1,70 @@
+// What the simulated handheld holds for one session: the settings of device.ini, the
+// main-memory databases, the card volumes, and the conduit-manager and user-data tables.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/handheld/IniFile.h"
+#include "HotSyncApi.h"
+#include "VfsApi.h"
+
+class HandheldState {
+public:
+    // Reads the device folder; 0 on success.
+    int load(const std::string& deviceDir);
+    // Writes main memory back into the device folder; 0 on success.
+    int save();
+
+    const IniFile& ini() const { return ini_; }
+
+    // Names that faults and the trace match calls by: the database behind a handle, the
+    // card name behind a file reference (empty when unknown).
+    std::string databaseOfHandle(uint8_t handle) const;
+    std::string nameOfFileRef(VfsFileRef file) const;
+
+    // Sync Manager.
+    int32_t openDb(int32_t cardNo, const char* name, uint8_t mode, uint8_t* handle);
+    int32_t createDb(SmCreateRecord* create);
+    int32_t closeDb(uint8_t handle);
+    int32_t deleteDb(const char* name, int32_t cardNo);
+    int32_t readDbList(int32_t cardNo, uint16_t startIndex, int32_t ramOnly, SmDbListEntry* entries,
+                       int32_t* count);
+    int32_t writeRecord(SmRawRecord* record);
+    int32_t readRecordByIndex(SmRawRecord* record);
+    int32_t readBlock(uint8_t handle, SmBlockRecord* block, bool sortInfo);
+    int32_t writeBlock(uint8_t handle, SmBlockRecord* block, bool sortInfo);
+    int32_t writeResource(SmRawRecord* record);
+    int32_t readResourceByIndex(SmRawRecord* record, int32_t withBody);
+    int32_t readOpenDbInfo(SmOpenDbInfoRequest* request, SmOpenDbInfo* info);
+    int32_t findDbByName(SmFindDbRequest* request, SmDbListEntry* found);
+    int32_t readCardInfo(SmCardInfo* info);
+    int32_t callRemoteModule(SmRemoteCall* call);
+
+    // VFS.
+    int32_t vfsSupport(uint32_t* a, uint32_t* b);
+    int32_t vfsVolumeEnumerate(uint16_t* count, VfsVolume* volumes);
+    int32_t vfsVolumeGetLabel(VfsVolume volume, char* label, uint32_t* length);
+    int32_t vfsVolumeSetLabel(VfsVolume volume, const char* label);
+    int32_t vfsFileGet(VfsVolume volume, const char* cardName, const char* pcPath);
+    int32_t vfsFilePut(VfsVolume volume, const char* cardName, const char* pcPath);
+    int32_t vfsFileDelete(VfsVolume volume, const char* name);
+    int32_t vfsDirCreate(VfsVolume volume, const char* name);
+    int32_t vfsFileRename(VfsVolume volume, const char* name, const char* newBaseName);
+    int32_t vfsFileOpen(VfsVolume volume, const char* name, uint16_t mode, VfsFileRef* file);
+    int32_t vfsFileGetDate(VfsFileRef file, uint16_t which, uint32_t* date);
+    int32_t vfsFileGetAttributes(VfsFileRef file, uint32_t* attributes);
+    int32_t vfsFileSize(VfsFileRef file, uint32_t* size);
+    int32_t vfsFileClose(VfsFileRef file);
+
+    // Conduit manager and user data.
+    int32_t conduitCount();
+    int32_t conduitList(CmConduitEntry* entries, int32_t* count);
+    int32_t conduitCreator(const CmConduitEntry* entry, uint32_t* creator);
+    int32_t userByFolder(const char* folder, uint32_t* user);
+    int32_t userValue(uint32_t user, uint32_t creator, int32_t* value, bool second);
+    const std::string& dir() const { return dir_; }
+
+private:
+    std::string dir_;
+    IniFile ini_;
+};

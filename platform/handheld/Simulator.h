@@ -1,0 +1,75 @@
+// The one simulated handheld of the process. Every stand-in library call reaches it through
+// SimCall, which serialises the calls (the conduit calls from its worker thread, tests and
+// the host from theirs), applies injected failures and writes the call trace.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/handheld/FaultPlan.h"
+#include "platform/handheld/IniFile.h"
+
+class HandheldState;
+
+class Simulator {
+public:
+    static Simulator& instance();
+
+    std::recursive_mutex& lock() { return lock_; }
+
+    int load(const std::string& deviceDir);
+    int save();
+    void unload();
+    bool loaded() const { return state_ != nullptr; }
+    HandheldState* state() { return state_.get(); }
+
+    FaultPlan& faults() { return faults_; }
+
+    void setTraceFile(const char* path);
+    void trace(const std::string& line);
+    size_t traceCount() const { return trace_.size(); }
+    const char* traceLine(size_t index) const;
+    void clearTrace() { trace_.clear(); }
+
+private:
+    Simulator() = default;
+    ~Simulator();
+    std::recursive_mutex lock_;
+    std::unique_ptr<HandheldState> state_;
+    FaultPlan faults_;
+    std::vector<std::string> trace_;
+    FILE* traceFile_ = nullptr;
+};
+
+// One stand-in call from entry to result: holds the simulator's lock, checks the fault plan
+// with the call's name argument and traces "call<TAB>arguments<TAB>result" when it ends.
+class SimCall {
+public:
+    SimCall(const char* call, const std::string& nameArgument, std::string arguments);
+    ~SimCall() = default;
+    SimCall(const SimCall&) = delete;
+    SimCall& operator=(const SimCall&) = delete;
+
+    // True when an injected failure fires for this call; result() then gives its value.
+    bool faulted() const { return hit_.fires; }
+    const FaultHit& hit() const { return hit_; }
+    // The loaded device, or null (calls then answer STANDIN_ERR_NOT_SIMULATED).
+    HandheldState* device() { return Simulator::instance().state(); }
+    // Appends to the traced arguments (out-values known only at the end).
+    void note(const std::string& more);
+    int32_t done(int32_t result);
+
+private:
+    std::lock_guard<std::recursive_mutex> hold_;
+    std::string call_;
+    std::string arguments_;
+    FaultHit hit_;
+};
+
+// printf-style formatting into a std::string, for trace arguments.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// A four-character code as text ("Tnwk"), non-printable bytes as '.'.
+std::string fourCc(uint32_t code);

@@ -1,0 +1,27 @@
+// The command line of the stand-in HotSync manager. OS-free, so the parser is testable
+// without a conduit.
+#pragma once
+#include <string>
+#include <vector>
+
+struct HostOptions {
+    enum Verb { None, Sync, Configure } verb = None;
+    std::string device;
+    std::string user;
+    std::string pc;
+    int type = 0;
+    int action = 0;
+    std::string conduit;  // empty: Tarnwick.dll beside hotsync.exe
+    std::string log;
+    std::string trace;
+    int cancelAfterMs = -1;  // negative: never press Cancel
+};
+
+// Fills the options from argv[1..]; answers false with a message for the user when the
+// command line is not understood or lacks a required option.
+bool parseHostOptions(const std::vector<std::string>& args, HostOptions& options, std::string& error);
+
+// The PC folder as SyncProperties carries it: always ending in one backslash.
+std::string pcFolderWithSlash(const std::string& pc);
+
+const char* hostUsage();
