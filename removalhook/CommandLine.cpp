@@ -23,7 +23,11 @@ std::optional<std::string> quillmarkCommandLine(std::string_view s) {
     // outside the command line.
     const auto valueStart = p + 2;
     if (q < valueStart + 1) return std::nullopt;
-    const std::string_view value = s.substr(valueStart, q - valueStart - 1);
+    std::string_view value = s.substr(valueStart, q - valueStart - 1);
+    // "-f C:\App\setup.dat" names the same file as "-fC:\App\setup.dat"; kept, the blank
+    // would end up inside the quotes and name a program that does not exist.
+    const auto first = value.find_first_not_of(" \t");
+    value.remove_prefix(first == std::string_view::npos ? value.size() : first);
 
     const auto k = value.rfind('\\');
     if (k == std::string_view::npos) return std::nullopt;

@@ -148,9 +148,4 @@ TEST_F(LaunchAppExport, WhatCannotBeStartedAnswersTwoAtOnce) {
     }
 }
 
-TEST_F(LaunchAppExport, AcceptsACommandLineInReadOnlyMemory) {
-    DWORD elapsed = 0;
-    EXPECT_EQ(0, launch(10, "busy_program.exe 10", &elapsed));
-}
-
 }  // namespace

@@ -24,6 +24,8 @@ TEST(QuillmarkCommandLine, StartsTheProgramInTheFolderOfTheFileAfterF) {
         {R"(-FC:\Other\x.dat -fC:\App\setup.dat -cX)", app},
         {R"(-fC:\App\setup.dat-cX)", app},
         {R"(-fC:\My App\setup.dat -cX)", R"("C:\My App\Quillmark.exe" /us)"},
+        {R"(remove.exe -f  "C:\App\setup.dat" -c "C:\App\Detach.dll")", app},
+        {"-f\tC:\\App\\setup.dat -cX", app},
         // Plain text search: a "-f" inside a folder name is taken as the option.
         {R"(C:\my-files\remove.exe -fC:\App\setup.dat -cX)",
          R"("iles\remove.exe -fC:\App\Quillmark.exe" /us)"},
@@ -136,6 +138,7 @@ TEST_F(DetachHook, StartsQuillmarkWithUsInEachOptionForm) {
     const std::string forms[] = {
         "-f\"" + dir_ + "setup.dat\" -c\"" + dir_ + "Detach.dll\"",
         "-f" + dir_ + "setup.dat -cX",
+        "-f \"" + dir_ + "setup.dat\" -c \"" + dir_ + "Detach.dll\"",
         "-F\"" + dir_ + "setup.dat\" -C\"" + dir_ + "Detach.dll\"",
     };
     for (const auto& form : forms) {
