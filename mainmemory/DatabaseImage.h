@@ -76,6 +76,9 @@ public:
     std::vector<std::vector<uint8_t>> records;   // data of each record or resource
     int32_t lastSyncError = 0;      // result of the last failed Sync Manager call
     int32_t failureCode = 0;        // DatabaseImageFailure
+    // Set by writeToHandheld once the creation succeeded: a failure after that has left a
+    // partly written database of the caller's on the handheld.
+    bool createdDatabase = false;
 
     bool isResourceDatabase() const { return (attributes & kResourceAttribute) != 0; }
     // The name up to its NUL, never more than the 32 bytes of the field.

@@ -152,6 +152,7 @@ bool DatabaseImage::writeToHandheld(const std::string& dbName, bool mustCreate) 
     create.version = version;
     HsResult result = SmCreateDb(&create);
     lastSyncError = result;
+    createdDatabase = result == 0;
     // Only a handle the creation gave us is ours to close; the record's zero-filled handle
     // after a failure could belong to some other open database.
     if (result == 0) SmCloseDb(create.handle);

@@ -1,0 +1,276 @@
+// The main-memory location: RAM databases of card 0 backed up as .pdb/.prc files.
+#include "mainmemory/MainMemoryLocation.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "HotSyncApi.h"
+#include "conduit/ProgressSink.h"
+#include "engine/AtomicFile.h"
+#include "mainmemory/DatabaseImage.h"
+#include "mainmemory/DatabaseNames.h"
+
+namespace {
+
+constexpr int32_t kCard = 0;
+constexpr uint8_t kFindOptions = 0xC0;
+const char* const kLocationKey = "MainMemory";
+
+std::string hex(int32_t value) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "%x", static_cast<unsigned>(value));
+    return buffer;
+}
+
+std::string codes(int32_t failureCode, int32_t syncError) { return "(" + hex(failureCode) + ":" + hex(syncError) + ")"; }
+
+// 0 means "no handheld copy" to the engine, so a database never modified still counts.
+uint32_t handheldTimeOf(uint32_t modificationDate) { return modificationDate == 0 ? 1u : modificationDate; }
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool pathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The whole of a database file goes to its place in one step: a backup that fails half-way
+// leaves the previous backup as it was.
+bool writeImageFile(DatabaseImage& image, const std::string& path) {
+    const std::vector<uint8_t> bytes = image.toFileBytes();
+    return AtomicFile::writeWhole(path, std::string(bytes.begin(), bytes.end()));
+}
+
+}  // namespace
+
+MainMemoryLocation::MainMemoryLocation(SyncContext* context) : HandheldLocation(context) {
+    locationName_ = kLocationKey;
+    progress().SetCardText("Backup up Main Memory");
+    std::string folder = directoryOf(kLocationKey);
+    if (folder.empty()) {
+        folder = context_->pcFolder + kLocationKey;
+        setDirectoryOf(kLocationKey, folder);
+    }
+    pcDirectory_ = folder;
+    makeArchiveDirectory(kLocationKey);
+    log("Main Memory: Location - " + pcDirectory_);
+}
+
+MainMemoryLocation::~MainMemoryLocation() = default;
+
+bool MainMemoryLocation::listHandheld() {
+    SmCardInfo card{};
+    card.cardNo = kCard;
+    HsResult result = SyncReadSingleCardInfo(&card);
+    lastSyncError_ = result;
+    if (result != 0) return false;
+
+    int32_t count = card.ramDbCount;
+    if (count == 0) return true;
+    std::vector<SmDbListEntry> list(static_cast<size_t>(count));
+    result = SmReadDbList(kCard, 0, 1, list.data(), &count);
+    lastSyncError_ = result;
+    if (result != 0) return false;
+    // The call may lower the count; it may never raise it past what we gave it.
+    if (count < 0) count = 0;
+    if (static_cast<size_t>(count) > list.size()) count = static_cast<int32_t>(list.size());
+
+    for (int32_t i = 0; i < count; ++i) {
+        const SmDbListEntry& db = list[static_cast<size_t>(i)];
+        const std::string name =
+            databaseNameInFile(reinterpret_cast<const uint8_t*>(db.name), sizeof db.name);
+        FileEntry& entry = entries_[name];
+        entry.attributes = db.attributes;
+        entry.handheldTime = handheldTimeOf(db.modificationDate);
+        entry.creator = db.creator;
+    }
+    return true;
+}
+
+bool MainMemoryLocation::fetchHandheldFile(const std::string& name, const std::string& pcPath) {
+    DatabaseImage image;
+    if (image.readFromHandheld(name) && writeImageFile(image, pcPath)) return true;
+    lastSyncError_ = image.lastSyncError;
+    failureCode_ = image.failureCode;
+    return false;
+}
+
+bool MainMemoryLocation::copyToPc(const std::string& name, FileEntry& entry) {
+    const std::string path = pcPathOf(name);
+    if (!fetchHandheldFile(name, path)) {
+        log("Could not copy file from Palm to PC" + codes(failureCode_, lastSyncError_) + ": " + name);
+        return false;
+    }
+    log("  " + name + ": Copied from Palm to PC");
+    fillPcStatus(path, entry);
+    return true;
+}
+
+bool MainMemoryLocation::refreshFromHandheld(const std::string& dbName, FileEntry& entry) {
+    SmFindDbRequest request{};
+    request.options = kFindOptions;
+    request.cardNo = kCard;
+    request.name = dbName.c_str();
+    SmDbListEntry found{};
+    const HsResult result = SyncFindDbByName(&request, &found);
+    lastSyncError_ = result;
+    if (result != 0) return false;
+    entry.attributes = found.attributes;
+    entry.handheldTime = handheldTimeOf(found.modificationDate);
+    return true;
+}
+
+bool MainMemoryLocation::copyToHandheld(const std::string& name, FileEntry& entry) {
+    const std::string path = pcPathOf(name);
+    DatabaseImage image;
+    // The file is read and checked before anything happens on the handheld: a damaged
+    // file must never cost the handheld its copy.
+    if (!image.readFile(path)) {
+        lastSyncError_ = image.lastSyncError;
+        failureCode_ = image.failureCode;
+        log("Could not copy file from PC to Palm" + codes(failureCode_, lastSyncError_) + ": " + name);
+        return false;
+    }
+    const std::string dbName = image.nameString();
+    const bool oldDeleted = SmDeleteDb(name.c_str(), kCard) == 0;
+    // The creation must succeed: writing into a database that is still there would add
+    // the file's records to the ones it already holds.
+    if (!image.writeToHandheld(dbName, true)) {
+        lastSyncError_ = image.lastSyncError;
+        failureCode_ = image.failureCode;
+        // A half-written database would be taken for the handheld's own copy at the next
+        // HotSync and backed up over the good PC file; remove it and record that the
+        // handheld has no copy, so the next HotSync installs the file again.
+        if (image.createdDatabase) SmDeleteDb(dbName.c_str(), kCard);
+        if (image.createdDatabase || oldDeleted) entry.handheldTime = 0;
+        log("Could not copy file from PC to Palm" + codes(failureCode_, lastSyncError_) + ": " + name);
+        return false;
+    }
+    log("  " + name + ": Copied from PC to Palm");
+    refreshFromHandheld(dbName, entry);
+    return true;
+}
+
+bool MainMemoryLocation::archiveOnHandheld(const std::string& name) {
+    if (context_ == nullptr || !context_->archive) return true;
+    const std::string path = pcPathOf(name);
+    const size_t slash = path.find_last_of('\\');
+    const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string target = archiveDirectory_ + "\\" + fileName;
+    if (archiveDirectory_.empty() || !fetchHandheldFile(name, target)) {
+        log("Could not archive Palm file" + codes(failureCode_, lastSyncError_) + ": " + name);
+        return false;
+    }
+    log("  " + name + ": Archived");
+    return true;
+}
+
+bool MainMemoryLocation::deleteOnHandheld(const std::string& name, FileEntry& entry) {
+    if (!archiveOnHandheld(name)) return false;
+    lastSyncError_ = SmDeleteDb(name.c_str(), kCard);
+    if (lastSyncError_ != 0) {
+        log("Could not delete Palm File(" + hex(lastSyncError_) + "): " + name);
+        return false;
+    }
+    log("  " + name + ": Deleted on Palm");
+    entry.handheldTime = 0;
+    return true;
+}
+
+bool MainMemoryLocation::renameOnHandheld(const std::string& name, FileEntry& entry) {
+    std::string newName;
+    if (!newUniqueDatabaseName(name, entries_, newName)) {
+        log("Could not Rename Palm File: " + name);
+        return false;
+    }
+    // The copy is a whole database: its blocks and, for a resource database, its resources
+    // come along, so the renamed copy keeps everything the original held.
+    DatabaseImage image;
+    bool ok = image.readFromHandheld(name);
+    if (ok) {
+        image.setName(newName);
+        ok = image.writeToHandheld(newName, true);
+        if (!ok && image.createdDatabase) SmDeleteDb(newName.c_str(), kCard);
+    }
+    if (!ok) {
+        lastSyncError_ = image.lastSyncError;
+        failureCode_ = image.failureCode;
+        log("Could not rename Palm File(" + hex(lastSyncError_) + "): " + name + " --> " + newName);
+        return false;
+    }
+    lastSyncError_ = 0;
+    FileEntry& copy = entries_[newName];
+    refreshFromHandheld(newName, copy);
+    entry.handheldTime = 0;
+    log("  " + name + ": Renamed on Palm --> " + newName);
+    return true;
+}
+
+bool MainMemoryLocation::renameOnPc(const std::string& name, FileEntry& entry) {
+    std::string newName;
+    if (!newUniqueDatabaseName(name, entries_, newName)) {
+        log("Could not rename PC File: " + newName);
+        return false;
+    }
+    const std::string oldPath = pcPathOf(name);
+    const std::string newPath = pcPathOf(newName);
+    std::string content, renamed;
+    // The new file never replaces one that is there, and a file too short to hold a name
+    // field is no database to rename.
+    if (pathExists(newPath) || !readWholeFile(oldPath, content) || !renamedDatabaseFile(content, newName, renamed) ||
+        !AtomicFile::writeWhole(newPath, renamed)) {
+        log("Could not rename PC File: " + oldPath + " --> " + newPath);
+        return false;
+    }
+    DeleteFileA(oldPath.c_str());
+    FileEntry& moved = entries_[newName];
+    fillPcStatus(newPath, moved);
+    entry.pcTime = 0;
+    log("  " + name + ": Renamed on PC --> " + newName);
+    return true;
+}
+
+std::string MainMemoryLocation::relativeNameOf(const std::string& pcPath) {
+    uint8_t field[32];
+    size_t got = 0;
+    if (std::FILE* f = std::fopen(pcPath.c_str(), "rb")) {
+        got = std::fread(field, 1, sizeof field, f);
+        std::fclose(f);
+    }
+    const std::string name = databaseNameInFile(field, got);
+    nameMap_[name] = pcPath;
+    return name;
+}
+
+bool MainMemoryLocation::pathTakenByAnother(const std::string& path, const std::string& name) const {
+    for (const auto& mapped : nameMap_)
+        if (mapped.first != name && sameIgnoringCase(mapped.second, path)) return true;
+    return pathExists(path);
+}
+
+std::string MainMemoryLocation::pcPathOf(const std::string& name) {
+    const auto known = nameMap_.find(name);
+    if (known != nameMap_.end() && !known->second.empty()) return known->second;
+
+    const bool resource = (entries_[name].attributes & DatabaseImage::kResourceAttribute) != 0;
+    const std::string file = databaseFileName(name, resource);
+    const std::string stem = pcDirectory_ + "\\" + file.substr(0, file.size() - 4);
+    const std::string extension = file.substr(file.size() - 4);
+    // Different names can give one file name ("Memo DB" and "Memo.DB", or names differing
+    // only in case): a file that already stands for another database, or any file not
+    // known to stand for this one, is never taken over; the name gets a number instead.
+    std::string path = stem + extension;
+    for (int n = 2; n < 10000 && pathTakenByAnother(path, name); ++n) path = stem + "_" + std::to_string(n) + extension;
+    nameMap_[name] = path;
+    return path;
+}
+
+bool MainMemoryLocation::isDirectoryName(const std::string&) { return false; }
