@@ -80,11 +80,9 @@ protected:
         DeleteFileA(record_.c_str());
     }
     void TearDown() override {
-        // Let a program left running finish, so it does not outlive the suite.
-        for (int i = 0; i < 100 && readRecord().find("ended") == std::string::npos &&
-                        readRecord() != "";
-             ++i)
-            Sleep(100);
+        // Let a started program finish, so it neither outlives the suite nor writes its
+        // record after it was deleted.
+        for (int i = 0; started_ && i < 100 && readRecord().find("ended") == std::string::npos; ++i) Sleep(100);
         DeleteFileA(record_.c_str());
         if (module_) FreeLibrary(module_);
     }
@@ -101,10 +99,12 @@ protected:
         const DWORD start = GetTickCount();
         const int32_t result = launch_(first, wait, commandLine);
         *elapsedMs = GetTickCount() - start;
+        started_ = started_ || result != 2;
         return result;
     }
 
     std::string bin_, record_;
+    bool started_ = false;
     HMODULE module_ = nullptr;
     LaunchAppFunction launch_ = nullptr;
 };
