@@ -1,0 +1,22 @@
+// Owners for the GDI objects, image lists and modules the dialog's controls use, so a
+// bitmap or font is released on every way out of the code that made it.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+#include <memory>
+#include <type_traits>
+
+struct GdiObjectDeleter {
+    void operator()(void* object) const { DeleteObject(static_cast<HGDIOBJ>(object)); }
+};
+struct ImageListDeleter {
+    void operator()(_IMAGELIST* list) const { ImageList_Destroy(list); }
+};
+struct ModuleDeleter {
+    void operator()(HINSTANCE__* module) const { FreeLibrary(module); }
+};
+
+using OwnedBitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
+using OwnedFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+using OwnedImageList = std::unique_ptr<_IMAGELIST, ImageListDeleter>;
+using OwnedModule = std::unique_ptr<HINSTANCE__, ModuleDeleter>;
