@@ -1,0 +1,184 @@
+// A card held in memory and a location over it, so the engine runs against real PC
+// folders (under wine) with a handheld side the tests control completely. Its log lines
+// follow the contract every card location keeps.
+#pragma once
+#include <windows.h>
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/AtomicFile.h"
+#include "engine/CardLocation.h"
+#include "engine/NameRules.h"
+
+struct FakeObject {
+    std::string content;
+    uint32_t time = 0;
+    bool directory = false;
+};
+
+struct FakeCard {
+    std::map<std::string, FakeObject> objects;
+    uint32_t clock = 3000000000u;  // handheld times in their own base, above 2^31
+    uint32_t pcClock = 0;          // PC times given to files the location writes
+    bool failList = false;
+    std::set<std::string> failCopyToPc, failCopyToHandheld, failDelete, failRename, failFetch;
+
+    void put(const std::string& name, const std::string& content, uint32_t advance = 10) {
+        clock += advance;
+        objects[name] = FakeObject{content, clock, false};
+    }
+    void mkdir(const std::string& name) {
+        clock += 10;
+        objects[name] = FakeObject{std::string(), clock, true};
+    }
+    bool has(const std::string& name) const { return objects.count(name) != 0; }
+    std::string content(const std::string& name) const {
+        auto it = objects.find(name);
+        return it == objects.end() ? std::string("<absent>") : it->second.content;
+    }
+};
+
+// Sets a file's modification time to t seconds since 1970.
+inline bool setPcFileTime(const std::string& path, uint32_t t) {
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    const uint64_t ft = static_cast<uint64_t>(t) * 10000000ull + 116444736000000000ull;
+    FILETIME when{static_cast<DWORD>(ft), static_cast<DWORD>(ft >> 32)};
+    const BOOL ok = SetFileTime(h, nullptr, nullptr, &when);
+    CloseHandle(h);
+    return ok != 0;
+}
+
+inline bool writeBytes(const std::string& path, const std::string& bytes) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    return ok && written == bytes.size();
+}
+
+class FakeLocation : public CardLocation {
+public:
+    FakeLocation(SyncContext* context, FakeCard& card, const std::string& pcDirectory,
+                 const std::string& name = "Card")
+        : CardLocation(context), card_(card) {
+        pcDirectory_ = pcDirectory;
+        locationName_ = name;
+        makeArchiveDirectory(name);
+    }
+
+    const std::vector<std::string>& deferred() const { return deferred_; }
+
+    bool listHandheld() override {
+        if (card_.failList) {
+            log("Could not list card");
+            return false;
+        }
+        for (const auto& item : card_.objects) {
+            FileEntry& e = entries_[item.first];
+            e.attributes = item.second.directory ? 0x10u : 0u;
+            e.handheldTime = item.second.time;
+            e.size = static_cast<uint32_t>(item.second.content.size());
+        }
+        return true;
+    }
+
+    bool fetchHandheldFile(const std::string& name, const std::string& pcPath) override {
+        if (card_.failFetch.count(name) || !card_.has(name)) return false;
+        return writeBytes(pcPath, card_.content(name));
+    }
+
+    bool copyToPc(const std::string& name, FileEntry& entry) override {
+        const std::string path = pcPathOf(name);
+        AtomicFile file(path);
+        if (card_.failCopyToPc.count(name) || !card_.has(name) || !file.valid() ||
+            !writeBytes(file.tempPath(), card_.content(name)) || !file.commit()) {
+            log("Could not copy to PC: " + name);
+            return false;
+        }
+        card_.pcClock += 100;
+        setPcFileTime(path, card_.pcClock);
+        fillPcStatus(path, entry);
+        log("  " + name + ": Copied from Palm to PC");
+        return true;
+    }
+
+    bool copyToHandheld(const std::string& name, FileEntry& entry) override {
+        std::string bytes;
+        if (card_.failCopyToHandheld.count(name) || !readWholeFile(pcPathOf(name), bytes)) {
+            log("Could not copy to Palm: " + name);
+            return false;
+        }
+        card_.put(name, bytes);
+        entry.handheldTime = card_.objects[name].time;
+        log("  " + name + ": Copied from PC to Palm");
+        return true;
+    }
+
+    bool archiveOnHandheld(const std::string& name) override {
+        if (!context_->archive) return true;
+        const std::string base = name.substr(name.rfind('/') + 1);
+        if (!writeBytes(archiveDirectory_ + "\\" + base, card_.content(name))) {
+            log("Could not archive Palm File: " + name);
+            return false;
+        }
+        log("  " + name + ": Archived");
+        return true;
+    }
+
+    bool deleteOnHandheld(const std::string& name, FileEntry& entry) override {
+        if (!archiveOnHandheld(name)) return false;
+        if (card_.failDelete.count(name) || !card_.has(name)) {
+            log("Could not delete Palm File: " + name);
+            return false;
+        }
+        card_.objects.erase(name);
+        entry.handheldTime = 0;
+        log("  " + name + ": Deleted on Palm");
+        return true;
+    }
+
+    bool renameOnHandheld(const std::string& name, FileEntry& entry) override {
+        const std::string newName = withSuffixBeforeExtension(name, "_2");
+        if (card_.failRename.count(name) || card_.has(newName) || !card_.has(name)) {
+            log("Could not rename Palm File: " + name);
+            return false;
+        }
+        card_.objects[newName] = card_.objects[name];
+        card_.objects.erase(name);
+        FileEntry& moved = entries_[newName];
+        moved.handheldTime = card_.objects[newName].time;
+        entry.handheldTime = 0;
+        log("  " + name + ": Renamed on Palm --> " + newName);
+        return true;
+    }
+
+    bool createHandheldDirectory(const std::string& name, FileEntry& entry) override {
+        card_.mkdir(name);
+        entry.handheldTime = card_.objects[name].time;
+        return true;
+    }
+
+    bool deleteHandheldDirectory(const std::string& name, FileEntry& entry) override {
+        auto next = card_.objects.upper_bound(name);
+        const bool empty = next == card_.objects.end() || next->first.compare(0, name.size(), name) != 0;
+        if (!empty || !card_.has(name)) {
+            if (pass_ == 1)
+                deferred_.push_back(name);
+            else
+                log("Could not delete Palm Directory: " + name);
+            return false;
+        }
+        card_.objects.erase(name);
+        entry.handheldTime = 0;
+        return true;
+    }
+
+private:
+    FakeCard& card_;
+};

@@ -1,0 +1,100 @@
+// Name rules and the state file text, without touching any file.
+#include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
+
+#include "engine/NameRules.h"
+#include "engine/StateFile.h"
+
+namespace {
+
+TEST(ConflictName, SuffixGoesBeforeTheLastDotOfTheLastComponent) {
+    EXPECT_EQ("C:\\Sync\\Card\\report_2.doc", withSuffixBeforeExtension("C:\\Sync\\Card\\report.doc", "_2"));
+    EXPECT_EQ("/a/x.tar_2.gz", withSuffixBeforeExtension("/a/x.tar.gz", "_2"));
+    EXPECT_EQ("/README_2", withSuffixBeforeExtension("/README", "_2"));
+    // A dotted folder and a file without extension: the folder name stays as it is.
+    EXPECT_EQ("C:\\My.Files\\Card\\notes_2", withSuffixBeforeExtension("C:\\My.Files\\Card\\notes", "_2"));
+    EXPECT_EQ("/v1.0/notes_2", withSuffixBeforeExtension("/v1.0/notes", "_2"));
+    // "_" sorts after ".", so the conflict copy comes later in the same pass.
+    EXPECT_LT(std::string("/report.doc"), withSuffixBeforeExtension("/report.doc", "_2"));
+}
+
+TEST(HiddenNames, AnyComponentBeginningWithADot) {
+    EXPECT_TRUE(isHiddenName("/.profile"));
+    EXPECT_TRUE(isHiddenName("/.Trashes/"));
+    EXPECT_TRUE(isHiddenName("/.Trashes/501/x.jpg"));
+    EXPECT_TRUE(isHiddenName("/DCIM/._IMG1.JPG"));
+    EXPECT_TRUE(isHiddenName("/../outside.txt"));  // never leaves the location folder
+    EXPECT_TRUE(isHiddenName("\\..\\x.pdb"));
+    EXPECT_FALSE(isHiddenName("/DCIM/IMG.1.JPG"));
+    EXPECT_FALSE(isHiddenName("/a./b"));
+    EXPECT_FALSE(isHiddenName("Memo.pdb"));
+}
+
+TEST(CardNames, RoundTripBetweenPcPathsAndRelativeNames) {
+    const std::string dir = "C:\\Sync\\Card";
+    EXPECT_EQ("/DCIM/a.jpg", cardRelativeName(dir, "C:\\Sync\\Card\\DCIM\\a.jpg"));
+    EXPECT_EQ("/DCIM/", cardRelativeName(dir, "C:\\Sync\\Card\\DCIM\\"));
+    EXPECT_EQ("C:\\Sync\\Card\\DCIM\\a.jpg", cardPcPath(dir, "/DCIM/a.jpg"));
+    EXPECT_EQ("C:\\Sync\\Card\\DCIM", cardPcPath(dir, "/DCIM/"));
+    const std::string file = "C:\\Sync\\Card\\x\\y\\z.txt";
+    EXPECT_EQ(file, cardPcPath(dir, cardRelativeName(dir, file)));
+}
+
+TEST(ExceptionMatch, FirstPrefixWinsComparedInUpperCase) {
+    const std::vector<std::string> names{"/DOCS", "/DOCS/SUB/", "/"};
+    EXPECT_EQ(0, matchException(upperAscii("/docs/"), names));
+    EXPECT_EQ(0, matchException(upperAscii("/docs/sub/x.txt"), names));  // list order, not length
+    EXPECT_EQ(0, matchException(upperAscii("/DocsOld.txt"), names));
+    EXPECT_EQ(2, matchException(upperAscii("/other"), names));
+    EXPECT_EQ(-1, matchException("/X", std::vector<std::string>{"/Y"}));
+    EXPECT_EQ("/\xE9T\xE9/ABC", upperAscii("/\xE9t\xE9/abc"));  // only a to z change
+    EXPECT_TRUE(sameKindOfName("/A/", "/a/b/"));
+    EXPECT_TRUE(sameKindOfName("/A", "/a.txt"));
+    EXPECT_FALSE(sameKindOfName("/A", "/a/"));
+}
+
+TEST(StateNumbers, KeptModulo2To32) {
+    EXPECT_EQ(3000000000u, parseStateNumber("3000000000"));
+    EXPECT_EQ(4294967295u, parseStateNumber("4294967295"));
+    EXPECT_EQ(4294967295u, parseStateNumber("-1"));
+    EXPECT_EQ(12u, parseStateNumber("12abc"));
+    EXPECT_EQ(0u, parseStateNumber("abc"));
+    EXPECT_EQ(0u, parseStateNumber(""));
+    EXPECT_EQ(5u, parseStateNumber("+5"));
+}
+
+using Line = std::tuple<std::string, uint32_t, uint32_t>;
+
+std::vector<Line> parse(const std::string& text) {
+    std::vector<Line> lines;
+    parseStateText(text, [&](const std::string& n, uint32_t h, uint32_t p) { lines.emplace_back(n, h, p); });
+    return lines;
+}
+
+TEST(StateText, WellFormedCompleteLinesOnly) {
+    const std::string text =
+        "3000000010\t1700000000\t/a.txt\r\n"  // CR LF from disk
+        "5\t6\t/b c.txt\n"                     // bare LF
+        "7\t8\t/tab\tin name\n"               // everything after the second TAB is the name
+        "no tabs here\n"
+        "1\t2\t\n"                             // empty name
+        "1\t/only one tab\n"
+        "\n"
+        "9\t9\t/unterminated";                // no line feed: ignored
+    const std::vector<Line> want{Line{"/a.txt", 3000000010u, 1700000000u}, Line{"/b c.txt", 5u, 6u},
+                                 Line{"/tab\tin name", 7u, 8u}};
+    EXPECT_EQ(want, parse(text));
+}
+
+TEST(StateText, WrittenLinesReadBack) {
+    std::string text;
+    appendStateLine(text, 4294967295u, 2147483648u, "/DCIM/");
+    appendStateLine(text, 1u, 2u, "/x.txt");
+    EXPECT_EQ("4294967295\t2147483648\t/DCIM/\r\n1\t2\t/x.txt\r\n", text);
+    const std::vector<Line> want{Line{"/DCIM/", 4294967295u, 2147483648u}, Line{"/x.txt", 1u, 2u}};
+    EXPECT_EQ(want, parse(text));
+}
+
+}  // namespace
