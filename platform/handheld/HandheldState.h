@@ -2,11 +2,16 @@
 // main-memory databases, the card volumes, and the conduit-manager and user-data tables.
 #pragma once
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/handheld/IniFile.h"
 #include "HotSyncApi.h"
 #include "VfsApi.h"
+#include "platform/handheld/CardVolume.h"
+#include "platform/handheld/RamDatabase.h"
 
 class HandheldState {
 public:
@@ -64,7 +69,73 @@ public:
     int32_t userValue(uint32_t user, uint32_t creator, int32_t* value, bool second);
     const std::string& dir() const { return dir_; }
 
+    // For tests of the simulator itself.
+    const RamDatabase* database(const std::string& name) const;
+    const CardVolume* volume(VfsVolume ref) const;
+    const std::string& loadError() const { return loadError_; }
+
 private:
+    struct DbSlot {
+        uint32_t id;
+        RamDatabase db;
+    };
+    struct OpenDb {
+        uint32_t id;
+        uint8_t mode;
+    };
+    struct Volume {
+        VfsVolume ref;
+        int index;  // 1, 2, ... as in device.ini
+        std::string label;
+        bool labelChanged;
+        CardVolume card;
+    };
+    struct OpenFile {
+        VfsVolume volume;
+        std::string path;
+    };
+    struct Conduit {
+        uint32_t creator;
+    };
+    struct UserValue {
+        int32_t result;
+        int32_t value;
+    };
+    struct User {
+        std::string folder;
+        std::map<uint32_t, std::pair<UserValue, UserValue>> values;
+    };
+
+    bool loadDatabases();
+    bool loadVolumes();
+    bool loadConduitsAndUsers();
+    DbSlot* findDb(const std::string& name);
+    DbSlot* dbOfHandle(uint8_t handle, int32_t& error);
+    bool isOpen(uint32_t id) const;
+    void touch(RamDatabase& db);
+    void fillListEntry(const RamDatabase& db, bool open, SmDbListEntry& entry) const;
+    Volume* findVolume(VfsVolume ref);
+    Volume* volumeOfCard(const std::string& cardName);
+    std::string companionCardName(const Volume& v) const;
+    uint32_t now() const;
+
+    // The companion application's requests; each answers its result code.
+    int32_t companionProbe();
+    int32_t companionRequest(uint16_t request, const std::string& text);
+    bool putTransferDatabase(const std::string& bytes, bool textReply);
+    bool takeTransferDatabase(std::string& bytes);
+
     std::string dir_;
+    std::string iniText_;
     IniFile ini_;
+    std::string loadError_;
+    std::vector<DbSlot> dbs_;
+    uint32_t nextDbId_ = 1;
+    std::map<uint8_t, OpenDb> handles_;
+    std::vector<std::unique_ptr<Volume>> volumes_;
+    std::map<VfsFileRef, OpenFile> files_;
+    VfsFileRef nextFileRef_ = 0x100;
+    std::vector<Conduit> conduits_;
+    std::vector<User> users_;
+    bool anyUser_ = true;  // no [UserN] sections: every folder is user 1
 };

@@ -1,6 +1,8 @@
 #include "platform/handheld/Simulator.h"
 #include "platform/handheld/HandheldState.h"
 
+#include <windows.h>
+
 #include <cstdarg>
 
 Simulator& Simulator::instance() {
@@ -72,9 +74,13 @@ void SimCall::note(const std::string& more) {
 }
 
 int32_t SimCall::done(int32_t result) {
+    // A caller reads the system's last error right after a failed call: tracing must not
+    // change it.
+    DWORD lastError = GetLastError();
     std::string line = call_ + '\t' + arguments_ + '\t' + std::to_string(result);
     if (hit_.fires) line += "\tinjected";
     Simulator::instance().trace(line);
+    SetLastError(lastError);
     return result;
 }
 

@@ -21,6 +21,32 @@ extern "C" {
 // unknown handles, bad sizes).
 #define STANDIN_ERR_BAD_ARGUMENT 0x7F02
 
+// Sync Manager results of the simulator's own.
+#define STANDIN_SM_NOT_FOUND 0x7F11     // no such database, record, block or card
+#define STANDIN_SM_EXISTS 0x7F12        // a database of that name exists (create)
+#define STANDIN_SM_READ_ONLY 0x7F13     // a write through a handle opened without 0x40
+#define STANDIN_SM_BUSY 0x7F14          // the database is open (delete)
+#define STANDIN_SM_TOO_SMALL 0x7F15     // the buffer cannot hold the record or block
+#define STANDIN_SM_BAD_HANDLE 0x7F16    // not an open database
+#define STANDIN_SM_WRONG_KIND 0x7F17    // a record call on a resource database or back
+#define STANDIN_SM_NO_APPLICATION 0x7F18 // SyncCallRemoteModule: no such application
+#define STANDIN_SM_TOO_MANY 0x7F19      // all 255 handles are in use
+
+// VFS results beyond the three the conduit tells apart (10754 bad name, 10758 exists,
+// 10760 not found).
+#define STANDIN_VFS_NO_VOLUME 0x2A0A    // 10762: no volume with that reference
+#define STANDIN_VFS_HOST_FAILED 0x2A0B  // 10763: a host file operation failed; the system's
+                                        // last error is left as the host set it
+#define STANDIN_VFS_NOT_EMPTY 0x2A0C    // 10764: a directory that still holds names
+#define STANDIN_VFS_WRONG_KIND 0x2A0D   // 10765: a directory where a file is needed or back
+#define STANDIN_VFS_BAD_REF 0x2A0E      // 10766: not an open file reference
+
+// Result codes of the companion application (in the request block, the call answering 0).
+#define STANDIN_COMPANION_BAD_REQUEST 1 // unknown request, card or malformed argument
+#define STANDIN_COMPANION_NOT_FOUND 2   // no such name (or no transfer database)
+#define STANDIN_COMPANION_EXISTS 3      // the new name exists already
+#define STANDIN_COMPANION_FAILED 4      // the card refused (not empty, wrong kind, host)
+
 // Loads the device folder (device.ini, ram/, the volume folders) into memory, replacing any
 // device loaded before. Answers 0 on success, non-zero when device.ini is missing or a
 // stored database cannot be read.

@@ -1,0 +1,327 @@
+#include "platform/handheld/CardVolume.h"
+#include "platform/handheld/CardNames.h"
+#include "platform/handheld/StandinDevice.h"
+#include "VfsApi.h"
+
+#include <windows.h>
+
+namespace {
+const int64_t kFileTimeTo1970 = 11644473600LL;
+const int64_t k1904To1970 = 2082844800LL;
+const uint32_t kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                 FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_ARCHIVE;
+
+uint32_t timeOf(const FILETIME& ft) {
+    uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+    return handheldTimeOf(static_cast<int64_t>(t / 10000000ULL) - kFileTimeTo1970);
+}
+
+std::string hostForm(const std::string& path) {
+    std::string s = path;
+    for (char& c : s)
+        if (c == '/') c = '\\';
+    return s;
+}
+
+// A name for a temporary file beside the target, unique within this process.
+std::string partName(const std::string& target) {
+    static unsigned counter = 0;
+    return target + ".tw" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".part";
+}
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    ~Handle() {
+        if (valid()) CloseHandle(h_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE get() const { return h_; }
+    void close() {
+        if (valid()) CloseHandle(h_);
+        h_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE h_;
+};
+
+bool writeAll(HANDLE h, const char* data, size_t size) {
+    while (size > 0) {
+        DWORD chunk = size > (1u << 20) ? (1u << 20) : static_cast<DWORD>(size), done = 0;
+        if (!WriteFile(h, data, chunk, &done, nullptr) || done == 0) return false;
+        data += done;
+        size -= done;
+    }
+    return true;
+}
+
+// Writes bytes (or a host file's contents) to target through a temporary file beside it.
+// On failure the temporary file is gone, the target untouched and the last error kept.
+bool replaceWhole(const std::string& target, const std::string* bytes, const std::string* source) {
+    std::string part = partName(target);
+    bool ok = false;
+    {
+        Handle out(CreateFileA(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out.valid()) return false;
+        if (bytes) {
+            ok = writeAll(out.get(), bytes->data(), bytes->size());
+        } else {
+            Handle in(CreateFileA(source->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+            ok = in.valid();
+            std::string buf(1 << 16, '\0');
+            while (ok) {
+                DWORD got = 0;
+                if (!ReadFile(in.get(), &buf[0], static_cast<DWORD>(buf.size()), &got, nullptr)) {
+                    ok = false;
+                    break;
+                }
+                if (got == 0) break;
+                ok = writeAll(out.get(), buf.data(), got);
+            }
+        }
+    }
+    if (ok) ok = MoveFileExA(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!ok) {
+        DWORD error = GetLastError();
+        DeleteFileA(part.c_str());
+        SetLastError(error);
+    }
+    return ok;
+}
+}  // namespace
+
+uint32_t handheldTimeOf(int64_t unixSeconds) { return static_cast<uint32_t>(unixSeconds + k1904To1970); }
+
+bool CardVolume::open(const std::string& hostDir) {
+    hostDir_ = hostDir;
+    nodes_.clear();
+    DWORD attributes = GetFileAttributesA(hostDir.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (!CreateDirectoryA(hostDir.c_str(), nullptr)) return false;
+    } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;
+    }
+    CardNode root;
+    root.path = "/";
+    root.directory = true;
+    root.attributes = FILE_ATTRIBUTE_DIRECTORY;
+    nodes_["/"] = root;
+    restat(nodes_["/"]);
+    scan(hostDir, "");
+    return true;
+}
+
+void CardVolume::scan(const std::string& hostDir, const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((hostDir + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    std::vector<std::string> subdirs;
+    do {
+        std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        CardNode node;
+        node.path = path + "/" + name;
+        node.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        node.size = node.directory ? 0 : data.nFileSizeLow;
+        node.time = timeOf(data.ftLastWriteTime);
+        node.attributes = data.dwFileAttributes & kKeptAttributes;
+        nodes_[cardKey(node.path)] = node;
+        if (node.directory) subdirs.push_back(name);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    for (const std::string& d : subdirs) scan(hostDir + "\\" + d, path + "/" + d);
+}
+
+bool CardVolume::restat(CardNode& node) const {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(hostPath(node.path).c_str(), GetFileExInfoStandard, &data)) return false;
+    node.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    node.size = node.directory ? 0 : data.nFileSizeLow;
+    node.time = timeOf(data.ftLastWriteTime);
+    node.attributes = data.dwFileAttributes & kKeptAttributes;
+    node.inMemory = false;
+    node.contents.clear();
+    return true;
+}
+
+const CardNode* CardVolume::find(const std::string& path) const {
+    auto it = nodes_.find(cardKey(path));
+    return it == nodes_.end() ? nullptr : &it->second;
+}
+
+std::string CardVolume::hostPath(const std::string& path) const {
+    return path == "/" ? hostDir_ : hostDir_ + hostForm(path);
+}
+
+std::vector<const CardNode*> CardVolume::nodes() const {
+    std::vector<const CardNode*> out;
+    for (const auto& kv : nodes_)
+        if (kv.first != "/") out.push_back(&kv.second);
+    return out;
+}
+
+size_t CardVolume::childCount(const std::string& path) const {
+    std::string prefix = path == "/" ? "/" : cardKey(path) + "/";
+    size_t n = 0;
+    for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
+        if (it->first != "/") ++n;
+    return n;
+}
+
+int32_t CardVolume::createDirectory(const std::string& path) {
+    if (path == "/" || find(path)) return VFS_ERR_EXISTS;
+    const CardNode* parent = find(parentOf(path));
+    if (!parent) return VFS_ERR_NOT_FOUND;
+    if (!parent->directory) return STANDIN_VFS_WRONG_KIND;
+    std::string real = (parent->path == "/" ? std::string() : parent->path) + "/" + baseOf(path);
+    if (!CreateDirectoryA(hostPath(real).c_str(), nullptr)) return STANDIN_VFS_HOST_FAILED;
+    CardNode node;
+    node.path = real;
+    node.directory = true;
+    restat(node);
+    nodes_[cardKey(real)] = node;
+    return 0;
+}
+
+int32_t CardVolume::remove(const std::string& path) {
+    if (path == "/") return VFS_ERR_BAD_NAME;
+    auto it = nodes_.find(cardKey(path));
+    if (it == nodes_.end()) return VFS_ERR_NOT_FOUND;
+    CardNode& node = it->second;
+    if (node.directory) {
+        if (childCount(path) != 0) return STANDIN_VFS_NOT_EMPTY;
+        if (!RemoveDirectoryA(hostPath(node.path).c_str())) return STANDIN_VFS_HOST_FAILED;
+    } else if (!node.inMemory) {
+        std::string host = hostPath(node.path);
+        if (!DeleteFileA(host.c_str())) {
+            // A read-only file goes as it would on a card: the attribute does not protect it.
+            SetFileAttributesA(host.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (!DeleteFileA(host.c_str())) return STANDIN_VFS_HOST_FAILED;
+        }
+    }
+    nodes_.erase(it);
+    return 0;
+}
+
+int32_t CardVolume::rename(const std::string& path, const std::string& newBase) {
+    if (path == "/") return VFS_ERR_BAD_NAME;
+    if (!validBaseName(newBase)) return VFS_ERR_BAD_NAME;
+    auto it = nodes_.find(cardKey(path));
+    if (it == nodes_.end()) return VFS_ERR_NOT_FOUND;
+    std::string oldPath = it->second.path;
+    std::string parent = parentOf(oldPath);
+    std::string newPath = (parent == "/" ? std::string() : parent) + "/" + newBase;
+    bool sameKey = cardKey(newPath) == cardKey(oldPath);
+    if (!sameKey && find(newPath)) return VFS_ERR_EXISTS;
+    if (!it->second.inMemory && !MoveFileA(hostPath(oldPath).c_str(), hostPath(newPath).c_str()))
+        return STANDIN_VFS_HOST_FAILED;
+    // Re-key the node and, for a directory, everything below it.
+    std::string oldKey = cardKey(oldPath);
+    std::vector<CardNode> moved;
+    for (auto at = nodes_.begin(); at != nodes_.end();) {
+        const std::string& key = at->first;
+        bool below = key == oldKey || (key.size() > oldKey.size() && key.compare(0, oldKey.size(), oldKey) == 0 &&
+                                       key[oldKey.size()] == '/');
+        if (below) {
+            CardNode node = at->second;
+            node.path = newPath + node.path.substr(oldPath.size());
+            moved.push_back(node);
+            at = nodes_.erase(at);
+        } else {
+            ++at;
+        }
+    }
+    for (CardNode& node : moved) nodes_[cardKey(node.path)] = node;
+    return 0;
+}
+
+int32_t CardVolume::copyToHost(const std::string& path, const std::string& hostTarget) const {
+    const CardNode* node = find(path);
+    if (!node) return VFS_ERR_NOT_FOUND;
+    if (node->directory) return STANDIN_VFS_WRONG_KIND;
+    std::string source = hostPath(node->path);
+    bool ok = node->inMemory ? replaceWhole(hostTarget, &node->contents, nullptr)
+                             : replaceWhole(hostTarget, nullptr, &source);
+    return ok ? 0 : STANDIN_VFS_HOST_FAILED;
+}
+
+int32_t CardVolume::copyFromHost(const std::string& path, const std::string& hostSource) {
+    if (path == "/") return VFS_ERR_BAD_NAME;
+    const CardNode* existing = find(path);
+    if (existing && existing->directory) return VFS_ERR_EXISTS;
+    const CardNode* parent = find(parentOf(path));
+    if (!parent) return VFS_ERR_NOT_FOUND;
+    if (!parent->directory) return STANDIN_VFS_WRONG_KIND;
+    std::string real = existing ? existing->path : (parent->path == "/" ? std::string() : parent->path) + "/" + baseOf(path);
+    if (!replaceWhole(hostPath(real), nullptr, &hostSource)) return STANDIN_VFS_HOST_FAILED;
+    CardNode node;
+    node.path = real;
+    restat(node);
+    nodes_[cardKey(real)] = node;
+    return 0;
+}
+
+int32_t CardVolume::writeFile(const std::string& path, const std::string& bytes, bool append) {
+    if (path == "/") return VFS_ERR_BAD_NAME;
+    const CardNode* existing = find(path);
+    if (existing && existing->directory) return STANDIN_VFS_WRONG_KIND;
+    if (append && !existing) return VFS_ERR_NOT_FOUND;
+    const CardNode* parent = find(parentOf(path));
+    if (!parent) return VFS_ERR_NOT_FOUND;
+    if (!parent->directory) return STANDIN_VFS_WRONG_KIND;
+    std::string real = existing ? existing->path : (parent->path == "/" ? std::string() : parent->path) + "/" + baseOf(path);
+    std::string host = hostPath(real);
+    if (append && !existing->inMemory) {
+        Handle out(CreateFileA(host.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out.valid() || !writeAll(out.get(), bytes.data(), bytes.size())) return STANDIN_VFS_HOST_FAILED;
+    } else {
+        std::string whole = append ? existing->contents + bytes : bytes;
+        if (!replaceWhole(host, &whole, nullptr)) return STANDIN_VFS_HOST_FAILED;
+    }
+    CardNode node;
+    node.path = real;
+    restat(node);
+    nodes_[cardKey(real)] = node;
+    return 0;
+}
+
+int32_t CardVolume::readRange(const std::string& path, uint64_t offset, uint64_t length, std::string& out) const {
+    out.clear();
+    const CardNode* node = find(path);
+    if (!node) return VFS_ERR_NOT_FOUND;
+    if (node->directory) return STANDIN_VFS_WRONG_KIND;
+    if (node->inMemory) {
+        if (offset < node->contents.size()) out = node->contents.substr(static_cast<size_t>(offset), static_cast<size_t>(length));
+        return 0;
+    }
+    Handle in(CreateFileA(hostPath(node->path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!in.valid()) return STANDIN_VFS_HOST_FAILED;
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(in.get(), at, nullptr, FILE_BEGIN)) return STANDIN_VFS_HOST_FAILED;
+    std::string buf(1 << 16, '\0');
+    while (out.size() < length) {
+        uint64_t want = length - out.size();
+        DWORD chunk = want < buf.size() ? static_cast<DWORD>(want) : static_cast<DWORD>(buf.size()), got = 0;
+        if (!ReadFile(in.get(), &buf[0], chunk, &got, nullptr)) return STANDIN_VFS_HOST_FAILED;
+        if (got == 0) break;
+        out.append(buf.data(), got);
+    }
+    return 0;
+}
+
+void CardVolume::putInMemory(const std::string& path, const std::string& bytes, uint32_t time) {
+    CardNode node;
+    node.path = path;
+    node.size = static_cast<uint32_t>(bytes.size());
+    node.time = time;
+    node.attributes = FILE_ATTRIBUTE_ARCHIVE;
+    node.inMemory = true;
+    node.contents = bytes;
+    nodes_[cardKey(path)] = node;
+}
