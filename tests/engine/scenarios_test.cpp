@@ -1,0 +1,419 @@
+// HotSyncs in a row: first synchronisation, conflicts, deferred folder deletions,
+// exceptions, frequency, a missing folder, cancel, and the failures that must not make
+// a change vanish.
+#include <algorithm>
+
+#include "SyncFixture.h"
+
+namespace {
+
+bool contains(const Lines& lines, const std::string& line) {
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+void writeExceptions(const std::string& iniPath, const std::string& text) {
+    WritePrivateProfileSectionA("Ann-Card-Exceptions", text.c_str(), iniPath.c_str());
+}
+
+class Scenario : public SyncTest {
+protected:
+    std::string ini() const { return settings->path(); }
+};
+
+TEST_F(Scenario, FirstSyncLeavesIdenticalCopiesAndKeepsBothVersionsOfDifferingOnes) {
+    card.put("/same.txt", "x");
+    writePc("/same.txt", "x");
+    card.put("/diff.txt", "from handheld");
+    writePc("/diff.txt", "from pc");
+    // No record yet: each side "moved" by its whole time, and the handheld's base is the
+    // larger, so its version is the one that moves aside.
+    EXPECT_EQ((Lines{"Initial Backup", "Conflict: /diff.txt modified on both Palm and PC",
+                     "  /diff.txt: Renamed on Palm --> /diff_2.txt", "  /diff.txt: Copied from PC to Palm",
+                     "  /diff_2.txt: Copied from Palm to PC"}),
+              sync());
+    EXPECT_TRUE(result);
+    EXPECT_EQ("from pc", card.content("/diff.txt"));
+    EXPECT_EQ("from pc", readPc("/diff.txt"));
+    EXPECT_EQ("from handheld", card.content("/diff_2.txt"));
+    EXPECT_EQ("from handheld", readPc("/diff_2.txt"));
+    EXPECT_EQ("x", readPc("/same.txt"));
+
+    const Lines second = sync();
+    ASSERT_EQ(1u, second.size());
+    EXPECT_EQ(0u, second[0].rfind("Last Synchronize on: ", 0));
+}
+
+TEST_F(Scenario, ConflictMovesAsideTheSideThatMovedLess) {
+    // PC moved further: the PC copy goes to "_2", even inside a folder with a dot.
+    card.mkdir("/v1.0/");
+    mkdirPc("/v1.0/");
+    baseline("/v1.0/notes", "same");
+    card.put("/v1.0/notes", "hh", 10);
+    writePc("/v1.0/notes", "pc", 1000);
+    EXPECT_EQ((Lines{"Conflict: /v1.0/notes modified on both Palm and PC",
+                     "  /v1.0/notes: Renamed on PC --> /v1.0/notes_2", "  /v1.0/notes: Copied from Palm to PC",
+                     "  /v1.0/notes_2: Copied from PC to Palm"}),
+              ops());
+    EXPECT_EQ("hh", readPc("/v1.0/notes"));
+    EXPECT_EQ("pc", card.content("/v1.0/notes_2"));
+
+    // Handheld moved further: the handheld copy goes to "_2".
+    fresh();
+    baseline("/f.txt", "same");
+    card.put("/f.txt", "hh", 5000);
+    writePc("/f.txt", "pc", 100);
+    EXPECT_EQ((Lines{"Conflict: /f.txt modified on both Palm and PC", "  /f.txt: Renamed on Palm --> /f_2.txt",
+                     "  /f.txt: Copied from PC to Palm", "  /f_2.txt: Copied from Palm to PC"}),
+              ops());
+    EXPECT_EQ("pc", card.content("/f.txt"));
+    EXPECT_EQ("hh", readPc("/f_2.txt"));
+    EXPECT_EQ(Lines{}, ops());
+}
+
+TEST_F(Scenario, FolderEmptiedOnHandheldIsRemovedInTheDeferredPass) {
+    card.mkdir("/D/");
+    card.put("/D/a.txt", "a");
+    sync();
+    card.objects.clear();
+    EXPECT_EQ((Lines{"  /D/a.txt: Archived", "  /D/a.txt: Deleted on PC"}), ops());
+    EXPECT_FALSE(pcExists("/D/"));
+    EXPECT_EQ("a", archived("a.txt"));
+}
+
+TEST_F(Scenario, NestedFoldersDeletedOnHandheldAreGoneAfterTheNextHotSync) {
+    card.mkdir("/A/");
+    card.mkdir("/A/B/");
+    card.put("/A/B/f.txt", "f");
+    card.put("/A/g.txt", "g");
+    sync();
+    ASSERT_EQ("f", readPc("/A/B/f.txt"));
+    card.objects.clear();
+    // The outer folder is retried before the inner one and still holds it.
+    EXPECT_EQ((Lines{"  /A/B/f.txt: Archived", "  /A/B/f.txt: Deleted on PC", "  /A/g.txt: Archived",
+                     "  /A/g.txt: Deleted on PC", "Could not delete PC Directory: " + pcDir + "\\A"}),
+              ops());
+    EXPECT_FALSE(pcExists("/A/B/"));
+    EXPECT_TRUE(pcExists("/A/"));
+    // Its failed deletion is remembered, so it is deleted next time rather than
+    // recreated on the handheld.
+    EXPECT_EQ(Lines{}, ops());
+    EXPECT_FALSE(pcExists("/A/"));
+    EXPECT_FALSE(card.has("/A/"));
+}
+
+TEST_F(Scenario, ExceptionsMatchByPrefixWithoutRegardToCase) {
+    card.mkdir("/docs/");
+    card.put("/docs/a.txt", "a");
+    card.mkdir("/docs/sub/");
+    card.put("/docs/sub/b.txt", "b");
+    card.put("/docsold.txt", "o");
+    card.put("/other.txt", "x");
+    writeExceptions(ini(), "/DOCS=|SKIP");
+    // A file exception is logged for files, silent for folders it covers.
+    EXPECT_EQ((Lines{"Exception:Skip:/DOCS for :/docs/a.txt", "Exception:Skip:/DOCS for :/docs/sub/b.txt",
+                     "Exception:Skip:/DOCS for :/docsold.txt", "  /other.txt: Copied from Palm to PC"}),
+              ops());
+    EXPECT_FALSE(pcExists("/docs/"));
+    EXPECT_FALSE(pcExists("/docsold.txt"));
+}
+
+TEST_F(Scenario, FolderExceptionsAndUnknownKeywordsUnderPcOverwritesHandheld) {
+    card.mkdir("/docs/");
+    card.put("/docs/a.txt", "a");
+    card.mkdir("/docs/sub/");
+    card.put("/docs/sub/b.txt", "b");
+    card.put("/docsold.txt", "o");
+    card.put("/other.txt", "x");
+    writeExceptions(ini(), std::string("/Docs/=|HHTOPC\0/DocsOld.txt=|pctohh\0", 37));
+    EXPECT_EQ((Lines{"Exception:Handheld to PC:/DOCS/ for :/docs/", "  /docs/a.txt: Copied from Palm to PC",
+                     "Exception:Handheld to PC:/DOCS/ for :/docs/sub/", "  /docs/sub/b.txt: Copied from Palm to PC",
+                     "Exception:Sychronize:/DOCSOLD.TXT for :/docsold.txt", "  /docsold.txt: Copied from Palm to PC",
+                     "  /other.txt: Archived", "  /other.txt: Deleted on Palm"}),
+              ops(3));
+    EXPECT_EQ("b", readPc("/docs/sub/b.txt"));
+    EXPECT_FALSE(card.has("/other.txt"));
+}
+
+TEST_F(Scenario, SkippedFileKeepsItsLineAndItsChangeIsCarriedLater) {
+    baseline("/f.txt", "same");
+    const std::string recorded = state();
+    writeExceptions(ini(), "/f.txt=keep|SKIP");
+    writePc("/f.txt", "pc2");
+    EXPECT_EQ(Lines{"Exception:Skip:/F.TXT for :/f.txt"}, ops());
+    EXPECT_EQ("same", card.content("/f.txt"));
+    EXPECT_EQ(recorded, state());
+    WritePrivateProfileStringA("Ann-Card-Exceptions", nullptr, nullptr, ini().c_str());
+    EXPECT_EQ(Lines{"  /f.txt: Copied from PC to Palm"}, ops());
+    EXPECT_EQ("pc2", card.content("/f.txt"));
+}
+
+TEST_F(Scenario, WeeklyFrequencySkipsOneSecondShortAndSynchronisesAtTheWeek) {
+    settings->setFrequency("Ann", 2);
+    card.put("/f.txt", "x");
+    Lines lines;
+    uint32_t last = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {  // retry if the clock ticked meanwhile
+        const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
+        last = now - 604799u;
+        settings->setLastBackup("Ann", "Card", static_cast<int32_t>(last));
+        lines = sync();
+        if (static_cast<uint32_t>(std::time(nullptr)) == now) break;
+    }
+    EXPECT_EQ((Lines{"Last Synchronize on: " + HandheldLocation::formatTimestamp(last),
+                     "Skipping Synchronize - Frequency set to Weekly"}),
+              lines);
+    EXPECT_TRUE(result);
+    EXPECT_EQ(static_cast<int32_t>(last), settings->lastBackup("Ann", "Card"));
+    EXPECT_FALSE(pcExists("/f.txt"));
+
+    settings->setLastBackup("Ann", "Card", static_cast<int32_t>(std::time(nullptr)) - 604800);
+    lines = sync();
+    EXPECT_TRUE(contains(lines, "  /f.txt: Copied from Palm to PC"));
+    EXPECT_GE(static_cast<uint32_t>(settings->lastBackup("Ann", "Card")), last + 604799u);
+
+    // A clock set back before the last run synchronises; so does an unknown code.
+    card.put("/g.txt", "g");
+    settings->setLastBackup("Ann", "Card", static_cast<int32_t>(std::time(nullptr)) + 3600);
+    EXPECT_TRUE(contains(sync(), "  /g.txt: Copied from Palm to PC"));
+    settings->setFrequency("Ann", 7);
+    card.put("/h.txt", "h");
+    EXPECT_TRUE(contains(sync(), "  /h.txt: Copied from Palm to PC"));
+}
+
+TEST_F(Scenario, MissingPcFolderAbortsWhenItWasSynchronisedBefore) {
+    baseline("/f.txt", "same");
+    removeTree(pcDir);
+    EXPECT_EQ(Lines{"Sync directory missing, aborting..."}, ops());
+    EXPECT_FALSE(result);
+    EXPECT_EQ("same", card.content("/f.txt"));
+
+    // A plain file where the folder should be counts as missing too.
+    ASSERT_TRUE(writeBytes(pcDir, "not a folder"));
+    EXPECT_EQ(Lines{"Sync directory missing, aborting..."}, ops());
+    EXPECT_EQ("same", card.content("/f.txt"));
+    DeleteFileA(pcDir.c_str());
+
+    // Never synchronised: the folder is made and the run goes on.
+    DeleteFileA((pcDir + ".txt").c_str());
+    EXPECT_EQ(Lines{"  /f.txt: Copied from Palm to PC"}, ops());
+    EXPECT_TRUE(result);
+    EXPECT_EQ("same", readPc("/f.txt"));
+}
+
+TEST_F(Scenario, UnlistableHandheldAbandonsTheLocation) {
+    baseline("/f.txt", "same");
+    const std::string recorded = state();
+    const int32_t last = settings->lastBackup("Ann", "Card");
+    card.failList = true;
+    EXPECT_EQ(Lines{"Could not list card"}, ops());
+    EXPECT_FALSE(result);
+    EXPECT_EQ(recorded, state());
+    EXPECT_EQ(last, settings->lastBackup("Ann", "Card"));
+}
+
+TEST_F(Scenario, StateFileHoldsBothTimesWithCrLfAndReadsThemBack) {
+    baseline("/f.txt", "same");
+    const std::string expected = std::to_string(card.objects["/f.txt"].time) + "\t" +
+                                 std::to_string(card.pcClock) + "\t/f.txt\r\n";
+    EXPECT_EQ(expected, state());
+    EXPECT_GT(card.objects["/f.txt"].time, 2147483647u);
+    EXPECT_EQ(Lines{}, ops());  // read back as the same values: nothing changed
+    EXPECT_EQ(expected, state());
+    // The state file is replaced whole; no temporary file stays behind.
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((pcRoot + ".tw*").c_str(), &data);
+    EXPECT_EQ(INVALID_HANDLE_VALUE, find);
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+
+// ---- failures that must not make a change vanish ----
+
+TEST_F(Scenario, FailedCopyIsCarriedAtTheNextHotSync) {
+    baseline("/f.txt", "same");
+    card.put("/f.txt", "hh2");
+    card.failCopyToPc.insert("/f.txt");
+    EXPECT_EQ(Lines{"Could not copy to PC: /f.txt"}, ops());
+    card.failCopyToPc.clear();
+    EXPECT_EQ(Lines{"  /f.txt: Copied from Palm to PC"}, ops());
+    EXPECT_EQ("hh2", readPc("/f.txt"));
+}
+
+TEST_F(Scenario, FailedDeletionIsRetriedRatherThanUndone) {
+    baseline("/f.txt", "same");
+    card.objects.erase("/f.txt");
+    SetFileAttributesA(pc("/f.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ((Lines{"  /f.txt: Archived", "Could not delete PC File: /f.txt"}), ops());
+    EXPECT_EQ("same", readPc("/f.txt"));
+    SetFileAttributesA(pc("/f.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ((Lines{"  /f.txt: Archived", "  /f.txt: Deleted on PC"}), ops());
+    EXPECT_FALSE(card.has("/f.txt"));
+    EXPECT_FALSE(pcExists("/f.txt"));
+}
+
+TEST_F(Scenario, ConflictWhoseCopyFailsComesBackAsNewNotAsDeleted) {
+    baseline("/f.txt", "same");
+    card.put("/f.txt", "hh2");
+    writePc("/f.txt", "pc2");
+    card.failCopyToPc.insert("/f.txt");
+    EXPECT_EQ((Lines{"Conflict: /f.txt modified on both Palm and PC", "  /f.txt: Renamed on PC --> /f_2.txt",
+                     "Could not copy to PC: /f.txt", "  /f_2.txt: Copied from PC to Palm"}),
+              ops());
+    card.failCopyToPc.clear();
+    EXPECT_EQ(Lines{"  /f.txt: Copied from Palm to PC"}, ops());
+    EXPECT_EQ("hh2", readPc("/f.txt"));
+    EXPECT_EQ("hh2", card.content("/f.txt"));
+    EXPECT_EQ("pc2", readPc("/f_2.txt"));
+    EXPECT_EQ("pc2", card.content("/f_2.txt"));
+}
+
+TEST_F(Scenario, ConflictWhoseRenameFailsLeavesBothVersions) {
+    baseline("/f.txt", "same");
+    writePc("/f_2.txt", "older conflict copy");
+    card.put("/f.txt", "hh2");
+    writePc("/f.txt", "pc2");
+    const Lines expected{"Conflict: /f.txt modified on both Palm and PC", "Could not rename PC File: /f.txt",
+                         "Could not resolve Conflict: /f.txt left unchanged on Palm and PC"};
+    Lines first = expected;
+    first.push_back("  /f_2.txt: Copied from PC to Palm");
+    EXPECT_EQ(first, ops());
+    EXPECT_EQ("hh2", card.content("/f.txt"));
+    EXPECT_EQ("pc2", readPc("/f.txt"));
+    EXPECT_EQ("older conflict copy", readPc("/f_2.txt"));
+    EXPECT_EQ(expected, ops());  // still a conflict next time, not "unchanged"
+
+    // The same on the handheld side.
+    fresh();
+    baseline("/f.txt", "same");
+    card.put("/f.txt", "hh2", 5000);
+    writePc("/f.txt", "pc2");
+    card.failRename.insert("/f.txt");
+    EXPECT_EQ((Lines{"Conflict: /f.txt modified on both Palm and PC", "Could not rename Palm File: /f.txt",
+                     "Could not resolve Conflict: /f.txt left unchanged on Palm and PC"}),
+              ops());
+    EXPECT_EQ("hh2", card.content("/f.txt"));
+    EXPECT_EQ("pc2", readPc("/f.txt"));
+}
+
+TEST_F(Scenario, CancelKeepsTheChangesOfEntriesNotReached) {
+    baseline("/a.txt", "a");
+    card.put("/b.txt", "b");
+    card.put("/c.txt", "c");
+    writePc("/b.txt", "b");
+    writePc("/c.txt", "c");
+    sync();
+    for (const char* name : {"/a.txt", "/b.txt", "/c.txt"}) card.put(name, std::string(name) + " changed");
+    CancelAfter cancel(1);
+    EXPECT_EQ(Lines{"  /a.txt: Copied from Palm to PC"}, ops(0, &cancel));
+    EXPECT_TRUE(result);
+    EXPECT_EQ((Lines{"  /b.txt: Copied from Palm to PC", "  /c.txt: Copied from Palm to PC"}), ops());
+    EXPECT_EQ("/c.txt changed", readPc("/c.txt"));
+}
+
+TEST_F(Scenario, ContentsAreComparedAsBytes) {
+    // Same sizes; text-mode reading would call each pair equal.
+    const std::pair<std::string, std::string> pairs[] = {{std::string("ab\x1A" "cd"), std::string("ab\x1A" "ce")},
+                                                         {std::string("a\r\n"), std::string("a\n\n")}};
+    for (const auto& pair : pairs) {
+        fresh();
+        baseline("/f.txt", "same");
+        card.put("/f.txt", pair.first);
+        writePc("/f.txt", pair.second);
+        const Lines lines = ops();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ("Conflict: /f.txt modified on both Palm and PC", lines[0]);
+        EXPECT_EQ(pair.first, readPc("/f.txt"));
+        EXPECT_EQ(pair.second, readPc("/f_2.txt"));
+    }
+}
+
+TEST_F(Scenario, FailedFetchCountsAsDifferent) {
+    baseline("/f.txt", "same");
+    card.put("/f.txt", "new");
+    writePc("/f.txt", "new");
+    card.failFetch.insert("/f.txt");
+    const Lines lines = ops();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ("Conflict: /f.txt modified on both Palm and PC", lines[0]);
+}
+
+// Makes a symbolic link with the host's own tool; wine shows it as a reparse point.
+bool makeHostLink(const std::string& target, const std::string& link) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    const auto toUnix =
+        reinterpret_cast<ToUnix>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (toUnix == nullptr) return false;
+    auto unixPath = [&](const std::string& path) {
+        const std::wstring wide(path.begin(), path.end());
+        char* converted = toUnix(wide.c_str());
+        std::string result = converted ? converted : "";
+        HeapFree(GetProcessHeap(), 0, converted);
+        return result;
+    };
+    const size_t cut = link.rfind('\\');
+    std::string command = "/bin/ln -s " + unixPath(target) + " " + unixPath(link.substr(0, cut)) + "/" +
+                          link.substr(cut + 1);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    const DWORD attributes = GetFileAttributesA(link.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+TEST_F(Scenario, ScanDoesNotFollowLinksOutOfTheFolder) {
+    const std::string outside = root + "\\outside";
+    CreateDirectoryA(outside.c_str(), nullptr);
+    ASSERT_TRUE(writeBytes(outside + "\\keep.txt", "not ours"));
+    if (!makeHostLink(outside, pcDir + "\\L")) GTEST_SKIP() << "no host links here";
+    // As if the folder had been synchronised and then deleted on the handheld.
+    ASSERT_TRUE(writeBytes(pcDir + ".txt", "5\t6\t/L/\r\n5\t6\t/L/keep.txt\r\n"));
+    card.put("/L/new.txt", "would land outside");
+    EXPECT_EQ(Lines{"Skipping link on PC: " + pcDir + "\\L"}, ops());
+    EXPECT_EQ("not ours", readFile(outside + "\\keep.txt"));
+    EXPECT_EQ("<absent>", readFile(outside + "\\new.txt"));
+    EXPECT_EQ("5\t6\t/L/\r\n5\t6\t/L/keep.txt\r\n", state());
+}
+
+TEST_F(Scenario, NamesBeginningWithADotTakePartOnNeitherSide) {
+    card.put("/.profile", "handheld");
+    writePc("/.profile", "edited on pc");
+    card.mkdir("/.Trashes/");
+    card.put("/.Trashes/x.jpg", "x");
+    writePc("/.pconly", "p");
+    card.put("/seen.txt", "s");
+    for (int32_t action : {0, 2, 3}) {
+        SCOPED_TRACE(action);
+        const Lines lines = ops(action);
+        for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find("/.")) << line;
+        EXPECT_EQ("edited on pc", readPc("/.profile"));
+        EXPECT_EQ("handheld", card.content("/.profile"));
+        EXPECT_TRUE(card.has("/.Trashes/x.jpg"));
+        EXPECT_FALSE(pcExists("/.Trashes/"));
+        EXPECT_FALSE(card.has("/.pconly"));
+        EXPECT_EQ("p", readPc("/.pconly"));
+    }
+}
+
+TEST_F(Scenario, ClaimedDatabasesAreLeftAlone) {
+    const CreatorList claimed{0x54657374u};
+    context.creators = &claimed;
+    card.put("/db.pdb", "db");
+    StandinLogClear();
+    context.action = 0;
+    FakeLocation location(&context, card, pcDir);
+    location.entries()["/db.pdb"].creator = 0x54657374u;
+    location.entries()["/other.pdb"].creator = 0x4F746872u;
+    EXPECT_TRUE(location.isClaimedDatabase("/db.pdb"));
+    EXPECT_FALSE(location.isClaimedDatabase("/other.pdb"));
+    EXPECT_TRUE(location.synchronise());
+    EXPECT_FALSE(pcExists("/db.pdb"));
+    context.creators = nullptr;
+    EXPECT_FALSE(location.isClaimedDatabase("/db.pdb"));
+}
+
+}  // namespace
