@@ -140,7 +140,9 @@ bool MainMemoryLocation::copyToHandheld(const std::string& name, FileEntry& entr
         return false;
     }
     const std::string dbName = image.nameString();
-    const bool oldDeleted = SmDeleteDb(name.c_str(), kCard) == 0;
+    // Only the database the file stands for is replaced; should the file name another one
+    // by now, the creation below refuses to write into that one instead.
+    const bool oldDeleted = dbName == name && SmDeleteDb(name.c_str(), kCard) == 0;
     // The creation must succeed: writing into a database that is still there would add
     // the file's records to the ones it already holds.
     if (!image.writeToHandheld(dbName, true)) {
