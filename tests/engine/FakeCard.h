@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/AtomicFile.h"
-#include "engine/CardLocation.h"
+#include "engine/HandheldLocation.h"
 #include "engine/NameRules.h"
 
 struct FakeObject {
@@ -62,17 +62,22 @@ inline bool writeBytes(const std::string& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
-class FakeLocation : public CardLocation {
+class FakeLocation : public HandheldLocation {
 public:
     FakeLocation(SyncContext* context, FakeCard& card, const std::string& pcDirectory,
                  const std::string& name = "Card")
-        : CardLocation(context), card_(card) {
+        : HandheldLocation(context), card_(card) {
         pcDirectory_ = pcDirectory;
         locationName_ = name;
         makeArchiveDirectory(name);
     }
 
     const std::vector<std::string>& deferred() const { return deferred_; }
+
+    // Card names, as both card locations form them.
+    std::string relativeNameOf(const std::string& pcPath) override { return cardRelativeName(pcDirectory_, pcPath); }
+    std::string pcPathOf(const std::string& name) override { return cardPcPath(pcDirectory_, name); }
+    bool isDirectoryName(const std::string& name) override { return !name.empty() && name.back() == '/'; }
 
     bool listHandheld() override {
         if (card_.failList) {
