@@ -202,3 +202,82 @@ TEST_F(DeviceTest, RenameOnHandheldFailureLeavesNoHalfCopy) {
     EXPECT_FALSE(existsOnHandheld("Address2"));
     EXPECT_NE(loc.entries().at("Address").handheldTime, 0u);
 }
+
+// Dates and the modification number are the handheld's own and go into the backup
+// unchanged; a database never modified (date 0) is still listed as present, and the
+// handheld's "open" attribute bit never reaches the file.
+TEST_F(DeviceTest, HandheldDatesReachTheBackupAndAZeroDateStillCounts) {
+    const std::string stored =
+        "TarnwickSim database 1\n"
+        "name=Zero Date\nattributes=0x8008\nversion=1\ntype=DATA\ncreator=test\n"
+        "created=100\nmodified=0\nbackup=300\nmodnum=7\n"
+        "record attr=0x09 uid=0x000001 text=hi\n";
+    writeBytes(device_ + "\\ram\\001-Zero%20Date.db", std::vector<uint8_t>(stored.begin(), stored.end()));
+    ASSERT_EQ(StandinDeviceLoad(device_.c_str()), 0);
+
+    MainMemoryLocation& loc = location();
+    ASSERT_TRUE(loc.listHandheld());
+    FileEntry& entry = loc.entries().at("Zero Date");
+    EXPECT_EQ(entry.handheldTime, 1u);
+    ASSERT_TRUE(loc.copyToPc("Zero Date", entry));
+
+    DatabaseImage file;
+    ASSERT_TRUE(file.readFile(pcFile("Zero_Date.pdb")));
+    EXPECT_EQ(file.attributes, 0x0008);
+    EXPECT_EQ(file.creationDate, 100u);
+    EXPECT_EQ(file.modificationDate, 0u);
+    EXPECT_EQ(file.backupDate, 300u);
+    EXPECT_EQ(file.modificationNumber, 7u);
+    EXPECT_EQ(file.uniqueIdSeed, 0u);
+    EXPECT_EQ(file.recordEntries.at(0).attributes, 0x09);
+    EXPECT_EQ(file.recordEntries.at(0).uniqueId[2], 0x01);
+}
+
+// Whole synchronisations of the location: databases whose PC file names coincide each keep
+// a file of their own, and a second HotSync finds nothing to do.
+TEST_F(DeviceTest, SynchronisingKeepsDatabasesWithCoincidingFileNamesApart) {
+    create(memoDb("Memo DB"));
+    TestDatabase other = memoDb("Memo.DB");
+    other.records.resize(1);
+    create(other);
+    context_.action = ACTION_SYNCHRONISE;
+    {
+        MainMemoryLocation first(&context_);
+        ASSERT_TRUE(first.synchronise()) << allLog();
+    }
+    EXPECT_TRUE(logged("  Memo DB: Copied from Palm to PC")) << allLog();
+    EXPECT_TRUE(logged("  Memo.DB: Copied from Palm to PC")) << allLog();
+
+    StandinLogClear();
+    {
+        MainMemoryLocation second(&context_);
+        ASSERT_TRUE(second.synchronise());
+    }
+    for (const std::string& line : logLines()) {
+        EXPECT_EQ(line.find("Copied"), std::string::npos) << line;
+        EXPECT_EQ(line.find("Deleted"), std::string::npos) << line;
+    }
+    EXPECT_EQ(readBack("Memo DB").records.size(), 4u);
+    EXPECT_EQ(readBack("Memo.DB").records.size(), 1u);
+}
+
+TEST_F(DeviceTest, SynchronisingCarriesADeletionOnThePcToTheHandheld) {
+    create(memoDb("Memo DB"));
+    context_.action = ACTION_SYNCHRONISE;
+    std::string file;
+    {
+        MainMemoryLocation first(&context_);
+        ASSERT_TRUE(first.synchronise());
+        file = first.pcPathOf("Memo DB");
+    }
+    ASSERT_TRUE(DeleteFileA(file.c_str()));
+    StandinLogClear();
+    {
+        MainMemoryLocation second(&context_);
+        ASSERT_TRUE(second.synchronise());
+        EXPECT_TRUE(fileExists(second.archiveDirectory() + "\\Memo_DB.pdb"));
+    }
+    EXPECT_TRUE(logged("  Memo DB: Archived")) << allLog();
+    EXPECT_TRUE(logged("  Memo DB: Deleted on Palm")) << allLog();
+    EXPECT_FALSE(existsOnHandheld("Memo DB"));
+}
