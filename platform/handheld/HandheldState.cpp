@@ -658,7 +658,13 @@ int32_t HandheldState::companionProbe() {
         std::string listing;
         if (!readHostFile(dir_ + "\\listing.txt", listing)) {
             listing.clear();
-            for (const auto& v : volumes_) listing += cardSection(companionCardName(*v), v->card.nodes());
+            for (const auto& v : volumes_) {
+                // The companion's own card listing file is not one of the user's files.
+                std::vector<const CardNode*> nodes;
+                for (const CardNode* n : v->card.nodes())
+                    if (!n->inMemory) nodes.push_back(n);
+                listing += cardSection(companionCardName(*v), nodes);
+            }
         }
         if (!putTransferDatabase(listing, true)) return STANDIN_COMPANION_FAILED;
     }
