@@ -140,6 +140,14 @@ bool MainMemoryLocation::copyToHandheld(const std::string& name, FileEntry& entr
         return false;
     }
     const std::string dbName = image.nameString();
+    // A name filling the whole field has no NUL: no handheld database can bear it, and
+    // creating it would cut it short under another name.
+    if (dbName.size() >= sizeof image.name) {
+        lastSyncError_ = 0;
+        failureCode_ = DBIMAGE_NAME_UNREADABLE;
+        log("Could not copy file from PC to Palm" + codes(failureCode_, lastSyncError_) + ": " + name);
+        return false;
+    }
     // Only the database the file stands for is replaced; should the file name another one
     // by now, the creation below refuses to write into that one instead.
     const bool oldDeleted = dbName == name && SmDeleteDb(name.c_str(), kCard) == 0;

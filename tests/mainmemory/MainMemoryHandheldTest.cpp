@@ -86,6 +86,19 @@ TEST_F(DeviceTest, InstallOfAnUnreadableFileLeavesTheHandheldAlone) {
     EXPECT_FALSE(loc.copyToHandheld("Nowhere", loc.entries()["Nowhere"]));
     EXPECT_TRUE(logged("Could not copy file from PC to Palm(0:0): Nowhere")) << allLog();
     EXPECT_TRUE(existsOnHandheld("Address"));
+
+    // A name field without its NUL names no database the handheld could hold.
+    DatabaseImage noNul;
+    std::memset(noNul.name, 'A', sizeof noNul.name);
+    noNul.records = {{'x'}};
+    noNul.recordEntries.resize(1);
+    noNul.recordCount = 1;
+    ASSERT_TRUE(noNul.writeFile(pcFile("full.pdb")));
+    const std::string fullName = loc.relativeNameOf(pcFile("full.pdb"));
+    StandinLogClear();
+    EXPECT_FALSE(loc.copyToHandheld(fullName, loc.entries()[fullName]));
+    EXPECT_TRUE(logged("Could not copy file from PC to Palm(101:0): " + fullName)) << allLog();
+    EXPECT_FALSE(existsOnHandheld(std::string(31, 'A')));
 }
 
 // When writing fails half-way the partial database goes again, and the entry says the
