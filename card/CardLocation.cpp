@@ -20,6 +20,9 @@ void CardLocation::setUpFolders() {
     if (!card::isSafePathComponent(cardName_)) {
         usable_ = false;
         log("Error: card name not usable as a PC folder, card skipped: " + card::printableName(cardName_));
+        // A folder path that no file system accepts: the PC side can neither be created
+        // nor listed, so the run ends before anything is touched.
+        pcDirectory_ = context_->pcFolder + "|";
         return;
     }
     pcDirectory_ = directoryOf(locationName_);

@@ -28,6 +28,10 @@ std::string VfsCardLocation::locationNameForVolume() {
         std::string newLabel = context_->settings ? context_->settings->newCardName(context_->userName) : std::string();
         log("Setting Volume Label to: " + newLabel);
         library_.VolumeSetLabel(volumeRef_, newLabel.c_str());
+        // The first read may have left the label's length (0) in the variable; read the
+        // new label with the whole buffer again, or a labelled card would still be Default.
+        label[0] = 0;
+        length = 255;
         library_.VolumeGetLabel(volumeRef_, label, &length);
     }
     label[255] = 0;  // the library's text is not trusted to end inside the buffer

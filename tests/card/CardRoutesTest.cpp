@@ -1,0 +1,163 @@
+// Both card routes against the simulated handheld: the same card, once reached through
+// the companion application and once through the VFS library.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include "CardTestSupport.h"
+#include "StandinDevice.h"
+#include "card/RemoteCardLocation.h"
+#include "card/VfsCardLocation.h"
+
+namespace {
+
+const char kDeviceIni[] =
+    "[Device]\nCompanion=2\nVfs=1\n"
+    "[Volume1]\nPath=card1\nLabel=Card\n";
+
+enum class Route { Remote, Vfs };
+
+std::unique_ptr<HandheldLocation> makeLocation(Workspace& w, Route route) {
+    if (route == Route::Remote) {
+        EXPECT_TRUE(w.fetchListing());
+        return std::make_unique<RemoteCardLocation>(&w.context, "Card", w.listingPath());
+    }
+    VfsLibrary library;
+    uint16_t count = 1;
+    VfsVolume volumes[1] = {0};
+    EXPECT_EQ(0, library.VolumeEnumerate(&count, volumes));
+    return std::make_unique<VfsCardLocation>(&w.context, volumes[0]);
+}
+
+// One HotSync of the card by the given route; faults are added once the device is loaded.
+// Whatever the test looks at in the trace it reads through `inspect`, before the device goes.
+bool hotSync(Workspace& w, Route route, const std::vector<std::string>& faults = {},
+             const std::function<void()>& inspect = nullptr) {
+    EXPECT_EQ(0, w.load());
+    for (const std::string& f : faults) EXPECT_EQ(0, StandinFaultAdd(f.c_str())) << f;
+    bool ok = makeLocation(w, route)->synchronise();
+    if (inspect) inspect();
+    w.unload();
+    return ok;
+}
+
+size_t countContaining(const std::vector<std::string>& lines, const std::string& part) {
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.find(part) != std::string::npos; });
+}
+
+class CardRoute : public ::testing::TestWithParam<Route> {
+protected:
+    Workspace w{kDeviceIni};
+    std::string card(const std::string& name) const { return w.device("card1" + name); }
+    std::string pc(const std::string& name) const { return w.pc("Card" + name); }
+    // Nothing moved: no copy lines and no content requests beyond the listing.
+    void expectQuietRun() {
+        std::vector<std::string> remote, gets, puts;
+        EXPECT_TRUE(hotSync(w, GetParam(), {}, [&] {
+            remote = traceOf("SyncCallRemoteModule");
+            gets = traceOf("VFSFileGet");
+            puts = traceOf("VFSFilePut");
+        }));
+        EXPECT_FALSE(logContains("Copied"));
+        EXPECT_FALSE(logContains("Deleted"));
+        EXPECT_EQ(0u, countContaining(remote, "request=2 ") + countContaining(remote, "request=3 "));
+        EXPECT_EQ(GetParam() == Route::Vfs ? 1u : 0u, gets.size());  // the card listing file
+        EXPECT_TRUE(puts.empty());
+    }
+};
+
+TEST_P(CardRoute, NestedFoldersMirrorBothWaysAndASecondRunMovesNothing) {
+    writeFile(card("/Docs/a.txt"), "alpha");
+    writeFile(card("/Docs/Deep/b.txt"), "beta");
+    writeFile(card("/top.txt"), "top");
+    writeFile(card("/MEMSTICK.IND"), "index");
+    writeFile(pc("/FromPc/Inner/c.txt"), "gamma");
+
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    EXPECT_EQ("alpha", readFile(pc("/Docs/a.txt")));
+    EXPECT_EQ("beta", readFile(pc("/Docs/Deep/b.txt")));
+    EXPECT_EQ("top", readFile(pc("/top.txt")));
+    EXPECT_EQ("gamma", readFile(card("/FromPc/Inner/c.txt")));
+    EXPECT_TRUE(logHas("  /Docs/Deep/b.txt: Copied from Palm to PC"));
+    EXPECT_TRUE(logHas("  /FromPc/Inner/c.txt: Copied from PC to Palm"));
+    EXPECT_TRUE(logHas("Card: Location - " + w.pcRoot() + "Card"));
+    if (GetParam() == Route::Vfs) {
+        EXPECT_FALSE(exists(pc("/MEMSTICK.IND")));
+    }
+
+    expectQuietRun();
+}
+
+TEST_P(CardRoute, ChangesConflictsAndDeletionsAreCarriedOverWithArchiveCopies) {
+    for (const char* name : {"/top.txt", "/Docs/a.txt", "/Docs/b.txt", "/gone-on-card.txt", "/gone-on-pc.txt"})
+        writeFile(card(name), std::string("first ") + name);
+    ASSERT_TRUE(hotSync(w, GetParam()));
+
+    writeFile(card("/top.txt"), "changed on the card");
+    setMtime(card("/top.txt"), mtime(card("/top.txt")) + 500);
+    writeFile(pc("/Docs/a.txt"), "changed on the PC");
+    setMtime(pc("/Docs/a.txt"), mtime(pc("/Docs/a.txt")) + 500);
+    // Both changed; the PC moved further, so the PC copy steps aside as b_2.txt.
+    int64_t cardTime = mtime(card("/Docs/b.txt")), pcTime = mtime(pc("/Docs/b.txt"));
+    writeFile(card("/Docs/b.txt"), "card version");
+    setMtime(card("/Docs/b.txt"), cardTime + 10);
+    writeFile(pc("/Docs/b.txt"), "pc version");
+    setMtime(pc("/Docs/b.txt"), pcTime + 20);
+    removeFile(card("/gone-on-card.txt"));
+    removeFile(pc("/gone-on-pc.txt"));
+
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    EXPECT_EQ("changed on the card", readFile(pc("/top.txt")));
+    EXPECT_EQ("changed on the PC", readFile(card("/Docs/a.txt")));
+    for (const auto& side : {card("/Docs/b.txt"), pc("/Docs/b.txt")}) EXPECT_EQ("card version", readFile(side));
+    for (const auto& side : {card("/Docs/b_2.txt"), pc("/Docs/b_2.txt")}) EXPECT_EQ("pc version", readFile(side));
+    EXPECT_TRUE(logHas("Conflict: /Docs/b.txt modified on both Palm and PC"));
+
+    EXPECT_FALSE(exists(pc("/gone-on-card.txt")));
+    EXPECT_EQ("first /gone-on-card.txt", readFile(w.archive("Card") + "\\gone-on-card.txt"));
+    EXPECT_FALSE(exists(card("/gone-on-pc.txt")));
+    EXPECT_EQ("first /gone-on-pc.txt", readFile(w.archive("Card") + "\\gone-on-pc.txt"));
+    EXPECT_TRUE(logHas("  /gone-on-pc.txt: Archived"));
+    EXPECT_TRUE(logHas("  /gone-on-pc.txt: Deleted on Palm"));
+
+    expectQuietRun();
+}
+
+TEST_P(CardRoute, FilesLargerThanFiveMegabytesArriveByteIdentical) {
+    const std::string fromCard = patterned(5 * 1024 * 1024 + 777, 1);
+    const std::string fromPc = patterned(5 * 1024 * 1024 + 4321, 2);
+    writeFile(card("/big/card.bin"), fromCard);
+    writeFile(pc("/big/pc.bin"), fromPc);
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    EXPECT_TRUE(readFile(pc("/big/card.bin")) == fromCard);
+    EXPECT_TRUE(readFile(card("/big/pc.bin")) == fromPc);
+}
+
+TEST_P(CardRoute, AFetchThatBreaksOffLeavesThePcCopyAsItWas) {
+    const std::string before = patterned(300000, 3);
+    writeFile(card("/doc.bin"), before);
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    ASSERT_TRUE(readFile(pc("/doc.bin")) == before);
+
+    writeFile(card("/doc.bin"), patterned(300000, 4));
+    setMtime(card("/doc.bin"), mtime(card("/doc.bin")) + 100);
+    // The second slice of the companion route, or the single copy of the VFS route.
+    std::vector<std::string> fault = {GetParam() == Route::Remote ? "SyncCallRemoteModule name=2 nth=2 result=5"
+                                                                  : "VFSFileGet name=/doc.bin result=5"};
+    EXPECT_TRUE(hotSync(w, GetParam(), fault));
+    EXPECT_TRUE(readFile(pc("/doc.bin")) == before);
+    EXPECT_TRUE(logContains("Could not copy file from Palm to PC"));
+    EXPECT_FALSE(logContains("  /doc.bin: Copied"));
+    // No staged leftovers (the companion's own card listing file is a card file like any other).
+    std::vector<std::string> files = filesBelow(pc(""));
+    files.erase(std::remove(files.begin(), files.end(), "/Tarnwick.txt"), files.end());
+    EXPECT_EQ(std::vector<std::string>{"/doc.bin"}, files);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothRoutes, CardRoute, ::testing::Values(Route::Remote, Route::Vfs),
+                         [](const ::testing::TestParamInfo<Route>& info) {
+                             return info.param == Route::Remote ? std::string("Companion") : std::string("Vfs");
+                         });
+
+}  // namespace

@@ -1,0 +1,135 @@
+// The companion-application route: requests, slices and what it accepts from the listing.
+#include <gtest/gtest.h>
+#include "CardTestSupport.h"
+#include "StandinDevice.h"
+#include "card/RemoteCardLocation.h"
+
+namespace {
+
+std::string deviceIni(const std::string& extra = "") {
+    return "[Device]\nCompanion=2\n" + extra + "[Volume1]\nPath=card1\nLabel=Card\n";
+}
+
+std::vector<std::string> requests(int code) {
+    std::vector<std::string> out;
+    const std::string tag = "request=" + std::to_string(code) + " ";
+    for (const std::string& args : traceOf("SyncCallRemoteModule"))
+        if (args.find(tag) != std::string::npos) out.push_back(args);
+    return out;
+}
+
+bool anyEndsWith(const std::vector<std::string>& lines, const std::string& param) {
+    for (const std::string& l : lines)
+        if (l.find("param=" + param) != std::string::npos) return true;
+    return false;
+}
+
+TEST(RemoteCard, SliceSizeFollowsTheHandheldsFigure) {
+    const std::pair<const char*, uint32_t> cases[] = {
+        {"65536", 58368}, {"1000", 1024}, {"0", 131072}, {"200000", 131072}};
+    for (const auto& c : cases) {
+        Workspace w(deviceIni(std::string("SliceFigure=") + c.first + "\n"));
+        ASSERT_EQ(0, w.load());
+        RemoteCardLocation location(&w.context, "Card", w.listingPath());
+        EXPECT_EQ(c.second, location.sliceSize()) << c.first;
+        ASSERT_EQ(1u, requests(9).size());
+        EXPECT_TRUE(anyEndsWith(requests(9), "Card")) << requests(9)[0];
+    }
+}
+
+TEST(RemoteCard, FilesMoveInSlicesThatEachCarryTheirOwnBytes) {
+    Workspace w(deviceIni("SliceFigure=131072\n"));
+    const std::string down = patterned(300000, 7), up = patterned(300000, 8);
+    writeFile(w.device("card1/down.bin"), down);
+    writeFile(w.pc("Card/up.bin"), up);
+    ASSERT_EQ(0, w.load());
+    ASSERT_TRUE(w.fetchListing());
+    std::vector<std::string> fetches, sends;
+    {
+        RemoteCardLocation location(&w.context, "Card", w.listingPath());
+        ASSERT_TRUE(location.synchronise());
+        for (const std::string& f : requests(2))
+            if (f.find("/down.bin") != std::string::npos) fetches.push_back(f);
+        sends = requests(3);
+    }
+    w.unload();
+    ASSERT_EQ(3u, fetches.size());
+    EXPECT_TRUE(anyEndsWith(fetches, "Card|/down.bin|0|131072"));
+    EXPECT_TRUE(anyEndsWith(fetches, "Card|/down.bin|131072|131072"));
+    EXPECT_TRUE(anyEndsWith(fetches, "Card|/down.bin|262144|131072"));
+    ASSERT_EQ(3u, sends.size());
+    EXPECT_NE(std::string::npos, sends[0].find("param=Card|/up.bin"));
+    EXPECT_NE(std::string::npos, sends[1].find("param=Card|*/up.bin"));
+    EXPECT_NE(std::string::npos, sends[2].find("param=Card|*/up.bin"));
+    EXPECT_TRUE(readFile(w.pc("Card/down.bin")) == down);
+    EXPECT_TRUE(readFile(w.device("card1/up.bin")) == up);
+}
+
+TEST(RemoteCard, AnEmptyPcFileReallyArrivesOnTheCard) {
+    Workspace w(deviceIni());
+    writeFile(w.pc("Card/empty.txt"), "");
+    writeFile(w.device("card1/keep.txt"), "k");
+    ASSERT_EQ(0, w.load());
+    ASSERT_TRUE(w.fetchListing());
+    {
+        RemoteCardLocation location(&w.context, "Card", w.listingPath());
+        ASSERT_TRUE(location.synchronise());
+    }
+    w.unload();
+    EXPECT_TRUE(logHas("  /empty.txt: Copied from PC to Palm"));
+    ASSERT_TRUE(exists(w.device("card1/empty.txt")));
+    EXPECT_EQ("", readFile(w.device("card1/empty.txt")));
+}
+
+TEST(RemoteCard, NamesThatWouldLeaveThePcFolderAreRefusedAndTheRestSynchronises) {
+    Workspace w(deviceIni());
+    writeFile(w.device("card1/good.txt"), "good");
+    ASSERT_EQ(0, w.load());
+    const char* evil[] = {"/../evil1.txt", "/sub/../../evil2.txt", "/a\\..\\..\\evil3.txt", "/C:/evil4.txt",
+                          "/NUL",          "/evil5.txt:stream",    "/../evildir/",          "evil6.txt"};
+    std::string listing = "<Card>\n/good.txt\t3700000000 0 4\n";
+    for (const char* name : evil) listing += std::string(name) + "\t3700000000 " + (name[std::string(name).size() - 1] == '/' ? "16 0" : "0 9") + "\n";
+    writeFile(w.listingPath(), listing);
+    {
+        RemoteCardLocation location(&w.context, "Card", w.listingPath());
+        ASSERT_TRUE(location.synchronise());
+        for (const char* name : evil) EXPECT_EQ(0u, location.entries().count(name)) << name;
+    }
+    std::vector<std::string> sent = traceOf("SyncCallRemoteModule");
+    w.unload();
+    EXPECT_EQ("good", readFile(w.pc("Card/good.txt")));
+    for (const char* name : evil) EXPECT_TRUE(logContains(std::string("unsafe file name from the handheld skipped: ") + name)) << name;
+    for (const std::string& f : filesBelow(w.root())) EXPECT_EQ(std::string::npos, f.find("evil")) << f;
+    for (const std::string& s : sent) EXPECT_EQ(std::string::npos, s.find("evil")) << s;
+}
+
+TEST(RemoteCard, ACardNameThatIsNoFolderNameTouchesNothing) {
+    for (const char* name : {"..\\..\\Escape", "..", "C:\\Escape", "", "a/b", "CON"}) {
+        Workspace w(deviceIni());
+        ASSERT_EQ(0, w.load());
+        writeFile(w.listingPath(), std::string("<") + name + ">\n/x.txt\t3700000000 0 1\n");
+        {
+            RemoteCardLocation location(&w.context, name, w.listingPath());
+            EXPECT_FALSE(location.usable());
+            EXPECT_FALSE(location.synchronise()) << name;
+        }
+        EXPECT_TRUE(traceOf("SyncCallRemoteModule").empty()) << name;
+        EXPECT_TRUE(logContains("card name not usable as a PC folder")) << name;
+        std::vector<std::string> files = filesBelow(w.root());
+        for (const std::string& f : files)
+            EXPECT_TRUE(f == "/Tarnwick.ini" || f == "/listing.txt" || f.compare(0, 8, "/device/") == 0) << f;
+        EXPECT_TRUE(filesBelow(w.root() + "\\User").empty());
+        w.unload();
+    }
+}
+
+TEST(RemoteCard, AListingWithoutTheCardsSectionFails) {
+    Workspace w(deviceIni());
+    ASSERT_EQ(0, w.load());
+    writeFile(w.listingPath(), "<Card1>\n/x.txt\t3700000000 0 1\n<Card>\n<Other>\n");
+    RemoteCardLocation location(&w.context, "Card", w.listingPath());
+    EXPECT_FALSE(location.listHandheld());
+    EXPECT_TRUE(logHas("Error getting file list from the handheld(0)"));
+}
+
+}  // namespace

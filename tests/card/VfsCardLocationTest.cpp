@@ -1,0 +1,86 @@
+// The VFS route: how a volume is named, and what a missing listing says.
+#include <gtest/gtest.h>
+#include "CardTestSupport.h"
+#include "StandinDevice.h"
+#include "card/VfsCardLocation.h"
+
+namespace {
+
+std::string deviceIni(const std::string& label) {
+    return "[Device]\nVfs=1\n[Volume1]\nPath=card1\n" + (label.empty() ? std::string() : "Label=" + label + "\n");
+}
+
+VfsVolume firstVolume() {
+    VfsLibrary library;
+    uint16_t count = 1;
+    VfsVolume volumes[1] = {0};
+    EXPECT_EQ(0, library.VolumeEnumerate(&count, volumes));
+    return volumes[0];
+}
+
+TEST(VfsCard, VolumeLabelsBecomeLocationNames) {
+    {
+        Workspace w(deviceIni("MainMemory"));
+        ASSERT_EQ(0, w.load());
+        VfsCardLocation location(&w.context, firstVolume());
+        EXPECT_EQ("MainMemoryCard", location.locationName());
+        EXPECT_EQ(w.pcRoot() + "MainMemoryCard", location.pcDirectory());
+        EXPECT_EQ(w.pcRoot() + "MainMemoryCard", w.settings.directoryOf("Tester", "MainMemoryCard"));
+    }
+    {
+        Workspace w(deviceIni(""));
+        w.settings.setDirectoryOf("Tester", "Card", "C:\\elsewhere\\Card");
+        w.settings.setDirectoryOf("Tester", "Card1", "C:\\elsewhere\\Card1");
+        ASSERT_EQ(0, w.load());
+        {
+            VfsCardLocation location(&w.context, firstVolume());
+            EXPECT_EQ("Card2", location.locationName());
+            EXPECT_TRUE(logHas("Setting Volume Label to: Card2"));
+        }
+        w.unload();
+        ASSERT_EQ(0, w.load());  // the card keeps its new label
+        VfsCardLocation again(&w.context, firstVolume());
+        EXPECT_EQ("Card2", again.locationName());
+        EXPECT_FALSE(logContains("Setting Volume Label"));
+    }
+    {
+        Workspace w(deviceIni(""));
+        ASSERT_EQ(0, w.load());
+        ASSERT_EQ(0, StandinFaultAdd("VFSVolumeSetLabel result=1"));
+        VfsCardLocation location(&w.context, firstVolume());
+        EXPECT_EQ("Default", location.locationName());
+        EXPECT_TRUE(logHas("Setting Volume Label to: Card"));
+    }
+}
+
+TEST(VfsCard, ALabelThatIsNoFolderNameTouchesNothing) {
+    for (const char* label : {"..\\..\\Escape", "..", "C:"}) {
+        Workspace w(deviceIni(label));
+        writeFile(w.device("card1/x.txt"), "x");
+        ASSERT_EQ(0, w.load());
+        {
+            VfsCardLocation location(&w.context, firstVolume());
+            EXPECT_FALSE(location.synchronise()) << label;
+        }
+        EXPECT_TRUE(logContains("card name not usable as a PC folder")) << label;
+        EXPECT_TRUE(traceOf("VFSFileGet").empty()) << label;
+        EXPECT_TRUE(filesBelow(w.root() + "\\User").empty()) << label;
+        for (const std::string& f : filesBelow(w.root())) EXPECT_EQ(std::string::npos, f.find("Escape")) << f;
+    }
+}
+
+TEST(VfsCard, AVolumeWithoutACardListingAsksForTheCompanion) {
+    Workspace w(deviceIni("Card"));
+    ASSERT_EQ(0, w.load());
+    ASSERT_EQ(0, StandinFaultAdd("VFSFileGet name=/Tarnwick.txt times=1 result=10760"));
+    VfsCardLocation location(&w.context, firstVolume());
+    EXPECT_FALSE(location.listHandheld());
+    EXPECT_TRUE(logHas("Error getting file list from the handheld"));
+    EXPECT_TRUE(logHas("Make sure the Tarnwick application is installed on the handheld"));
+
+    ASSERT_EQ(0, StandinFaultAdd("VFSFileGet name=/Tarnwick.txt result=-1"));
+    EXPECT_FALSE(location.listHandheld());
+    EXPECT_TRUE(logHas("Error getting VFS file list(ffffffff)"));
+}
+
+}  // namespace
