@@ -21,10 +21,12 @@ int Simulator::load(const std::string& deviceDir) {
     trace_.clear();
     auto fresh = std::make_unique<HandheldState>();
     int rc = fresh->load(deviceDir);
+    loadError_ = fresh->loadError();
     if (rc != 0) return rc;
     for (const auto& kv : fresh->ini().entries("Faults")) {
         if (!faults_.add(kv.second)) {
             faults_.clear();
+            loadError_ = "[Faults] " + kv.first + ": not understood: " + kv.second;
             return 2;
         }
     }

@@ -22,6 +22,7 @@ public:
 
     int load(const std::string& deviceDir);
     int save();
+    const std::string& loadError() const { return loadError_; }
     void unload();
     bool loaded() const { return state_ != nullptr; }
     HandheldState* state() { return state_.get(); }
@@ -39,6 +40,7 @@ private:
     ~Simulator();
     std::recursive_mutex lock_;
     std::unique_ptr<HandheldState> state_;
+    std::string loadError_;
     FaultPlan faults_;
     std::vector<std::string> trace_;
     FILE* traceFile_ = nullptr;

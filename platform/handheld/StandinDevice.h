@@ -51,6 +51,8 @@ extern "C" {
 // device loaded before. Answers 0 on success, non-zero when device.ini is missing or a
 // stored database cannot be read.
 int STANDIN_DEVICE_API StandinDeviceLoad(const char* deviceDir);
+// Why the last StandinDeviceLoad failed ("" after a successful one).
+const char* STANDIN_DEVICE_API StandinDeviceLoadError(void);
 // Writes main memory back into the device folder (card files are written as they change).
 int STANDIN_DEVICE_API StandinDeviceSave(void);
 // Forgets the loaded device, its faults and its trace; handles become invalid.

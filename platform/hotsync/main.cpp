@@ -205,7 +205,8 @@ int main(int argc, char** argv) {
 
     int rc;
     if (options.verb == HostOptions::Sync && StandinDeviceLoad(options.device.c_str()) != 0) {
-        std::fprintf(stderr, "hotsync: could not load the device folder %s\n", options.device.c_str());
+        std::fprintf(stderr, "hotsync: could not load the device folder %s: %s\n", options.device.c_str(),
+                     StandinDeviceLoadError());
         rc = kExitDevice;
     } else {
         std::string path = options.conduit.empty() ? besideHost("Tarnwick.dll") : options.conduit;

@@ -220,6 +220,7 @@ HsResult HSAPI SyncWriteDBSortInfoBlock(uint8_t handle, SmBlockRecord* block) {
 int STANDIN_DEVICE_API StandinDeviceLoad(const char* deviceDir) {
     return deviceDir ? sim().load(deviceDir) : 1;
 }
+const char* STANDIN_DEVICE_API StandinDeviceLoadError(void) { return sim().loadError().c_str(); }
 int STANDIN_DEVICE_API StandinDeviceSave(void) { return sim().save(); }
 void STANDIN_DEVICE_API StandinDeviceUnload(void) { sim().unload(); }
 

@@ -2,6 +2,7 @@
 // device folders made by each test.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -620,4 +621,35 @@ TEST(ConduitsAndUsers, ComeFromDeviceIni) {
     EXPECT_EQ(3, a);
     EXPECT_EQ(-1, UdUserValueB(user, 0x6D656D6F, &b));
     EXPECT_EQ(-1, UdUserValueA(user, 0x41424344, &a));  // a conduit without a value
+}
+
+TEST(DemoHandheld, HasTwoVolumesNestedFoldersABigFileAndDatabases) {
+    const char* source = std::getenv("TARNWICK_SOURCE_DIR");
+    if (!source) GTEST_SKIP() << "TARNWICK_SOURCE_DIR not set";
+    std::string dir = std::string(source) + "/demo";
+    ASSERT_EQ(0, StandinDeviceLoad(dir.c_str())) << StandinDeviceLoadError();
+    uint16_t count = 2;
+    VfsVolume refs[2];
+    ASSERT_EQ(0, VFS(VFSVolumeEnumerate)(&count, refs));
+    ASSERT_EQ(2, count);
+    char label[256];
+    uint32_t length = 255;
+    VFS(VFSVolumeGetLabel)(refs[0], label, &length);
+    EXPECT_STREQ("DemoCard", label);
+    length = 255;
+    VFS(VFSVolumeGetLabel)(refs[1], label, &length);
+    EXPECT_STREQ("", label);
+    VfsFileRef f = 0;
+    uint32_t size = 0;
+    ASSERT_EQ(0, VFS(VFSFileOpen)(refs[0], "/Photos/2026/beach.jpg", VFS_MODE_READ, &f));
+    VFS(VFSFileSize)(f, &size);
+    VFS(VFSFileClose)(f);
+    EXPECT_GT(size, 300u * 1024);
+    SmCardInfo card;
+    std::memset(&card, 0, sizeof card);
+    ASSERT_EQ(0, SyncReadSingleCardInfo(&card));
+    EXPECT_EQ(3, card.ramDbCount);
+    EXPECT_EQ(2u, readAll("MemoDB").data.size());
+    EXPECT_EQ(2u, readAll("Demo Game").data.size());
+    StandinDeviceUnload();  // never saved: the demo folder stays as it is in the tree
 }
