@@ -1,0 +1,119 @@
+// Hostile inputs to the OS-free code that the sanitizers must see handled: each of these
+// once read out of bounds, overflowed or looped in code of this kind.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "card/CardRules.h"
+#include "engine/StateFile.h"
+#include "mainmemory/DatabaseImage.h"
+#include "removalhook/CommandLine.h"
+
+namespace {
+
+void put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    b[at] = static_cast<uint8_t>(v >> 24);
+    b[at + 1] = static_cast<uint8_t>(v >> 16);
+    b[at + 2] = static_cast<uint8_t>(v >> 8);
+    b[at + 3] = static_cast<uint8_t>(v);
+}
+
+// A record database of two records, "abc" and "defg", with no blocks.
+std::vector<uint8_t> twoRecordFile() {
+    std::vector<uint8_t> b(80 + 16 + 7, 0);
+    std::memcpy(b.data(), "Test", 4);
+    b[77] = 2;
+    put32(b, 78, 96);
+    put32(b, 86, 99);
+    std::memcpy(b.data() + 96, "abcdefg", 7);
+    return b;
+}
+
+}  // namespace
+
+TEST(DatabaseFileHostile, OffsetsOutOfOrderOrPastTheEndAreRefused) {
+    DatabaseImage ok;
+    std::vector<uint8_t> good = twoRecordFile();
+    ASSERT_TRUE(ok.parseFileBytes(good.data(), good.size()));
+    ASSERT_EQ(2u, ok.records.size());
+    EXPECT_EQ(3u, ok.records[0].size());
+    EXPECT_EQ(4u, ok.records[1].size());
+
+    struct Case { const char* what; size_t at; uint32_t value; };
+    const Case cases[] = {
+        {"second offset before the first", 86, 90},
+        {"offset past the end", 86, 0x7FFFFFFF},
+        {"first offset inside the header", 78, 10},
+        {"application block after the first record", 52, 100},
+        {"sort block inside the list", 56, 79},
+        {"application block past the end", 52, 0xFFFFFFF0},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> b = twoRecordFile();
+        put32(b, c.at, c.value);
+        DatabaseImage image;
+        EXPECT_FALSE(image.parseFileBytes(b.data(), b.size())) << c.what;
+        EXPECT_EQ(DBIMAGE_DATA_TRUNCATED, image.failureCode) << c.what;
+        EXPECT_TRUE(image.records.empty()) << c.what;
+    }
+}
+
+TEST(DatabaseFileHostile, HugeRecordCountInASmallFileIsATruncatedList) {
+    std::vector<uint8_t> b(100, 0);
+    b[76] = 0xFF;
+    b[77] = 0xFF;
+    DatabaseImage image;
+    EXPECT_FALSE(image.parseFileBytes(b.data(), b.size()));
+    EXPECT_EQ(DBIMAGE_LIST_TRUNCATED, image.failureCode);
+    b[33] = 1;  // a resource database: its short list counts as missing data
+    EXPECT_FALSE(image.parseFileBytes(b.data(), b.size()));
+    EXPECT_EQ(DBIMAGE_DATA_TRUNCATED, image.failureCode);
+}
+
+TEST(ListingHostile, OverlongNamesAndNumbersAreIgnoredNotTruncated) {
+    card::ListingLine line;
+    EXPECT_FALSE(card::parseListingLine(std::string(512, 'a') + "\t1 0 5", line));
+    EXPECT_TRUE(card::parseListingLine(std::string(511, 'a') + "\t1 0 5", line));
+    // A number beyond 32 bits would otherwise wrap to a small, plausible size.
+    EXPECT_FALSE(card::parseListingLine("/a.txt\t1 0 4294967296", line));
+    EXPECT_FALSE(card::parseListingLine("/a.txt\t1 0", line));
+
+    bool found = false;
+    const std::string text = "<Card>\n" + std::string(1024, 'x') + "\n/b\t1 0 1\n";
+    EXPECT_TRUE(card::listingSection(text, "Card", found).empty());
+    EXPECT_TRUE(found);
+}
+
+TEST(NamesHostile, NamesThatWouldLeaveTheFolderAreNotSafe) {
+    for (const char* bad : {"/../x", "/a/../../x", "/./x", "/a//b", "/C:x", "/a\\..\\b", "/CON", "/aux.txt",
+                            "/a./b", "/a /b", "x", "/", "/a\x01"}) {
+        EXPECT_FALSE(card::isSafeRelativeName(bad)) << bad;
+    }
+    for (const char* good : {"/a", "/DCIM/", "/DCIM/100/x.jpg", "/.hidden", "/CONSOLE.txt", "/a b/c"}) {
+        EXPECT_TRUE(card::isSafeRelativeName(good)) << good;
+    }
+}
+
+TEST(StateFileHostile, NumbersWrapInsteadOfOverflowing) {
+    EXPECT_EQ(4294967295u, parseStateNumber("-1"));
+    EXPECT_EQ(3000000000u, parseStateNumber("3000000000"));
+    EXPECT_EQ(parseStateNumber("99999999999999999999999"), parseStateNumber("99999999999999999999999"));
+    EXPECT_EQ(0u, parseStateNumber("x12"));
+}
+
+TEST(DetachHostile, OptionsThatTouchOrComeInTheWrongOrderGiveNothing) {
+    EXPECT_FALSE(detach::quillmarkCommandLine("-f-c"));
+    EXPECT_FALSE(detach::quillmarkCommandLine("-c x -f C:\\a\\b"));
+    EXPECT_FALSE(detach::quillmarkCommandLine("-f"));
+    EXPECT_FALSE(detach::quillmarkCommandLine(""));
+    EXPECT_EQ("\"C:\\App\\Quillmark.exe\" /us", detach::quillmarkCommandLine("x -f C:\\App\\setup.dat -c y").value());
+}
+
+TEST(DetachHostile, AQuoteInsideTheFolderStartsNothing) {
+    // Taken literally these would start setup.dat, or a program named by the text before
+    // the inner quote, rather than the desktop program.
+    EXPECT_FALSE(detach::quillmarkCommandLine("-f \"C:\\App\\setup.dat\" C:\\Other\\x -c"));
+    EXPECT_FALSE(detach::quillmarkCommandLine("-fC:\\A\"pp\\setup.dat -cX"));
+    EXPECT_EQ("\"C:\\App\\Quillmark.exe\" /us", detach::quillmarkCommandLine("-f\"C:\\App\\setup.dat\" -c").value());
+}
