@@ -31,6 +31,9 @@ std::optional<std::string> quillmarkCommandLine(std::string_view s) {
 
     const auto k = value.rfind('\\');
     if (k == std::string_view::npos) return std::nullopt;
+    // No file name holds a quote: one inside the folder part would close the program name
+    // early and start whatever the text before it names instead of the desktop program.
+    if (value.substr(1, k).find('"') != std::string_view::npos) return std::nullopt;
 
     std::string command;
     command.reserve(value.size() + kProgramName.size() + 6);
