@@ -155,10 +155,7 @@ bool RemoteCardLocation::copyToPc(const std::string& name, FileEntry& entry) {
 }
 
 bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entry) {
-    // Once the old card copy is gone the entry must say so: otherwise a copy that fails
-    // below would be recorded as present on both sides, and the next HotSync would take
-    // the missing card file for a deletion and delete the PC file too.
-    if (entry.handheldTime != 0 && callCompanion(REQ_DELETE_FILE, &name)) entry.handheldTime = 0;
+    bool cardCopyGone = entry.handheldTime != 0 && callCompanion(REQ_DELETE_FILE, &name);
     std::string path = pcPathOf(name);
     uint32_t size = 0;
     bool ok = card::pcFileSize(path, size);
@@ -186,10 +183,16 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
         return true;
     }
     if (started) {
-        // A card file holding only the first slices is no copy of anything: remove it, so
-        // the next HotSync sends the PC file again instead of fetching the stump.
+        // A card file holding only the first slices is no copy of anything.
         callCompanion(REQ_DELETE_FILE, &name);
+    }
+    if (started || cardCopyGone) {
+        // The card's old copy is gone. Were the entry left with its history, the next
+        // HotSync would take the missing card file for a deletion on the handheld and
+        // delete the PC file; without it the PC file is simply new and is sent again.
         entry.handheldTime = 0;
+        entry.lastHandheldTime = 0;
+        entry.lastPcTime = 0;
     }
     log("Could not copy file from PC to Palm: " + name);
     return false;

@@ -3,6 +3,7 @@
 #include "CardTestSupport.h"
 #include "StandinDevice.h"
 #include "card/RemoteCardLocation.h"
+#include "mainmemory/DatabaseImage.h"
 
 namespace {
 
@@ -63,6 +64,58 @@ TEST(RemoteCard, FilesMoveInSlicesThatEachCarryTheirOwnBytes) {
     EXPECT_NE(std::string::npos, sends[2].find("param=Card|*/up.bin"));
     EXPECT_TRUE(readFile(w.pc("Card/down.bin")) == down);
     EXPECT_TRUE(readFile(w.device("card1/up.bin")) == up);
+}
+
+TEST(RemoteCard, ATransferDatabaseLeftOnTheHandheldIsNotSentAlong) {
+    Workspace w(deviceIni("SliceFigure=131072\n"));
+    const std::string up = patterned(200000, 9);
+    writeFile(w.pc("Card/up.bin"), up);
+    writeFile(w.root() + "\\stale.bin", "records of an earlier transfer");
+    ASSERT_EQ(0, w.load());
+    DatabaseImage stale;
+    ASSERT_TRUE(stale.loadFileSlice(w.root() + "\\stale.bin", "TarnwickData", 0x546E776B, 0x64617461, 0, 0));
+    ASSERT_TRUE(stale.writeToHandheld("TarnwickData"));
+    {
+        RemoteCardLocation location(&w.context, "Card", w.listingPath());
+        FileEntry& entry = location.entries()["/up.bin"];
+        ASSERT_TRUE(location.copyToHandheld("/up.bin", entry));
+        EXPECT_NE(0u, entry.handheldTime);  // refreshed from the card
+        EXPECT_EQ(200000u, entry.size);
+    }
+    w.unload();
+    EXPECT_TRUE(readFile(w.device("card1/up.bin")) == up);
+}
+
+// A send that breaks off after its first slice leaves a stump on the card. It must not be
+// taken for a change on the handheld next time, which would overwrite the PC file with it.
+TEST(RemoteCard, ASendThatBreaksOffIsSentAgainAndNeverFetchedBack) {
+    Workspace w(deviceIni("SliceFigure=131072\n"));
+    auto run = [&](const std::vector<std::string>& faults) {
+        EXPECT_EQ(0, w.load());
+        for (const std::string& f : faults) EXPECT_EQ(0, StandinFaultAdd(f.c_str()));
+        EXPECT_TRUE(w.fetchListing());
+        bool ok;
+        {
+            RemoteCardLocation location(&w.context, "Card", w.listingPath());
+            ok = location.synchronise();
+        }
+        w.unload();
+        return ok;
+    };
+    writeFile(w.device("card1/doc.bin"), patterned(300000, 1));
+    writeFile(w.device("card1/keep.txt"), "an empty card section would fail the listing");
+    ASSERT_TRUE(run({}));
+    const std::string edited = patterned(300000, 2);
+    writeFile(w.pc("Card/doc.bin"), edited);
+    setMtime(w.pc("Card/doc.bin"), mtime(w.pc("Card/doc.bin")) + 100);
+
+    ASSERT_TRUE(run({"SyncCallRemoteModule name=3 nth=2 result=5"}));
+    EXPECT_TRUE(logHas("Could not copy file from PC to Palm: /doc.bin"));
+    EXPECT_FALSE(exists(w.device("card1/doc.bin")));  // no stump left behind
+
+    ASSERT_TRUE(run({}));
+    EXPECT_TRUE(readFile(w.pc("Card/doc.bin")) == edited);
+    EXPECT_TRUE(readFile(w.device("card1/doc.bin")) == edited);
 }
 
 TEST(RemoteCard, AnEmptyPcFileReallyArrivesOnTheCard) {
