@@ -1,0 +1,64 @@
+// The small "Tarnwick" window that shows what the session is doing and offers Cancel.
+// The object lives in the sync job; the window itself lives on the window thread, which
+// runs it as a modal dialog. The worker only changes the shown state here and posts
+// messages; the state is handed over under a lock.
+#pragma once
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <windows.h>
+
+struct ProgressState {
+    std::string fileText;
+    std::string countText;
+    std::string cardText;
+    uint32_t total = 0;     // range of the bar
+    uint32_t position = 0;  // position of the bar
+};
+
+class ProgressWindow {
+public:
+    ProgressWindow() = default;
+    ProgressWindow(const ProgressWindow&) = delete;
+    ProgressWindow& operator=(const ProgressWindow&) = delete;
+
+    void setCancelEvent(HANDLE event) { cancelEvent_ = event; }
+    HANDLE cancelEvent() const { return cancelEvent_; }
+
+    // Window thread: creates the window and runs it until message 1226 (or at once when
+    // close() came before the window). Answers false when no window could be made, e.g.
+    // without a display.
+    bool runModal();
+
+    // Worker thread: changes the state under the lock, then asks the window to show it.
+    // Before the window exists the state waits here and is shown when it is created.
+    template <typename Change>
+    void update(Change change) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            change(state_);
+        }
+        requestRefresh();
+    }
+    // Sets the bar's range at once (a synchronous message to the bar) when the window exists.
+    void setBarRange(uint32_t total);
+
+    // Asks the window to close: posts 1226 when it exists, and makes a window that is
+    // still being created close at once. Answers whether a window existed.
+    bool close();
+
+    HWND window() const;
+    ProgressState state() const;
+
+private:
+    static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    void transfer(HWND dialog);  // with the lock held
+    void requestRefresh();
+    void signalCancel();
+
+    mutable std::mutex lock_;
+    HWND window_ = nullptr;  // set and cleared by the window thread under the lock
+    bool closing_ = false;
+    ProgressState state_;
+    HANDLE cancelEvent_ = nullptr;
+};

@@ -1,0 +1,223 @@
+#include "conduit/SyncDriver.h"
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+#include <windows.h>
+#include "HotSyncApi.h"
+#include "conduit/DriverRules.h"
+#include "conduit/HotSyncLog.h"
+#include "conduit/ProgressWindowSink.h"
+#include "conduit/SyncJob.h"
+#include "engine/SyncContext.h"
+#include "settings/Settings.h"
+#if defined(TW_HAVE_MAINMEMORY)
+#include "mainmemory/DatabaseImage.h"
+#include "mainmemory/MainMemoryLocation.h"
+#endif
+#if defined(TW_HAVE_CARD)
+#include "card/RemoteCardLocation.h"
+#include "card/VfsCardLocation.h"
+#endif
+
+namespace {
+constexpr uint32_t kCompanionCreator = 0x546E776B;  // 'Tnwk'
+constexpr uint32_t kApplicationType = 0x6170706C;   // 'appl'
+const char kTransferDatabase[] = "TarnwickData";
+
+enum CardMode : int32_t { CARD_MODE_CLIE = 1, CARD_MODE_HANDERA = 2, CARD_MODE_HANDSPRING = 3 };
+
+// A file in the system temporary folder, deleted on every way out of its scope.
+class TemporaryFile {
+public:
+    TemporaryFile() {
+        char folder[MAX_PATH + 1] = {};
+        char path[MAX_PATH + 1] = {};
+        DWORD n = GetTempPathA(MAX_PATH, folder);
+        if (n > 0 && n <= MAX_PATH && GetTempFileNameA(folder, "tmp", 0, path) != 0) path_ = path;
+    }
+    ~TemporaryFile() {
+        if (!path_.empty()) DeleteFileA(path_.c_str());
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+void logLine(const std::string& text) { HotSyncLog(text); }
+
+// Asks the companion application which way the card is reached. No answer leaves 0.
+void probeCardMode(SyncJob& job) {
+    char parameter[] = "Tarnwick";
+    unsigned char result[32] = {};
+    SmRemoteCall call = {};
+    call.creator = kCompanionCreator;
+    call.type = kApplicationType;
+    call.request = 0;
+    call.paramSize = sizeof parameter;
+    call.param = parameter;
+    call.resultBufferSize = sizeof result;
+    call.resultBuffer = result;
+    job.lastHandheldResult = SyncCallRemoteModule(&call);
+    if (job.lastHandheldResult == 0) job.cardMode = call.resultCode;
+}
+
+// Leaves the databases of installed conduits to those conduits.
+void gatherConduitCreators(SyncJob& job) {
+    uint32_t user = 0;
+    std::string folder = UserFolderOf(job.pcFolder);
+    if (UdUserByFolder(folder.c_str(), &user) != 0) return;
+    int32_t count = CmConduitCount();
+    if (count <= 0) return;
+    std::vector<CmConduitEntry> entries(static_cast<size_t>(count));
+    int32_t filled = count;
+    if (CmConduitList(entries.data(), &filled) != 0) return;
+    // The list call may report fewer entries than were counted, never more than fit.
+    size_t used = filled >= 0 && filled < count ? static_cast<size_t>(filled) : entries.size();
+    for (size_t i = 0; i < used; ++i) {
+        uint32_t creator = 0;
+        CmEntryCreator(&entries[i], &creator);
+        int32_t valueA = 0, valueB = 0;
+        int32_t resultA = UdUserValueA(user, creator, &valueA);
+        int32_t resultB = UdUserValueB(user, creator, &valueB);
+        if (CreatorIsClaimed(resultA, valueA, resultB, valueB)) job.creators.push_back(creator);
+    }
+}
+
+#if defined(TW_HAVE_MAINMEMORY)
+// Copies the companion's listing of all cards into the listing file and reads the card
+// names from it.
+bool readCardNames(const std::string& listingFile, std::vector<std::string>& names) {
+    {
+        DatabaseImage image;
+        if (!image.readFromHandheld(kTransferDatabase)) return false;
+        if (!image.writeRecordsToFile(listingFile, true)) return false;
+    }
+    bool read = false;
+    {
+        std::ifstream listing(listingFile);
+        if (listing) {
+            names = ListingCardNames(listing);
+            read = true;
+        }
+    }
+    SmDeleteDb(kTransferDatabase, 0);
+    return read;
+}
+#endif
+
+enum class CardOutcome { Finished, Stop };
+
+CardOutcome companionRoute(SyncJob& job, SyncContext& context, int32_t& errors) {
+#if defined(TW_HAVE_MAINMEMORY) && defined(TW_HAVE_CARD)
+    TemporaryFile listing;
+    std::vector<std::string> names;
+    if (!listing.path().empty() && readCardNames(listing.path(), names)) {
+        for (const std::string& name : names) {
+            if (job.cancelRequested()) return CardOutcome::Stop;
+            RemoteCardLocation location(&context, name, listing.path());
+            if (!location.synchronise()) ++errors;
+        }
+        return CardOutcome::Finished;
+    }
+#else
+    (void)job;
+    (void)context;
+#endif
+    logLine("Error getting file list from the handheld");
+    logLine("Make sure the Tarnwick application is installed on the handheld");
+    logLine("If this is the first HotSync after installing Tarnwick this error should go away the next time you HotSync.");
+    ++errors;
+    return CardOutcome::Finished;
+}
+
+// Fills the job's volume list; logs the failing step.
+bool enumerateVolumes(SyncJob& job) {
+    uint16_t count = 0;
+    job.lastHandheldResult = job.vfs.VolumeEnumerate(&count, nullptr);
+    if (job.lastHandheldResult != 0) {
+        job.stepCode = 102;
+        logLine(VolumeStepErrorLine(job.stepCode, job.lastHandheldResult));
+        return false;
+    }
+    job.volumes.resize(count);
+    job.lastHandheldResult = job.vfs.VolumeEnumerate(&count, job.volumes.empty() ? nullptr : job.volumes.data());
+    if (job.lastHandheldResult != 0) {
+        job.stepCode = 101;
+        logLine(VolumeStepErrorLine(job.stepCode, job.lastHandheldResult));
+        return false;
+    }
+    // The second call may report fewer volumes than the first; never trust more than fit.
+    if (count < job.volumes.size()) job.volumes.resize(count);
+    return true;
+}
+
+CardOutcome vfsRoute(SyncJob& job, SyncContext& context, int32_t& errors) {
+    uint32_t a = 0, b = 0;
+    job.vfs.Support(&a, &b);
+    if (a == 0 || b == 0) return CardOutcome::Finished;
+    if (!enumerateVolumes(job)) return CardOutcome::Stop;
+    for (uint16_t volume : job.volumes) {
+        if (job.cancelRequested()) return CardOutcome::Stop;
+#if defined(TW_HAVE_CARD)
+        VfsCardLocation location(&context, volume);
+        if (!location.synchronise()) ++errors;
+#else
+        (void)context;
+        (void)volume;
+        (void)errors;
+#endif
+    }
+    return CardOutcome::Finished;
+}
+}  // namespace
+
+void RunDriver(SyncJob& job, Settings& settings) {
+    if (GetFileAttributesA(job.pcFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        CreateDirectoryA(job.pcFolder.c_str(), nullptr);
+
+    ProgressWindowSink progress(&job.progressWindow, job.cancelEvent.get());
+    SyncContext context;
+    context.archive = job.archive;
+    context.userName = job.userName;
+    context.pcFolder = job.pcFolder;
+    context.progress = &progress;
+    context.settings = &settings;
+
+    if (job.skipConduitDatabases) {
+        gatherConduitCreators(job);
+        context.creators = &job.creators;
+    }
+
+    int32_t errors = 0;
+    if (job.mainMemoryAction != 6) {
+        context.action = job.mainMemoryAction;
+#if defined(TW_HAVE_MAINMEMORY)
+        MainMemoryLocation location(&context);
+        if (!location.synchronise()) errors = 1;
+#endif
+    }
+    if (job.cancelRequested()) return;
+
+    if (job.cardAction != 6) {
+        context.action = job.cardAction;
+        probeCardMode(job);
+        if (job.cardMode == CARD_MODE_HANDERA) logLine("Handera Mode");
+        if (job.cardMode == CARD_MODE_HANDSPRING) logLine("Handspring Mode");
+        if (job.cardMode == CARD_MODE_CLIE) logLine("Clie Mode");
+        CardOutcome outcome = job.cardMode == CARD_MODE_HANDERA || job.cardMode == CARD_MODE_HANDSPRING
+                                  ? companionRoute(job, context, errors)
+                                  : vfsRoute(job, context, errors);
+        if (outcome == CardOutcome::Stop) return;
+    }
+    if (job.cancelRequested()) return;
+
+    if (errors == 0)
+        HotSyncLogActivity("Tarnwick", LOG_SUMMARY_OK);
+    else
+        HotSyncLogActivity("Tarnwick encountered 1 or more errors", LOG_SUMMARY_ERRORS);
+}

@@ -1,0 +1,158 @@
+// A whole session around a stand-in driver: what the job is given, the yield loop, the
+// window thread's life, cancel from the real window, and the write-back of the actions.
+#include <gtest/gtest.h>
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <windows.h>
+#include "StandinLog.h"
+#include "TestSupport.h"
+#include "conduit/ProgressWindowSink.h"
+#include "conduit/SyncJob.h"
+#include "conduit/SyncSession.h"
+
+namespace {
+SyncProperties propertiesFor(const char* user, int32_t type, const char* pcFolder = "C:\\tw-session\\PC\\") {
+    SyncProperties p = {};
+    p.syncType = type;
+    std::strcpy(p.pcFolder, pcFolder);
+    std::strcpy(p.userName, user);
+    return p;
+}
+
+std::atomic<int> yields{0};
+int yieldsWhileDriverRan = -1;
+void countYield(void*) { ++yields; }
+
+// What a driver saw of its job, copied out while it ran.
+struct Seen {
+    std::string userName, pcFolder;
+    bool archive = false, skipConduitDatabases = true;
+    int32_t mainMemoryAction = -1, cardAction = -1, cardMode = -1;
+    bool windowAppeared = false, windowStayedAfterCancel = false, cancelled = false, cancelledBeforeClick = true;
+} seen;
+
+void recordJob(SyncJob& job, Settings&) {
+    seen.userName = job.userName;
+    seen.pcFolder = job.pcFolder;
+    seen.archive = job.archive;
+    seen.skipConduitDatabases = job.skipConduitDatabases;
+    seen.mainMemoryAction = job.mainMemoryAction;
+    seen.cardAction = job.cardAction;
+    seen.cardMode = job.cardMode;
+}
+
+void sleepTwoSeconds(SyncJob&, Settings&) {
+    yields = 0;
+    Sleep(2000);
+    yieldsWhileDriverRan = yields;
+}
+void returnAtOnce(SyncJob&, Settings&) {}
+
+HWND waitForWindowOf(SyncJob& job) {
+    for (int i = 0; i < 250; ++i) {
+        if (HWND window = job.progressWindow.window()) return window;
+        Sleep(20);
+    }
+    return nullptr;
+}
+
+// Presses Cancel twice on the real window while the session runs, as a user would.
+void pressCancelTwice(SyncJob& job, Settings&) {
+    ProgressWindowSink sink(&job.progressWindow, job.cancelEvent.get());
+    HWND window = waitForWindowOf(job);
+    seen.windowAppeared = window != nullptr;
+    if (!window) return;
+    seen.cancelledBeforeClick = sink.IsCancelled();
+    HWND cancel = GetDlgItem(window, 9000);
+    SendMessageA(cancel, BM_CLICK, 0, 0);
+    SendMessageA(cancel, BM_CLICK, 0, 0);
+    seen.cancelled = sink.IsCancelled();
+    Sleep(200);
+    seen.windowStayedAfterCancel = IsWindow(window) && job.progressWindow.window() == window;
+}
+
+class Session : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StandinLogClear();
+        seen = Seen();
+    }
+    ScratchSettings ini{"conduit_session_test.ini"};
+};
+}  // namespace
+
+TEST_F(Session, VersionLineFirstThenTheDriverYieldingEveryHalfSecond) {
+    SessionHooks hooks;
+    hooks.driver = &sleepTwoSeconds;
+    hooks.yield = &countYield;
+    RunSession(propertiesFor("Yield User", 0), ini.settings(), hooks);
+    // Two seconds of work in 500 ms waits: four time-outs, give or take one for
+    // scheduling. (Closing the window afterwards may add more: under Xvfb without a
+    // window manager, hiding a window takes the X11 driver about two seconds.)
+    EXPECT_GE(yieldsWhileDriverRan, 3);
+    EXPECT_LE(yieldsWhileDriverRan, 5);
+    EXPECT_GE(yields.load(), yieldsWhileDriverRan);
+    ASSERT_GE(StandinLogCount(), 1u);
+    EXPECT_EQ(0, std::strncmp(StandinLogText(0), "Tarnwick Version 1.1.0", 22)) << StandinLogText(0);
+    EXPECT_EQ(-1, StandinLogActivity(0));
+}
+
+TEST_F(Session, JobCarriesTheUsersOwnSettingsAndTheSyncType) {
+    ini.write("Ann", "Archive", "0");
+    ini.write("Ann", "ConduitDB", "0");
+    SessionHooks hooks;
+    hooks.driver = &recordJob;
+    RunSession(propertiesFor("Ann", 3, "C:\\Users\\Ann\\Tarnwick\\"), ini.settings(), hooks);
+    EXPECT_EQ("Ann", seen.userName);
+    EXPECT_EQ("C:\\Users\\Ann\\Tarnwick\\", seen.pcFolder);
+    EXPECT_FALSE(seen.archive);  // the user's own choice, not the default
+    EXPECT_TRUE(seen.skipConduitDatabases);
+    EXPECT_EQ(6, seen.mainMemoryAction);
+    EXPECT_EQ(3, seen.cardAction);
+    EXPECT_EQ(0, seen.cardMode);
+
+    // Another user, nothing stored: the defaults.
+    RunSession(propertiesFor("Bob", 2), ini.settings(), hooks);
+    EXPECT_TRUE(seen.archive);
+    EXPECT_FALSE(seen.skipConduitDatabases);
+    EXPECT_EQ(2, seen.cardAction);
+}
+
+TEST_F(Session, TemporaryActionsEqualThePermanentOnesAfterEverySession) {
+    ini.write("Perm User", "MainPerm", "3");
+    ini.write("Perm User", "CardTemp", "9");
+    SessionHooks hooks;
+    hooks.driver = &returnAtOnce;
+    RunSession(propertiesFor("Perm User", 0), ini.settings(), hooks);
+    EXPECT_EQ("3", ini.read("Perm User", "MainTemp"));
+    EXPECT_EQ("0", ini.read("Perm User", "CardTemp"));
+
+    RunSession(propertiesFor("Nobody Stored", 1), ini.settings(), hooks);
+    EXPECT_EQ("0", ini.read("Nobody Stored", "MainTemp"));
+    EXPECT_EQ("0", ini.read("Nobody Stored", "CardTemp"));
+}
+
+TEST_F(Session, WindowThatAppearsAfterAQuickDriverIsClosedToo) {
+    // The driver ends before or while the window is being created; the session must still
+    // end, promptly, with no window left behind on a job that is gone.
+    SessionHooks hooks;
+    hooks.driver = &returnAtOnce;
+    for (int round = 0; round < 3; ++round) {
+        DWORD start = GetTickCount();
+        RunSession(propertiesFor("Quick User", 0), ini.settings(), hooks);
+        EXPECT_LT(GetTickCount() - start, 3000u) << round;
+        EXPECT_EQ(nullptr, FindProgressWindow()) << round;
+    }
+}
+
+TEST_F(Session, CancelPressedTwiceSignalsAndTheWindowStaysUntilTheEnd) {
+    SessionHooks hooks;
+    hooks.driver = &pressCancelTwice;
+    RunSession(propertiesFor("Cancel User", 0), ini.settings(), hooks);
+    ASSERT_TRUE(seen.windowAppeared);
+    EXPECT_FALSE(seen.cancelledBeforeClick);
+    EXPECT_TRUE(seen.cancelled);
+    EXPECT_TRUE(seen.windowStayedAfterCancel);
+    EXPECT_EQ(nullptr, FindProgressWindow());
+}
