@@ -2,7 +2,6 @@
 #include <windows.h>
 #include <cstdio>
 #include <memory>
-#include "card/CardRules.h"
 
 namespace card {
 namespace {
@@ -11,52 +10,6 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 }  // namespace
-
-TempFile::TempFile() {
-    char folder[MAX_PATH + 1] = {};
-    DWORD n = GetTempPathA(MAX_PATH, folder);
-    if (n == 0 || n > MAX_PATH) return;
-    char name[MAX_PATH + 1] = {};
-    if (GetTempFileNameA(folder, "tmp", 0, name) == 0) return;
-    path_ = name;
-}
-
-TempFile::~TempFile() {
-    if (!path_.empty()) DeleteFileA(path_.c_str());
-}
-
-StagedFile::StagedFile(const std::string& target) : target_(target) {
-    char name[MAX_PATH + 1] = {};
-    if (GetTempFileNameA(pcFolderOf(target).c_str(), ".tw", 0, name) == 0) {
-        error_ = GetLastError();
-        return;
-    }
-    path_ = name;
-}
-
-StagedFile::~StagedFile() {
-    if (!path_.empty()) DeleteFileA(path_.c_str());
-}
-
-bool StagedFile::commit() {
-    if (path_.empty()) return false;
-    if (!MoveFileExA(path_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        error_ = GetLastError();
-        return false;
-    }
-    path_.clear();
-    return true;
-}
-
-bool readWholeFile(const std::string& path, std::string& content) {
-    FilePtr f(fopen(path.c_str(), "rb"));
-    if (!f) return false;
-    content.clear();
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f.get())) > 0) content.append(buffer, n);
-    return true;
-}
 
 bool appendFileTo(const std::string& from, const std::string& to, uint64_t maxBytes) {
     uint32_t size = 0;

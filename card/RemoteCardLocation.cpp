@@ -3,6 +3,7 @@
 #include "HotSyncApi.h"
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
+#include "engine/AtomicFile.h"
 #include "conduit/ProgressSink.h"
 #include "mainmemory/DatabaseImage.h"
 
@@ -87,14 +88,14 @@ void RemoteCardLocation::mergeLine(const std::string& line) {
 }
 
 bool RemoteCardLocation::refreshEntry(const std::string& name) {
-    card::TempFile reply;
-    if (!reply.ok()) return false;
+    TemporaryFile reply;
+    if (!reply.valid()) return false;
     if (!callCompanion(REQ_ENTRY_INFO, &name)) return false;
     bool read = false;
     DatabaseImage image;
     std::string text;
     if (image.readFromHandheld(kTransferDb) && image.writeRecordsToFile(reply.path(), true) &&
-        card::readWholeFile(reply.path(), text)) {
+        readWholeFile(reply.path(), text)) {
         read = true;
         for (const std::string& line : card::splitLines(text)) mergeLine(line);
     }
@@ -107,7 +108,7 @@ bool RemoteCardLocation::listHandheld() {
     std::string text;
     bool found = false;
     std::vector<std::string> section;
-    if (card::readWholeFile(listingFile_, text)) section = card::listingSection(text, cardName_, found);
+    if (readWholeFile(listingFile_, text)) section = card::listingSection(text, cardName_, found);
     for (const std::string& line : section) mergeLine(line);
     if (!section.empty()) return true;
     log("Error getting file list from the handheld(" + card::hex(0u) + ")");
@@ -122,8 +123,8 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
     for (uint32_t i = 0; i < slices; ++i) {
         uint64_t offset = uint64_t(i) * sliceSize_;
         std::string argument = name + "|" + std::to_string(offset) + "|" + std::to_string(sliceSize_);
-        card::TempFile piece;
-        if (!piece.ok()) return false;
+        TemporaryFile piece;
+        if (!piece.valid()) return false;
         if (!callCompanion(REQ_GET_SLICE, &argument)) return false;
         DatabaseImage image;
         // More bytes than asked for would mean records left over from another transfer.
@@ -137,8 +138,10 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
 
 bool RemoteCardLocation::fetchHandheldFile(const std::string& name, const std::string& pcPath) {
     uint32_t size = entries_[name].size;
-    card::StagedFile staged(pcPath);
-    bool ok = staged.ok() && fetchSlices(name, size, staged.path()) && staged.commit();
+    // Fetched beside the target and moved over it only when every slice has arrived, so a
+    // transfer that breaks off never leaves a truncated copy in place of the PC file.
+    AtomicFile staged(pcPath);
+    bool ok = staged.valid() && fetchSlices(name, size, staged.tempPath()) && staged.commit();
     if (!ok) log("Error getting file from card: " + name);
     return ok;
 }

@@ -1,6 +1,7 @@
 #include "card/VfsCardLocation.h"
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
+#include "engine/AtomicFile.h"
 #include "conduit/ProgressSink.h"
 #include "settings/Settings.h"
 
@@ -74,11 +75,11 @@ bool VfsCardLocation::readEntryInfo(const std::string& name, FileEntry& entry) {
 bool VfsCardLocation::listHandheld() {
     if (!usable_) return false;
     bool listed = false;
-    card::TempFile listing;
-    lastCallError_ = listing.ok() ? library_.FileGet(volumeRef_, kCardListing, listing.path().c_str()) : -1;
+    TemporaryFile listing;
+    lastCallError_ = listing.valid() ? library_.FileGet(volumeRef_, kCardListing, listing.path().c_str()) : -1;
     if (lastCallError_ == 0) {
         std::string text;
-        if (card::readWholeFile(listing.path(), text)) {
+        if (readWholeFile(listing.path(), text)) {
             listed = true;
             for (const std::string& line : card::splitLines(text)) {
                 if (line == kCardListing || line == kMemoryStickIndex || line.empty()) continue;
@@ -99,17 +100,19 @@ bool VfsCardLocation::listHandheld() {
 
 bool VfsCardLocation::getIntoPcFile(const std::string& name, const std::string& target, int32_t& result,
                                     uint32_t& systemError) {
-    card::StagedFile staged(target);
-    if (!staged.ok()) {
+    // Copied beside the target and moved over it only once complete: a copy that breaks
+    // off leaves the PC file (or the archive copy) as it was.
+    AtomicFile staged(target);
+    if (!staged.valid()) {
+        systemError = card::lastSystemError();
         result = 0;
-        systemError = staged.error();
         return false;
     }
-    result = lastCallError_ = library_.FileGet(volumeRef_, name.c_str(), staged.path().c_str());
+    result = lastCallError_ = library_.FileGet(volumeRef_, name.c_str(), staged.tempPath().c_str());
     systemError = card::lastSystemError();
     if (result != 0) return false;
     if (staged.commit()) return true;
-    systemError = staged.error();
+    systemError = card::lastSystemError();
     return false;
 }
 
