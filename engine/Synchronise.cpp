@@ -175,8 +175,9 @@ void HandheldLocation::runPasses() {
         const std::string& name = it->first;
         FileEntry& entry = it->second;
         sink.SetFileProgress(++index, name, entry.size);
+        if (isHiddenName(name)) continue;  // see isHiddenName: neither side's copy is touched
         if (!exceptionNames_.empty()) applyException(name);
-        if (context_->action != ACTION_DO_NOTHING && !isHiddenName(name) && !isClaimedDatabase(name)) {
+        if (context_->action != ACTION_DO_NOTHING && !isClaimedDatabase(name)) {
             handleEntry(name, entry);
         }
         context_->action = baseAction_;

@@ -361,8 +361,13 @@ bool makeHostLink(const std::string& target, const std::string& link) {
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    const DWORD attributes = GetFileAttributesA(link.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    // The wait on a host process may return before it has run: look for the link a while.
+    for (int i = 0; i < 100; ++i) {
+        const DWORD attributes = GetFileAttributesA(link.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        Sleep(50);
+    }
+    return false;
 }
 
 TEST_F(Scenario, ScanDoesNotFollowLinksOutOfTheFolder) {

@@ -1,0 +1,133 @@
+// The PC operations on their own: archive, delete, rename aside, folders, file status.
+#include "SyncFixture.h"
+
+namespace {
+
+class PcOperations : public SyncTest {
+protected:
+    FakeLocation& location() {
+        if (!location_) location_ = std::make_unique<FakeLocation>(&context, card, pcDir);
+        return *location_;
+    }
+    std::unique_ptr<FakeLocation> location_;
+};
+
+TEST_F(PcOperations, ArchiveFolderLiesBesideThePcRoot) {
+    EXPECT_EQ(archiveDir, location().archiveDirectory());
+    const DWORD attributes = GetFileAttributesA(archiveDir.c_str());
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
+    EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    // A root given without its final separator means the same folder.
+    context.pcFolder = root + "\\Sync";
+    FakeLocation other(&context, card, pcDir, "Other");
+    EXPECT_EQ(root + "\\Archive\\Sync\\Other", other.archiveDirectory());
+}
+
+TEST_F(PcOperations, DeletingArchivesFirstIntoAFlatFolder) {
+    mkdirPc("/a/");
+    mkdirPc("/b/");
+    writePc("/a/notes.txt", "first");
+    writePc("/b/notes.txt", "second");
+    StandinLogClear();
+    EXPECT_TRUE(location().deletePcFile("/a/notes.txt", location().entries()["/a/notes.txt"]));
+    EXPECT_EQ("first", archived("notes.txt"));
+    EXPECT_TRUE(location().deletePcFile("/b/notes.txt", location().entries()["/b/notes.txt"]));
+    EXPECT_EQ("second", archived("notes.txt"));  // the later copy of a base name replaces the earlier
+    EXPECT_EQ((Lines{"  /a/notes.txt: Archived", "  /a/notes.txt: Deleted on PC", "  /b/notes.txt: Archived",
+                     "  /b/notes.txt: Deleted on PC"}),
+              logLines());
+    EXPECT_FALSE(pcExists("/a/notes.txt"));
+    EXPECT_EQ(0u, location().entries()["/b/notes.txt"].pcTime);
+}
+
+TEST_F(PcOperations, WithArchivingOffNothingIsCopied) {
+    context.archive = false;
+    writePc("/f.txt", "x");
+    StandinLogClear();
+    EXPECT_TRUE(location().deletePcFile("/f.txt", location().entries()["/f.txt"]));
+    EXPECT_EQ(Lines{"  /f.txt: Deleted on PC"}, logLines());
+    EXPECT_EQ("<absent>", archived("f.txt"));
+}
+
+TEST_F(PcOperations, AFailedArchiveCopyKeepsThePcFile) {
+    writePc("/f.txt", "only copy");
+    location();
+    ASSERT_TRUE(CreateDirectoryA((archiveDir + "\\f.txt").c_str(), nullptr));  // blocks the archive copy
+    StandinLogClear();
+    FileEntry& entry = location().entries()["/f.txt"];
+    entry.pcTime = 77;
+    EXPECT_FALSE(location().deletePcFile("/f.txt", entry));
+    EXPECT_EQ(Lines{"Could not archive PC File: /f.txt"}, logLines());
+    EXPECT_EQ("only copy", readPc("/f.txt"));
+    EXPECT_EQ(77u, entry.pcTime);
+}
+
+TEST_F(PcOperations, RenameAsideNeverReplacesAnEarlierCopy) {
+    writePc("/report.doc", "mine");
+    FileEntry& entry = location().entries()["/report.doc"];
+    location().fillPcStatus(pc("/report.doc"), entry);
+    StandinLogClear();
+    ASSERT_TRUE(location().renameOnPc("/report.doc", entry));
+    EXPECT_EQ(Lines{"  /report.doc: Renamed on PC --> /report_2.doc"}, logLines());
+    EXPECT_EQ(0u, entry.pcTime);
+    EXPECT_EQ(card.pcClock, location().entries()["/report_2.doc"].pcTime);
+    EXPECT_EQ("mine", readPc("/report_2.doc"));
+
+    writePc("/report.doc", "newer");
+    StandinLogClear();
+    EXPECT_FALSE(location().renameOnPc("/report.doc", entry));
+    EXPECT_EQ(Lines{"Could not rename PC File: /report.doc"}, logLines());
+    EXPECT_EQ("mine", readPc("/report_2.doc"));
+    EXPECT_EQ("newer", readPc("/report.doc"));
+}
+
+TEST_F(PcOperations, FoldersAreCreatedAndDeferredWhenNotEmpty) {
+    StandinLogClear();
+    FileEntry& made = location().entries()["/new/"];
+    EXPECT_TRUE(location().createPcDirectory("/new/", made));
+    EXPECT_NE(0u, made.pcTime);
+    EXPECT_FALSE(location().createPcDirectory("/no/such/", location().entries()["/no/such/"]));
+    EXPECT_EQ(Lines{"Could not create PC directory: " + pcDir + "\\no\\such"}, logLines());
+
+    writePc("/new/f.txt", "f");
+    StandinLogClear();
+    EXPECT_FALSE(location().deletePcDirectory("/new/", made));  // main pass: silent, deferred
+    EXPECT_EQ(Lines{}, logLines());
+    EXPECT_EQ(std::vector<std::string>{"/new/"}, location().deferred());
+    DeleteFileA(pc("/new/f.txt").c_str());
+    EXPECT_TRUE(location().deletePcDirectory("/new/", made));
+    EXPECT_EQ(0u, made.pcTime);
+    EXPECT_FALSE(pcExists("/new/"));
+}
+
+TEST_F(PcOperations, FileStatusFillsTimeAndSizeOrMarksTheEntry) {
+    writePc("/f.txt", "12345");
+    FileEntry entry;
+    EXPECT_TRUE(location().fillPcStatus(pc("/f.txt"), entry));
+    EXPECT_EQ(card.pcClock, entry.pcTime);
+    EXPECT_EQ(5u, entry.size);
+    entry.size = 99;  // a size from the listing stays
+    EXPECT_TRUE(location().fillPcStatus(pc("/f.txt"), entry));
+    EXPECT_EQ(99u, entry.size);
+    FileEntry folder;
+    EXPECT_TRUE(location().fillPcStatus(pcDir + "\\", folder));  // one trailing "\" is ignored
+    FileEntry missing;
+    EXPECT_FALSE(location().fillPcStatus(pc("/none.txt"), missing));
+    EXPECT_EQ(4u, missing.status);
+    EXPECT_TRUE(location().pcFolderExists(pcDir + "\\"));
+    EXPECT_FALSE(location().pcFolderExists(pc("/f.txt")));
+}
+
+TEST_F(PcOperations, PcTimesAreSecondsSince1970AndNeverZero) {
+    EXPECT_EQ(1700000000u, HandheldLocation::pcTimeFromFileTime(1700000000ull * 10000000ull + 116444736000000000ull));
+    EXPECT_EQ(1u, HandheldLocation::pcTimeFromFileTime(116444736000000000ull));
+    const std::string stamp = HandheldLocation::formatTimestamp(1700000000u);
+    ASSERT_EQ(17u, stamp.size()) << stamp;  // mm/dd/yy hh:mm:ss
+    EXPECT_EQ('/', stamp[2]);
+    EXPECT_EQ('/', stamp[5]);
+    EXPECT_EQ(' ', stamp[8]);
+    EXPECT_EQ(':', stamp[11]);
+    EXPECT_EQ(":", stamp.substr(14, 1));
+}
+
+}  // namespace
