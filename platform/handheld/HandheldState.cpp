@@ -34,15 +34,15 @@ void copyName(char* field, const std::string& name) {
     std::memcpy(field, name.data(), std::min<size_t>(name.size(), 31));
 }
 
-// "001-Memo%20DB.db": the position keeps the listing order, the escape keeps names that
-// differ only in case or punctuation apart on a case-insensitive host.
+// "001-Memo%20DB.db": the position keeps the listing order and the names apart on a
+// case-insensitive host; the escape keeps characters a host file name cannot hold out.
 std::string storedFileName(size_t position, const std::string& name) {
     static const char digits[] = "0123456789ABCDEF";
     char prefix[16];
     std::snprintf(prefix, sizeof prefix, "%03u-", static_cast<unsigned>(position));
     std::string out = prefix;
     for (unsigned char c : name) {
-        if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_') {
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_') {
             out += static_cast<char>(c);
         } else {
             out += '%';
@@ -113,7 +113,7 @@ std::string setIniValue(const std::string& text, const std::string& section, con
             continue;
         }
         if (!inSection) continue;
-        sectionEnd = static_cast<int>(i);
+        if (!t.empty() && t != "\r") sectionEnd = static_cast<int>(i);
         size_t eq = t.find('=');
         if (eq == std::string::npos) continue;
         std::string k = t.substr(0, eq);
