@@ -12,6 +12,7 @@
 #include "FakeCard.h"
 #include "StandinLog.h"
 #include "engine/AtomicFile.h"
+#include "engine/StateFile.h"
 #include "settings/Settings.h"
 
 inline void removeTree(const std::string& path) {
