@@ -488,6 +488,8 @@ TEST_F(CompanionTest, ProbeAnswersTheModeAndLeavesTheListingOfAllCards) {
     Reply r = companion(0, "Tarnwick");
     ASSERT_EQ(0, r.call);
     EXPECT_EQ(2, r.code);
+    EXPECT_NE(std::string::npos,
+              traceLines().find("SyncCallRemoteModule\tcreator=Tnwk type=appl request=0 size=9 code=2 param=Tarnwick\t0\n"));
     std::string listing = transferText(true);
     EXPECT_EQ(0u, listing.find("<Card A>\n"));
     EXPECT_NE(std::string::npos, listing.find("/DCIM/\t"));
