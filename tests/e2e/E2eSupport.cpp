@@ -1,0 +1,191 @@
+#include "E2eSupport.h"
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <windows.h>
+
+namespace {
+std::string binFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path);
+    return s.substr(0, s.rfind('\\'));
+}
+
+void makeFolders(const std::string& path) {
+    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void removeTree(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = data.cFileName;
+            if (name == "." || name == "..") continue;
+            std::string full = path + "\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                removeTree(full);
+            else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+void listInto(const std::string& base, const std::string& relative, std::vector<std::string>& out) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((base + relative + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out.push_back(relative + name + "\\");
+            listInto(base, relative + name + "\\", out);
+        } else {
+            out.push_back(relative + name);
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
+void setTime(const std::string& path, int64_t time) {
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    ULONGLONG ticks = static_cast<ULONGLONG>(time + 11644473600LL) * 10000000ULL;
+    FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    SetFileTime(file, nullptr, &ft, &ft);
+    CloseHandle(file);
+}
+}  // namespace
+
+bool HotSyncRun::has(const std::string& text) const { return count(text) > 0; }
+
+size_t HotSyncRun::count(const std::string& text) const {
+    return static_cast<size_t>(std::count_if(log.begin(), log.end(), [&](const LogLine& l) { return l.text == text; }));
+}
+
+std::vector<std::string> HotSyncRun::changes() const {
+    std::vector<std::string> out;
+    for (const LogLine& l : log)
+        if (l.text.compare(0, 2, "  ") == 0) out.push_back(l.text);
+    return out;
+}
+
+std::vector<std::string> HotSyncRun::failures() const {
+    std::vector<std::string> out;
+    for (const LogLine& l : log)
+        if (l.text.compare(0, 9, "Could not") == 0 || l.text.compare(0, 5, "Error") == 0) out.push_back(l.text);
+    return out;
+}
+
+std::string HotSyncRun::dump() const {
+    std::string s = "exit " + std::to_string(exitCode) + "\n";
+    for (const LogLine& l : log) s += std::to_string(l.activity) + "\t" + l.text + "\n";
+    return s;
+}
+
+Scenario::Scenario(const std::string& name) {
+    root_ = binFolder() + "\\e2e\\" + name;
+    removeTree(root_);
+    makeFolders(root_ + "\\conduit");
+    makeFolders(device());
+    pc_ = root_ + "\\User\\Tarnwick";
+    makeFolders(root_ + "\\User");
+    CopyFileA((binFolder() + "\\Tarnwick.dll").c_str(), (root_ + "\\conduit\\Tarnwick.dll").c_str(), FALSE);
+}
+
+void Scenario::deviceIni(const std::string& text) const { WriteText(device() + "\\device.ini", text); }
+
+void Scenario::cardFile(const std::string& folder, const std::string& name, const std::string& content,
+                        int64_t time) const {
+    WriteText(device() + "\\" + folder + "\\" + name, content, time);
+}
+
+HotSyncRun Scenario::sync(const std::string& user, int type, const std::string& extra) const {
+    HotSyncRun run;
+    std::string logFile = root_ + "\\hotsync.log";
+    DeleteFileA(logFile.c_str());
+    std::string command = "\"" + binFolder() + "\\hotsync.exe\" sync --device \"" + device() + "\" --user \"" + user +
+                          "\" --pc \"" + pc_ + "\" --type " + std::to_string(type) + " --conduit \"" + root_ +
+                          "\\conduit\\Tarnwick.dll\" --log \"" + logFile + "\" --trace \"" + root_ + "\\trace.txt\" " +
+                          extra;
+    std::string output = root_ + "\\hotsync.out";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(command.begin(), command.end());
+    line.push_back(0);
+    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+        if (WaitForSingleObject(process.hProcess, 180000) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
+        DWORD code = 0;
+        GetExitCodeProcess(process.hProcess, &code);
+        run.exitCode = static_cast<int>(code);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
+    std::ifstream log(logFile);
+    std::string text;
+    while (std::getline(log, text)) {
+        size_t tab = text.find('\t');
+        if (tab == std::string::npos) continue;
+        run.log.push_back({std::atoi(text.substr(0, tab).c_str()), text.substr(tab + 1)});
+    }
+    return run;
+}
+
+std::vector<std::string> FilesBelow(const std::string& folder) {
+    std::vector<std::string> out;
+    listInto(folder + "\\", "", out);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+bool ReadText(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    text = s.str();
+    return true;
+}
+
+void WriteText(const std::string& path, const std::string& text, int64_t time) {
+    makeFolders(path.substr(0, path.rfind('\\')));
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << text;
+    }
+    if (time) setTime(path, time);
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string IniValue(const std::string& file, const std::string& section, const std::string& key) {
+    char buffer[1024] = {};
+    GetPrivateProfileStringA(section.c_str(), key.c_str(), "<absent>", buffer, sizeof buffer, file.c_str());
+    return buffer;
+}
+
+void SetIniValue(const std::string& file, const std::string& section, const std::string& key,
+                 const std::string& value) {
+    WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+}
+
+int64_t Now() { return static_cast<int64_t>(std::time(nullptr)); }

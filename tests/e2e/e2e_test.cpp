@@ -1,0 +1,212 @@
+// Whole HotSyncs: hotsync.exe loads a copy of Tarnwick.dll and runs it against a simulated
+// handheld built here; the tests read the HotSync log, the PC folder, the card folders, the
+// state files and the settings file afterwards.
+#include <gtest/gtest.h>
+#include <algorithm>
+#include <string>
+#include "E2eSupport.h"
+
+namespace {
+const char kVersionPrefix[] = "Tarnwick Version ";
+const char kCancelLine[] = "Tarnwick: User canceled, syncronization not complete";
+const char kErrorsSummary[] = "Tarnwick encountered 1 or more errors";
+
+bool isVersionLine(const LogLine& line) {
+    return line.activity == -1 && line.text.compare(0, sizeof kVersionPrefix - 1, kVersionPrefix) == 0;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+std::string oneVolume(const std::string& companion, const std::string& label = "MyCard") {
+    return "[Device]\n" + companion + "Vfs=1\n[Volume1]\nPath=card1\nLabel=" + label + "\n";
+}
+}  // namespace
+
+TEST(HotSync, BareHandheldLogsOnlyTheVersionAndSuccessAndCreatesThePcFolder) {
+    Scenario s("bare");
+    s.deviceIni("[Device]\n");
+    SetIniValue(s.settingsFile(), "E2E User", "MainPerm", "2");
+    ASSERT_FALSE(Exists(s.pc()));
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0, run.exitCode);
+    ASSERT_EQ(2u, run.log.size()) << run.dump();
+    EXPECT_TRUE(isVersionLine(run.log[0])) << run.dump();
+    EXPECT_EQ("Tarnwick", run.log[1].text);
+    EXPECT_EQ(20, run.log[1].activity);
+    EXPECT_TRUE(Exists(s.pc()));
+    EXPECT_EQ("2", IniValue(s.settingsFile(), "E2E User", "MainTemp"));
+    EXPECT_EQ("0", IniValue(s.settingsFile(), "E2E User", "CardTemp"));
+}
+
+TEST(HotSync, DoNothingAndUnknownTypesTouchNothing) {
+    Scenario s("donothing");
+    s.deviceIni(oneVolume("Companion=1\n"));
+    s.cardFile("card1", "a.txt", "card");
+    HotSyncRun run = s.sync("E2E User", 6);
+    EXPECT_EQ(0, run.exitCode);
+    ASSERT_EQ(1u, run.log.size()) << run.dump();
+    EXPECT_EQ("Tarnwick Conduit configured to Do Nothing", run.log[0].text);
+    EXPECT_EQ(-1, run.log[0].activity);
+    HotSyncRun other = s.sync("E2E User", 4);
+    EXPECT_EQ(0, other.exitCode);
+    EXPECT_TRUE(other.log.empty()) << other.dump();
+    EXPECT_FALSE(Exists(s.pc()));
+    EXPECT_EQ("<absent>", IniValue(s.settingsFile(), "E2E User", "CardTemp"));
+}
+
+TEST(HotSync, ClieModeMirrorsTheVolumeThroughVfsAndWritesTheStateFile) {
+    Scenario s("clie");
+    s.deviceIni(oneVolume("Companion=1\n"));
+    s.cardFile("card1", "Docs\\notes.txt", "notes from the card");
+    s.cardFile("card1", "top.bin", std::string(3000, 'x'));
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0, run.exitCode);
+    ASSERT_GE(run.log.size(), 3u) << run.dump();
+    EXPECT_TRUE(isVersionLine(run.log[0]));
+    EXPECT_EQ("Clie Mode", run.log[1].text);
+    EXPECT_EQ("Tarnwick", run.log.back().text) << run.dump();
+    EXPECT_EQ(20, run.log.back().activity);
+    EXPECT_TRUE(run.failures().empty()) << run.dump();
+
+    std::string text;
+    ASSERT_TRUE(ReadText(s.pc() + "\\MyCard\\Docs\\notes.txt", text)) << run.dump();
+    EXPECT_EQ("notes from the card", text);
+    ASSERT_TRUE(ReadText(s.pc() + "\\MyCard\\top.bin", text));
+    EXPECT_EQ(3000u, text.size());
+    EXPECT_TRUE(Exists(s.pc() + "\\MyCard.txt"));  // the location's state file
+}
+
+TEST(HotSync, CompanionListingNamesEveryBracketedLineIncludingTheEmptyName) {
+    Scenario s("listing");
+    s.deviceIni("[Device]\nCompanion=2\n[Volume1]\nPath=card1\nLabel=Card A\n");
+    s.cardFile("card1", "memo.txt", "from card A");
+    WriteText(s.device() + "\\listing.txt", "<Card A>\n/memo.txt\t3300000000 0 11\njunk\n<>\n");
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0, run.exitCode);
+    ASSERT_GE(run.log.size(), 3u) << run.dump();
+    EXPECT_EQ("Handera Mode", run.log[1].text);
+    // Each listed card becomes one location, in listing order: Card A, then the empty
+    // name (which the card location refuses as a PC folder name, naming it in its line).
+    auto cardA = std::find_if(run.log.begin(), run.log.end(),
+                              [](const LogLine& l) { return l.text.compare(0, 19, "Card A: Location - ") == 0; });
+    ASSERT_NE(run.log.end(), cardA) << run.dump();
+    auto unnamed = std::find_if(cardA, run.log.end(), [](const LogLine& l) {
+        return l.text.size() >= 2 && l.text.compare(l.text.size() - 2, 2, ": ") == 0;
+    });
+    EXPECT_NE(run.log.end(), unnamed) << run.dump();
+    for (const LogLine& l : run.log) EXPECT_EQ(std::string::npos, l.text.find("junk")) << l.text;
+    std::string text;
+    ASSERT_TRUE(ReadText(s.pc() + "\\Card A\\memo.txt", text)) << run.dump();
+    EXPECT_EQ("from card A", text);
+}
+
+TEST(HotSync, MissingTransferDatabaseExplainsItselfAndCountsAsAnError) {
+    Scenario s("nolist");
+    s.deviceIni("[Device]\nCompanion=3\n[Faults]\nf1=SmOpenDb name=TarnwickData result=0x7F11\n");
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0, run.exitCode);
+    ASSERT_EQ(6u, run.log.size()) << run.dump();
+    EXPECT_TRUE(isVersionLine(run.log[0]));
+    EXPECT_EQ("Handspring Mode", run.log[1].text);
+    EXPECT_EQ("Error getting file list from the handheld", run.log[2].text);
+    EXPECT_EQ("Make sure the Tarnwick application is installed on the handheld", run.log[3].text);
+    EXPECT_EQ("If this is the first HotSync after installing Tarnwick this error should go away the next time you HotSync.",
+              run.log[4].text);
+    EXPECT_EQ(kErrorsSummary, run.log[5].text);
+    EXPECT_EQ(16, run.log[5].activity);
+    // The listing file lived in the temporary folder only for the session.
+}
+
+TEST(HotSync, AFailedVolumeDoesNotStopTheNext) {
+    Scenario s("twovolumes");
+    s.deviceIni("[Device]\nCompanion=0\nVfs=1\n[Volume1]\nPath=card1\nLabel=First\n[Volume2]\nPath=card2\nLabel=Second\n"
+                "[Faults]\nf1=VFSFileGet name=/Tarnwick.txt nth=1 result=10763\n");
+    s.cardFile("card1", "one.txt", "1");
+    s.cardFile("card2", "two.txt", "2");
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_FALSE(Exists(s.pc() + "\\First\\one.txt"));
+    EXPECT_TRUE(Exists(s.pc() + "\\Second\\two.txt")) << run.dump();
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(kErrorsSummary, run.log.back().text) << run.dump();
+    EXPECT_EQ(16, run.log.back().activity);
+}
+
+TEST(HotSync, FirstVolumeEnumerationFailureEndsTheSessionWithItsStepCode) {
+    Scenario s("enumerate");
+    s.deviceIni(oneVolume("") + "[Faults]\nf1=VFSVolumeEnumerate nth=1 result=10753\n");
+    s.cardFile("card1", "a.txt", "a");
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0, run.exitCode);
+    ASSERT_EQ(2u, run.log.size()) << run.dump();
+    EXPECT_EQ("Error: 102:2a01", run.log[1].text);
+    EXPECT_EQ(-1, run.log[1].activity);
+
+    s.deviceIni(oneVolume("") + "[Faults]\nf1=VFSVolumeEnumerate nth=2 result=5\n");
+    run = s.sync();
+    ASSERT_EQ(2u, run.log.size()) << run.dump();
+    EXPECT_EQ("Error: 101:5", run.log[1].text);
+    EXPECT_FALSE(Exists(s.pc() + "\\MyCard\\a.txt"));
+}
+
+TEST(HotSync, CancelDuringTheFirstOfThreeVolumesLeavesTheOthersUntouched) {
+    Scenario s("cancel");
+    s.deviceIni("[Device]\nCompanion=0\nVfs=1\n[Volume1]\nPath=card1\nLabel=V1\n[Volume2]\nPath=card2\nLabel=V2\n"
+                "[Volume3]\nPath=card3\nLabel=V3\n");
+    for (int i = 0; i < 1500; ++i) s.cardFile("card1", "f" + std::to_string(i) + ".txt", std::string(200, 'a'));
+    s.cardFile("card2", "two.txt", "2");
+    s.cardFile("card3", "three.txt", "3");
+    HotSyncRun run = s.sync("E2E User", 0, "--cancel-after 1500");
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(1u, run.count(kCancelLine)) << run.dump();
+    EXPECT_FALSE(run.has("Tarnwick")) << run.dump();
+    EXPECT_FALSE(run.has(kErrorsSummary));
+    EXPECT_FALSE(Exists(s.pc() + "\\V2"));
+    EXPECT_FALSE(Exists(s.pc() + "\\V3"));
+    // Cancelled part way: the first volume was being worked on, and not finished.
+    size_t copied = FilesBelow(s.pc() + "\\V1").size();
+    EXPECT_LT(copied, 1500u);
+}
+
+TEST(HotSync, RepeatedHotSyncsConverge) {
+    Scenario s("converge");
+    s.deviceIni(oneVolume("Companion=0\n"));
+    int64_t old = Now() - 86400;
+    s.cardFile("card1", "keep.txt", "unchanged", old);
+    s.cardFile("card1", "card-edit.txt", "v1", old);
+    s.cardFile("card1", "pc-edit.txt", "v1", old);
+    s.cardFile("card1", "Folder\\inner.txt", "inner", old);
+    HotSyncRun first = s.sync();
+    ASSERT_EQ("Tarnwick", first.log.back().text) << first.dump();
+    ASSERT_TRUE(Exists(s.pc() + "\\MyCard\\pc-edit.txt")) << first.dump();
+
+    // Changes on both sides, each clearly newer than what the last HotSync saw.
+    int64_t later = Now() + 60;
+    s.cardFile("card1", "card-edit.txt", "v2 from the card", later);
+    s.cardFile("card1", "card-new.txt", "new on the card", later);
+    WriteText(s.pc() + "\\MyCard\\pc-edit.txt", "v2 from the PC", later);
+    WriteText(s.pc() + "\\MyCard\\Folder\\pc-new.txt", "new on the PC", later);
+    HotSyncRun second = s.sync();
+    EXPECT_EQ("Tarnwick", second.log.back().text) << second.dump();
+    EXPECT_FALSE(second.changes().empty()) << second.dump();
+
+    std::string text;
+    ASSERT_TRUE(ReadText(s.pc() + "\\MyCard\\card-edit.txt", text));
+    EXPECT_EQ("v2 from the card", text);
+    ASSERT_TRUE(ReadText(s.pc() + "\\MyCard\\card-new.txt", text));
+    EXPECT_EQ("new on the card", text);
+    ASSERT_TRUE(ReadText(s.device() + "\\card1\\pc-edit.txt", text));
+    EXPECT_EQ("v2 from the PC", text);
+    ASSERT_TRUE(ReadText(s.device() + "\\card1\\Folder\\pc-new.txt", text));
+    EXPECT_EQ("new on the PC", text);
+
+    HotSyncRun third = s.sync();
+    EXPECT_EQ("Tarnwick", third.log.back().text) << third.dump();
+    EXPECT_TRUE(third.changes().empty()) << third.dump();
+    EXPECT_TRUE(third.failures().empty()) << third.dump();
+    std::vector<std::string> pcFiles = FilesBelow(s.pc() + "\\MyCard");
+    EXPECT_TRUE(contains(pcFiles, "Folder\\inner.txt"));
+    EXPECT_TRUE(contains(pcFiles, "keep.txt"));
+}
