@@ -36,6 +36,9 @@ public:
 
     // Runs one synchronisation of this location; false when it was abandoned.
     bool synchronise();
+    // File operations of the last synchronise that failed (each logged its own line).
+    // synchronise stays true for them, so this is how a caller can tell a clean run.
+    uint32_t failedOperations() const { return failures_; }
 
     // ---- used by the engine and the concrete classes ----
     void log(const std::string& text) const;
@@ -105,4 +108,5 @@ private:
     // Relative names of PC links found by the scan: nothing at or below them is touched.
     std::vector<std::string> links_;
     ProgressSink silentProgress_;
+    uint32_t failures_ = 0;
 };

@@ -45,6 +45,7 @@ bool HandheldLocation::synchronise() {
 
     deferred_.clear();
     settled_.clear();
+    failures_ = 0;
     links_.clear();
     exceptionNames_.clear();
     exceptionValues_.clear();
@@ -215,6 +216,7 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
         settled_.insert(&entry);
         return;
     }
+    const size_t deferredBefore = deferred_.size();
     bool ok = false;
     switch (decision.operation) {
     case Operation::Nothing: break;
@@ -229,6 +231,8 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
     case Operation::DeleteHandheldDirectory: ok = deleteHandheldDirectory(name, entry); break;
     }
     if (ok && entry.status == ENTRY_OK) settled_.insert(&entry);
+    // A folder put off to the deferred pass has not failed yet.
+    if (!ok && deferred_.size() == deferredBefore) ++failures_;
 }
 
 bool HandheldLocation::resolveConflict(const std::string& name, FileEntry& entry) {

@@ -90,6 +90,7 @@ protected:
         context.progress = sink;
         FakeLocation location(&context, card, pcDir);
         result = location.synchronise();
+        failures = location.failedOperations();
         EXPECT_EQ(action, context.action) << "the action in force must be restored";
         return logLines();
     }
@@ -143,6 +144,7 @@ protected:
     SyncContext context;
     FakeCard card;
     bool result = false;
+    uint32_t failures = 0;
 };
 
 using Lines = std::vector<std::string>;

@@ -94,6 +94,7 @@ TEST_F(Scenario, NestedFoldersDeletedOnHandheldAreGoneAfterTheNextHotSync) {
               ops());
     EXPECT_FALSE(pcExists("/A/B/"));
     EXPECT_TRUE(pcExists("/A/"));
+    EXPECT_EQ(1u, failures);  // the outer folder; the inner one was only put off
     // Its failed deletion is remembered, so it is deleted next time rather than
     // recreated on the handheld.
     EXPECT_EQ(Lines{}, ops());
@@ -233,8 +234,11 @@ TEST_F(Scenario, FailedCopyIsCarriedAtTheNextHotSync) {
     card.put("/f.txt", "hh2");
     card.failCopyToPc.insert("/f.txt");
     EXPECT_EQ(Lines{"Could not copy to PC: /f.txt"}, ops());
+    EXPECT_TRUE(result);
+    EXPECT_EQ(1u, failures);
     card.failCopyToPc.clear();
     EXPECT_EQ(Lines{"  /f.txt: Copied from Palm to PC"}, ops());
+    EXPECT_EQ(0u, failures);
     EXPECT_EQ("hh2", readPc("/f.txt"));
 }
 
