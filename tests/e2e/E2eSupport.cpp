@@ -115,6 +115,7 @@ HotSyncRun Scenario::sync(const std::string& user, int type, const std::string& 
     HotSyncRun run;
     std::string logFile = root_ + "\\hotsync.log";
     DeleteFileA(logFile.c_str());
+    DeleteFileA((root_ + "\\trace.txt").c_str());  // the host appends to it
     std::string command = "\"" + binFolder() + "\\hotsync.exe\" sync --device \"" + device() + "\" --user \"" + user +
                           "\" --pc \"" + pc_ + "\" --type " + std::to_string(type) + " --conduit \"" + root_ +
                           "\\conduit\\Tarnwick.dll\" --log \"" + logFile + "\" --trace \"" + root_ + "\\trace.txt\" " +
@@ -131,7 +132,12 @@ HotSyncRun Scenario::sync(const std::string& user, int type, const std::string& 
     PROCESS_INFORMATION process = {};
     std::vector<char> line(command.begin(), command.end());
     line.push_back(0);
-    if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+    char display[256] = {};
+    bool hadDisplay = GetEnvironmentVariableA("DISPLAY", display, sizeof display) > 0;
+    if (withoutDisplay_) SetEnvironmentVariableA("DISPLAY", nullptr);
+    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    if (withoutDisplay_ && hadDisplay) SetEnvironmentVariableA("DISPLAY", display);
+    if (started) {
         if (WaitForSingleObject(process.hProcess, 180000) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
@@ -148,6 +154,12 @@ HotSyncRun Scenario::sync(const std::string& user, int type, const std::string& 
         run.log.push_back({std::atoi(text.substr(0, tab).c_str()), text.substr(tab + 1)});
     }
     return run;
+}
+
+std::string Scenario::trace() const {
+    std::string text;
+    ReadText(root_ + "\\trace.txt", text);
+    return text;
 }
 
 std::vector<std::string> FilesBelow(const std::string& folder) {

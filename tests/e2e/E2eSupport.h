@@ -40,10 +40,14 @@ public:
                   int64_t time = 0) const;
 
     HotSyncRun sync(const std::string& user = "E2E User", int type = 0, const std::string& extra = "") const;
+    // Runs the HotSync with no display to show windows on.
+    void withoutDisplay(bool on) { withoutDisplay_ = on; }
+    std::string trace() const;
 
 private:
     std::string root_;
     std::string pc_;
+    bool withoutDisplay_ = false;
 };
 
 // Files below a folder, as relative names with "\", sorted; folders end with "\".

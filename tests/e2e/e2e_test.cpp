@@ -210,3 +210,51 @@ TEST(HotSync, RepeatedHotSyncsConverge) {
     EXPECT_TRUE(contains(pcFiles, "Folder\\inner.txt"));
     EXPECT_TRUE(contains(pcFiles, "keep.txt"));
 }
+
+TEST(HotSync, RegistrationFailureIsTheResultAndNothingRuns) {
+    Scenario s("register");
+    s.deviceIni(oneVolume("Companion=1\n") + "[Faults]\nf1=SmRegisterConduit result=0x4321\n");
+    s.cardFile("card1", "a.txt", "a");
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0x4321, run.exitCode);
+    EXPECT_TRUE(run.log.empty()) << run.dump();
+    EXPECT_FALSE(Exists(s.pc()));
+    EXPECT_EQ(std::string::npos, s.trace().find("SmUnregisterConduit"));
+
+    // Do nothing never registers.
+    s.deviceIni(oneVolume("Companion=1\n"));
+    run = s.sync("E2E User", 6);
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_EQ(std::string::npos, s.trace().find("SmRegisterConduit"));
+}
+
+TEST(HotSync, ConduitDatabaseStepAsksAboutTheUsersFolder) {
+    Scenario s("conduitdb");
+    s.deviceIni("[Device]\n[Conduits]\nc1=memo\nc2=addr\n[User1]\nFolder=" + s.root() + "\\User\n");
+    SetIniValue(s.settingsFile(), "E2E User", "ConduitDB", "0");
+    HotSyncRun run = s.sync();
+    EXPECT_EQ("Tarnwick", run.log.back().text) << run.dump();
+    std::string trace = s.trace();
+    size_t user = trace.find("UdUserByFolder");
+    ASSERT_NE(std::string::npos, user) << trace;
+    // The user's folder is the PC folder without its last component.
+    EXPECT_NE(std::string::npos, trace.find(s.root() + "\\User ", user)) << trace;
+    EXPECT_NE(std::string::npos, trace.find("CmConduitCount")) << trace;
+
+    // With the setting on (the default) the step does not run.
+    SetIniValue(s.settingsFile(), "E2E User", "ConduitDB", "1");
+    run = s.sync();
+    EXPECT_EQ(std::string::npos, s.trace().find("UdUserByFolder"));
+}
+
+TEST(HotSync, SessionRunsToTheEndWithoutADisplay) {
+    Scenario s("nodisplay");
+    s.deviceIni(oneVolume("Companion=1\n"));
+    s.cardFile("card1", "a.txt", "headless");
+    s.withoutDisplay(true);
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0, run.exitCode);
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ("Tarnwick", run.log.back().text) << run.dump();
+    EXPECT_TRUE(Exists(s.pc() + "\\MyCard\\a.txt"));
+}
