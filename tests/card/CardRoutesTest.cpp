@@ -90,7 +90,7 @@ TEST_P(CardRoute, NestedFoldersMirrorBothWaysAndASecondRunMovesNothing) {
 }
 
 TEST_P(CardRoute, ChangesConflictsAndDeletionsAreCarriedOverWithArchiveCopies) {
-    for (const char* name : {"/top.txt", "/Docs/a.txt", "/Docs/b.txt", "/gone-on-card.txt", "/gone-on-pc.txt"})
+    for (const char* name : {"/top.txt", "/Docs/a.txt", "/Docs/b.txt", "/Docs/c.txt", "/gone-on-card.txt", "/gone-on-pc.txt"})
         writeFile(card(name), std::string("first ") + name);
     ASSERT_TRUE(hotSync(w, GetParam()));
 
@@ -104,6 +104,13 @@ TEST_P(CardRoute, ChangesConflictsAndDeletionsAreCarriedOverWithArchiveCopies) {
     setMtime(card("/Docs/b.txt"), cardTime + 10);
     writeFile(pc("/Docs/b.txt"), "pc version");
     setMtime(pc("/Docs/b.txt"), pcTime + 20);
+    // Here the card moved further: its copy is renamed on the card and fetched as c_2.txt.
+    cardTime = mtime(card("/Docs/c.txt"));
+    pcTime = mtime(pc("/Docs/c.txt"));
+    writeFile(card("/Docs/c.txt"), "card version of c");
+    setMtime(card("/Docs/c.txt"), cardTime + 20);
+    writeFile(pc("/Docs/c.txt"), "pc version of c");
+    setMtime(pc("/Docs/c.txt"), pcTime + 10);
     removeFile(card("/gone-on-card.txt"));
     removeFile(pc("/gone-on-pc.txt"));
 
@@ -113,6 +120,10 @@ TEST_P(CardRoute, ChangesConflictsAndDeletionsAreCarriedOverWithArchiveCopies) {
     for (const auto& side : {card("/Docs/b.txt"), pc("/Docs/b.txt")}) EXPECT_EQ("card version", readFile(side));
     for (const auto& side : {card("/Docs/b_2.txt"), pc("/Docs/b_2.txt")}) EXPECT_EQ("pc version", readFile(side));
     EXPECT_TRUE(logHas("Conflict: /Docs/b.txt modified on both Palm and PC"));
+    for (const auto& side : {card("/Docs/c.txt"), pc("/Docs/c.txt")}) EXPECT_EQ("pc version of c", readFile(side));
+    for (const auto& side : {card("/Docs/c_2.txt"), pc("/Docs/c_2.txt")})
+        EXPECT_EQ("card version of c", readFile(side));
+    EXPECT_TRUE(logHas("  /Docs/c.txt: Renamed on Palm --> /Docs/c_2.txt"));
 
     EXPECT_FALSE(exists(pc("/gone-on-card.txt")));
     EXPECT_EQ("first /gone-on-card.txt", readFile(w.archive("Card") + "\\gone-on-card.txt"));
