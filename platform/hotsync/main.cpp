@@ -221,6 +221,7 @@ int main(int argc, char** argv) {
         }
     }
     StandinTraceSetFile(nullptr);
+    StandinLogSetFile(nullptr);
     reportPeakWorkingSet();
     return rc;
 }

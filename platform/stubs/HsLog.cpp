@@ -18,7 +18,8 @@ struct Line {
 };
 std::mutex g_lock;
 std::vector<Line> g_lines;
-std::string g_file;
+// Kept open for the session: under wine an open per line costs more than the line.
+FILE* g_file = nullptr;
 bool g_echo = false;
 }  // namespace
 
@@ -32,18 +33,17 @@ HsResult HSAPI HsLogAddLine(const char* text, int32_t activity, int32_t flag) {
         std::fprintf(stdout, "%s\n", t.c_str());
         std::fflush(stdout);
     }
-    if (!g_file.empty()) {
-        if (FILE* f = std::fopen(g_file.c_str(), "ab")) {
-            std::fprintf(f, "%d\t%s\n", static_cast<int>(activity), t.c_str());
-            std::fclose(f);
-        }
+    if (g_file) {
+        std::fprintf(g_file, "%d\t%s\n", static_cast<int>(activity), t.c_str());
+        std::fflush(g_file);
     }
     return 0;
 }
 
 void STANDIN_API StandinLogSetFile(const char* path) {
     std::lock_guard<std::mutex> hold(g_lock);
-    g_file = path ? path : "";
+    if (g_file) std::fclose(g_file);
+    g_file = (path && *path) ? std::fopen(path, "ab") : nullptr;
 }
 void STANDIN_API StandinLogSetEcho(int on) {
     std::lock_guard<std::mutex> hold(g_lock);

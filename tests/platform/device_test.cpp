@@ -418,6 +418,24 @@ TEST_F(VfsTest, CopiesToAndFromTheCardReplaceTheirTargetWholeOrNotAtAll) {
     DeleteFileA(pc.c_str());
 }
 
+TEST_F(VfsTest, NamesCannotReachOutsideTheVolumeOrIntoDeviceIni) {
+    load();
+    std::string pc = tempPath("escape.txt");
+    writeFile(pc, "escape");
+    for (const char* name : {"/../escape.txt", "/Docs/../../escape.txt", "/./top.txt", "\\escape.txt",
+                             "/C:escape.txt", "/Docs\\..\\..\\escape.txt"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(VFS_ERR_BAD_NAME, VFS(VFSFilePut)(refs[0], name, pc.c_str()));
+        EXPECT_EQ(VFS_ERR_BAD_NAME, VFS(VFSDirCreate)(refs[0], name));
+    }
+    EXPECT_EQ(VFS_ERR_BAD_NAME, VFS(VFSFileRename)(refs[0], "/top.txt", ".."));
+    EXPECT_EQ(VFS_ERR_BAD_NAME, VFS(VFSFileDelete)(refs[0], "/"));
+    EXPECT_FALSE(fileExists(device.path("escape.txt")));
+    // A label is one line of device.ini: it cannot carry another key in with it.
+    EXPECT_EQ(VFS_ERR_BAD_NAME, VFS(VFSVolumeSetLabel)(refs[1], "X\n[Faults]\nf=SmOpenDb"));
+    DeleteFileA(pc.c_str());
+}
+
 TEST_F(VfsTest, DirectoriesDeletesAndRenames) {
     load();
     EXPECT_EQ(0, VFS(VFSDirCreate)(refs[0], "/Pics/"));
