@@ -18,7 +18,7 @@ bool toInt(const std::string& s, int& out) {
 const char* hostUsage() {
     return "usage:\n"
            "  hotsync sync      --device DIR --user NAME --pc DIR [--type N] [--conduit DLL]\n"
-           "                    [--log FILE] [--trace FILE] [--cancel-after MS]\n"
+           "                    [--log FILE] [--trace FILE] [--fault RULE]... [--cancel-after MS]\n"
            "  hotsync configure --user NAME [--action N] [--conduit DLL]\n";
 }
 
@@ -54,6 +54,8 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& o, std:
             o.pc = value;
         } else if (sync && key == "--log") {
             o.log = value;
+        } else if (sync && key == "--fault") {
+            o.faults.push_back(value);
         } else if (sync && key == "--trace") {
             o.trace = value;
         } else if (sync && key == "--type") {

@@ -14,6 +14,7 @@ struct HostOptions {
     std::string conduit;  // empty: Tarnwick.dll beside hotsync.exe
     std::string log;
     std::string trace;
+    std::vector<std::string> faults;  // --fault RULE, added after device.ini's [Faults]
     int cancelAfterMs = -1;  // negative: never press Cancel
 };
 

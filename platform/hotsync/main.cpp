@@ -209,6 +209,12 @@ int main(int argc, char** argv) {
                      StandinDeviceLoadError());
         rc = kExitDevice;
     } else {
+        for (const std::string& rule : options.faults) {
+            if (StandinFaultAdd(rule.c_str()) != 0) {
+                std::fprintf(stderr, "hotsync: fault rule not understood: %s\n", rule.c_str());
+                return kExitUsage;
+            }
+        }
         std::string path = options.conduit.empty() ? besideHost("Tarnwick.dll") : options.conduit;
         Module conduit(path);
         if (!conduit.get()) {

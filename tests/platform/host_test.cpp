@@ -86,6 +86,20 @@ TEST(Host, SyncHandsOverPropertiesEchoesAndAppendsTheLogAndAnswersOpenConduit) {
     EXPECT_NE(std::string::npos, three.out.find("pc [C:\\x\\]")) << three.out;
 }
 
+TEST(Host, FaultRulesFromTheCommandLineReachTheConduit) {
+    TestDevice device("[Device]\n");
+    std::string trace = tempPath("trace.txt");
+    HostRun run = hotsync("sync --device " + inQuotes(device.dir()) +
+                          " --user Ann --pc C:\\x --conduit FakeConduit.dll --fault \"SmRegisterConduit result=4660\" --trace " +
+                          inQuotes(trace));
+    EXPECT_EQ(4660u, run.exitCode);
+    EXPECT_EQ("SmRegisterConduit\t\t4660\tinjected\n", readFile(trace));
+    DeleteFileA(trace.c_str());
+    EXPECT_EQ(250u, hotsync("sync --device " + inQuotes(device.dir()) +
+                            " --user Ann --pc C:\\x --conduit FakeConduit.dll --fault \"SmOpenDb nth=x\"")
+                        .exitCode);
+}
+
 TEST(Host, FailsBeforeTheConduitWhenDeviceOrConduitIsMissing) {
     HostRun noDevice = hotsync("sync --device C:\\no\\such\\device --user Ann --pc C:\\x --conduit FakeConduit.dll");
     EXPECT_EQ(251u, noDevice.exitCode);
