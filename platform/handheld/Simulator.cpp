@@ -53,7 +53,7 @@ void Simulator::setTraceFile(const char* path) {
 }
 
 void Simulator::trace(const std::string& line) {
-    trace_.push_back(line);
+    if (keepTrace_) trace_.push_back(line);
     if (traceFile_) {
         std::fputs(line.c_str(), traceFile_);
         std::fputc('\n', traceFile_);

@@ -30,6 +30,7 @@ public:
     FaultPlan& faults() { return faults_; }
 
     void setTraceFile(const char* path);
+    void keepTrace(bool on) { keepTrace_ = on; }
     void trace(const std::string& line);
     size_t traceCount() const { return trace_.size(); }
     const char* traceLine(size_t index) const;
@@ -44,6 +45,7 @@ private:
     FaultPlan faults_;
     std::vector<std::string> trace_;
     FILE* traceFile_ = nullptr;
+    bool keepTrace_ = true;
 };
 
 // One stand-in call from entry to result: holds the simulator's lock, checks the fault plan

@@ -69,6 +69,9 @@ int STANDIN_DEVICE_API StandinFaultFired(void);
 // The call trace: one line per call, "call<TAB>arguments<TAB>result". Kept in memory from
 // the load on; with a path, also appended to that file as the calls happen (null: stop).
 void STANDIN_DEVICE_API StandinTraceSetFile(const char* path);
+// Whether the lines are also kept in memory (on at start). hotsync.exe turns it off, so the
+// peak working set it reports for benchmarks is not the trace's.
+void STANDIN_DEVICE_API StandinTraceKeep(int on);
 size_t STANDIN_DEVICE_API StandinTraceCount(void);
 const char* STANDIN_DEVICE_API StandinTraceLine(size_t index);
 void STANDIN_DEVICE_API StandinTraceClear(void);

@@ -201,6 +201,7 @@ int main(int argc, char** argv) {
 
     StandinLogSetEcho(1);
     if (!options.log.empty()) StandinLogSetFile(options.log.c_str());
+    StandinTraceKeep(0);
     if (!options.trace.empty()) StandinTraceSetFile(options.trace.c_str());
 
     int rc;

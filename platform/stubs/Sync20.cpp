@@ -243,6 +243,10 @@ int STANDIN_DEVICE_API StandinFaultFired(void) {
 }
 
 void STANDIN_DEVICE_API StandinTraceSetFile(const char* path) { sim().setTraceFile(path); }
+void STANDIN_DEVICE_API StandinTraceKeep(int on) {
+    std::lock_guard<std::recursive_mutex> hold(sim().lock());
+    sim().keepTrace(on != 0);
+}
 size_t STANDIN_DEVICE_API StandinTraceCount(void) {
     std::lock_guard<std::recursive_mutex> hold(sim().lock());
     return sim().traceCount();
