@@ -104,6 +104,13 @@ Scenario::Scenario(const std::string& name) {
     CopyFileA((binFolder() + "\\Tarnwick.dll").c_str(), (root_ + "\\conduit\\Tarnwick.dll").c_str(), FALSE);
 }
 
+void Scenario::withoutVfsLibrary() {
+    host_ = root_ + "\\host";
+    makeFolders(host_);
+    for (const char* file : {"hotsync.exe", "SYNC20.dll", "HSLOG20.dll", "CONDMGR.dll", "UserData.dll"})
+        CopyFileA((binFolder() + "\\" + file).c_str(), (host_ + "\\" + file).c_str(), FALSE);
+}
+
 void Scenario::deviceIni(const std::string& text) const { WriteText(device() + "\\device.ini", text); }
 
 void Scenario::cardFile(const std::string& folder, const std::string& name, const std::string& content,
@@ -116,7 +123,8 @@ HotSyncRun Scenario::sync(const std::string& user, int type, const std::string& 
     std::string logFile = root_ + "\\hotsync.log";
     DeleteFileA(logFile.c_str());
     DeleteFileA((root_ + "\\trace.txt").c_str());  // the host appends to it
-    std::string command = "\"" + binFolder() + "\\hotsync.exe\" sync --device \"" + device() + "\" --user \"" + user +
+    std::string host = host_.empty() ? binFolder() : host_;
+    std::string command = "\"" + host + "\\hotsync.exe\" sync --device \"" + device() + "\" --user \"" + user +
                           "\" --pc \"" + pc_ + "\" --type " + std::to_string(type) + " --conduit \"" + root_ +
                           "\\conduit\\Tarnwick.dll\" --log \"" + logFile + "\" --trace \"" + root_ + "\\trace.txt\" " +
                           extra;
@@ -135,7 +143,7 @@ HotSyncRun Scenario::sync(const std::string& user, int type, const std::string& 
     char display[256] = {};
     bool hadDisplay = GetEnvironmentVariableA("DISPLAY", display, sizeof display) > 0;
     if (withoutDisplay_) SetEnvironmentVariableA("DISPLAY", nullptr);
-    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, host.c_str(), &startup, &process);
     if (withoutDisplay_ && hadDisplay) SetEnvironmentVariableA("DISPLAY", display);
     if (started) {
         if (WaitForSingleObject(process.hProcess, 180000) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);

@@ -42,12 +42,15 @@ public:
     HotSyncRun sync(const std::string& user = "E2E User", int type = 0, const std::string& extra = "") const;
     // Runs the HotSync with no display to show windows on.
     void withoutDisplay(bool on) { withoutDisplay_ = on; }
+    // Runs a copy of the host from a folder of its own that lacks the desktop VFS library.
+    void withoutVfsLibrary();
     std::string trace() const;
 
 private:
     std::string root_;
     std::string pc_;
     bool withoutDisplay_ = false;
+    std::string host_;  // folder of the host program; the test program's own by default
 };
 
 // Files below a folder, as relative names with "\", sorted; folders end with "\".

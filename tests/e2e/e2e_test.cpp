@@ -258,3 +258,17 @@ TEST(HotSync, SessionRunsToTheEndWithoutADisplay) {
     EXPECT_EQ("Tarnwick", run.log.back().text) << run.dump();
     EXPECT_TRUE(Exists(s.pc() + "\\MyCard\\a.txt"));
 }
+
+TEST(HotSync, MissingVfsLibraryEndsTheCardPhaseQuietly) {
+    Scenario s("novfslib");
+    s.deviceIni(oneVolume("Companion=1\n"));
+    s.cardFile("card1", "a.txt", "a");
+    s.withoutVfsLibrary();
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0, run.exitCode);
+    ASSERT_EQ(3u, run.log.size()) << run.dump();
+    EXPECT_EQ("Clie Mode", run.log[1].text);
+    EXPECT_EQ("Tarnwick", run.log[2].text);
+    EXPECT_EQ(20, run.log[2].activity);
+    EXPECT_EQ(std::string::npos, s.trace().find("VFS")) << s.trace();
+}
