@@ -29,7 +29,9 @@ ProgressState ProgressWindow::state() const {
 
 void ProgressWindow::requestRefresh() {
     std::lock_guard<std::mutex> guard(lock_);
-    if (window_) PostMessageA(window_, WM_PROGRESS_REFRESH, 0, 0);
+    // One refresh in the queue is enough: it shows the state as it is when handled. A card
+    // of tens of thousands of files would otherwise fill the window thread's queue.
+    if (window_ && !refreshPending_) refreshPending_ = PostMessageA(window_, WM_PROGRESS_REFRESH, 0, 0) != FALSE;
 }
 
 void ProgressWindow::setBarRange(uint32_t total) {
@@ -76,6 +78,7 @@ INT_PTR CALLBACK ProgressWindow::dialogProc(HWND dialog, UINT message, WPARAM wP
     switch (message) {
     case WM_PROGRESS_REFRESH: {
         std::lock_guard<std::mutex> guard(self->lock_);
+        self->refreshPending_ = false;
         self->transfer(dialog);
         SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, self->state_.position, 0);
         return TRUE;
@@ -100,6 +103,7 @@ INT_PTR CALLBACK ProgressWindow::dialogProc(HWND dialog, UINT message, WPARAM wP
     case WM_DESTROY: {
         std::lock_guard<std::mutex> guard(self->lock_);
         self->window_ = nullptr;
+        self->refreshPending_ = false;
         return FALSE;
     }
     default:

@@ -59,6 +59,7 @@ private:
     mutable std::mutex lock_;
     HWND window_ = nullptr;  // set and cleared by the window thread under the lock
     bool closing_ = false;
+    bool refreshPending_ = false;
     ProgressState state_;
     HANDLE cancelEvent_ = nullptr;
 };
