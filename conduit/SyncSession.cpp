@@ -69,6 +69,10 @@ void RunSession(const SyncProperties& properties, Settings& settings, const Sess
                 else
                     SyncYieldCycles(1);
             }
+        } else {
+            // Without a thread of its own the session still runs, here, rather than
+            // ending silently with nothing done and nothing said.
+            workerThread(&args);
         }
     }
     settings.copyPermanentToTemporary(user);
