@@ -1,0 +1,185 @@
+#include "tests/robustness/SweepFiles.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace {
+
+// FILETIME counts 100 ns steps since 1601.
+constexpr int64_t kUnixEpochAsFiletime = 116444736000000000LL;
+
+void scanInto(const std::string& root, const std::string& rel, Tree& tree) {
+    const std::string folder = rel.empty() ? root : root + "\\" + rel;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    std::vector<std::string> subfolders;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string path = rel.empty() ? name : rel + "\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree.folders.insert(path);
+            subfolders.push_back(path);
+        } else {
+            tree.files[path] = readHostFile(root + "\\" + path);
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    for (const std::string& sub : subfolders) scanInto(root, sub, tree);
+}
+
+std::string quoteArgument(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+    // Our arguments hold no quotes; a trailing backslash must not escape the closing one.
+    std::string quoted = "\"" + arg;
+    if (!arg.empty() && arg.back() == '\\') quoted += '\\';
+    return quoted + "\"";
+}
+
+}  // namespace
+
+Tree scanTree(const std::string& root) {
+    Tree tree;
+    scanInto(root, "", tree);
+    return tree;
+}
+
+bool isFolder(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool makeFolders(const std::string& path) {
+    if (path.empty() || isFolder(path)) return true;
+    const size_t slash = path.find_last_of('\\');
+    if (slash != std::string::npos && slash > 2) makeFolders(path.substr(0, slash));
+    return CreateDirectoryA(path.c_str(), nullptr) || isFolder(path);
+}
+
+void writeHostFile(const std::string& path, const std::string& contents) {
+    const size_t slash = path.find_last_of('\\');
+    if (slash != std::string::npos) makeFolders(path.substr(0, slash));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << contents;
+}
+
+std::string readHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void setModified(const std::string& path, int64_t unixSeconds) {
+    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    const int64_t t = unixSeconds * 10000000LL + kUnixEpochAsFiletime;
+    FILETIME ft;
+    ft.dwLowDateTime = static_cast<DWORD>(t);
+    ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+}
+
+int64_t modified(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    const int64_t t = (static_cast<int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return (t - kUnixEpochAsFiletime) / 10000000LL;
+}
+
+void copyTree(const std::string& from, const std::string& to) {
+    const Tree tree = scanTree(from);
+    makeFolders(to);
+    for (const std::string& folder : tree.folders) makeFolders(to + "\\" + folder);
+    for (const auto& file : tree.files) CopyFileA((from + "\\" + file.first).c_str(), (to + "\\" + file.first).c_str(), FALSE);
+}
+
+void removeTree(const std::string& path) {
+    const Tree tree = scanTree(path);
+    for (const auto& file : tree.files) {
+        const std::string p = path + "\\" + file.first;
+        SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(p.c_str());
+    }
+    for (auto it = tree.folders.rbegin(); it != tree.folders.rend(); ++it) RemoveDirectoryA((path + "\\" + *it).c_str());
+    RemoveDirectoryA(path.c_str());
+}
+
+std::string freshWorkFolder(const std::string& label) {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string dir = std::string(temp) + "tw_robust_" + std::to_string(GetCurrentProcessId()) + "_" + label;
+    removeTree(dir);
+    makeFolders(dir);
+    return dir;
+}
+
+size_t countLines(const std::string& path) {
+    // Shared read: hotsync.exe is still appending to the file.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    size_t lines = 0;
+    char buffer[8192];
+    DWORD got = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        for (DWORD i = 0; i < got; ++i) lines += buffer[i] == '\n';
+    CloseHandle(h);
+    return lines;
+}
+
+std::vector<std::string> readLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(readHostFile(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+HotSyncRun runHotSync(const std::vector<std::string>& args, const std::string& traceFile, size_t killAfterTraceLines) {
+    HotSyncRun run;
+    std::string commandLine = "hotsync.exe";
+    for (const std::string& a : args) commandLine += " " + quoteArgument(a);
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    std::vector<char> cmd(commandLine.begin(), commandLine.end());
+    cmd.push_back('\0');
+    // Nothing is inherited: the C runtime opens files inheritably, and a child holding a
+    // file that another case's thread had open at that moment would make that case's
+    // HotSync fail for a reason of ours. Detached, the child's echo of the log goes nowhere
+    // (the log itself goes to --log).
+    if (!CreateProcessA("hotsync.exe", cmd.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
+                        &pi))
+        return run;
+    CloseHandle(pi.hThread);
+    if (killAfterTraceLines > 0) {
+        for (;;) {
+            if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0) break;
+            if (countLines(traceFile) >= killAfterTraceLines) {
+                TerminateProcess(pi.hProcess, 99);
+                run.killed = true;
+                break;
+            }
+        }
+    }
+    if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.hProcess, 98);
+        WaitForSingleObject(pi.hProcess, 10000);
+        run.killed = true;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    run.exitCode = static_cast<int>(code);
+    CloseHandle(pi.hProcess);
+    run.traceLines = countLines(traceFile);
+    return run;
+}
