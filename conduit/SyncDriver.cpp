@@ -10,6 +10,7 @@
 #include "conduit/HotSyncLog.h"
 #include "conduit/ProgressWindowSink.h"
 #include "conduit/SyncJob.h"
+#include "engine/HandheldLocation.h"
 #include "engine/SyncContext.h"
 #include "settings/Settings.h"
 #if defined(TW_HAVE_MAINMEMORY)
@@ -112,6 +113,14 @@ bool readCardNames(const std::string& listingFile, std::vector<std::string>& nam
 
 enum class CardOutcome { Finished, Stop };
 
+// A location counts as failed when it was abandoned, and also when any of its file
+// operations failed: a HotSync that left a change uncarried must not end with the
+// success line.
+bool runLocation(HandheldLocation& location) {
+    bool finished = location.synchronise();
+    return finished && location.failedOperations() == 0;
+}
+
 CardOutcome companionRoute(SyncJob& job, SyncContext& context, int32_t& errors) {
 #if defined(TW_HAVE_MAINMEMORY) && defined(TW_HAVE_CARD)
     TemporaryFile listing;
@@ -120,7 +129,7 @@ CardOutcome companionRoute(SyncJob& job, SyncContext& context, int32_t& errors) 
         for (const std::string& name : names) {
             if (job.cancelRequested()) return CardOutcome::Stop;
             RemoteCardLocation location(&context, name, listing.path());
-            if (!location.synchronise()) ++errors;
+            if (!runLocation(location)) ++errors;
         }
         return CardOutcome::Finished;
     }
@@ -165,7 +174,7 @@ CardOutcome vfsRoute(SyncJob& job, SyncContext& context, int32_t& errors) {
         if (job.cancelRequested()) return CardOutcome::Stop;
 #if defined(TW_HAVE_CARD)
         VfsCardLocation location(&context, volume);
-        if (!location.synchronise()) ++errors;
+        if (!runLocation(location)) ++errors;
 #else
         (void)context;
         (void)volume;
@@ -198,7 +207,7 @@ void RunDriver(SyncJob& job, Settings& settings) {
         context.action = job.mainMemoryAction;
 #if defined(TW_HAVE_MAINMEMORY)
         MainMemoryLocation location(&context);
-        if (!location.synchronise()) errors = 1;
+        if (!runLocation(location)) errors = 1;
 #endif
     }
     if (job.cancelRequested()) return;

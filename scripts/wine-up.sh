@@ -9,4 +9,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i </dev/null >/dev/null 2>&1 || true
 fi
 wineserver -p </dev/null >/dev/null 2>&1 || true
+if [ ! -f "$WINEPREFIX/.tarnwick-ready" ]; then
+  # A crashing test must fail, not wait forever in the crash debugger.
+  wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+    </dev/null >/dev/null 2>&1 || true
+  touch "$WINEPREFIX/.tarnwick-ready"
+fi
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true

@@ -272,3 +272,22 @@ TEST(HotSync, MissingVfsLibraryEndsTheCardPhaseQuietly) {
     EXPECT_EQ(20, run.log[2].activity);
     EXPECT_EQ(std::string::npos, s.trace().find("VFS")) << s.trace();
 }
+
+TEST(HotSync, AFailedFileCopyEndsWithTheErrorSummaryAndIsCarriedNextTime) {
+    Scenario s("failedcopy");
+    s.deviceIni(oneVolume("Companion=1\n") + "[Faults]\nf1=VFSFileGet name=/b.txt result=10763\n");
+    s.cardFile("card1", "a.txt", "a");
+    s.cardFile("card1", "b.txt", "b");
+    HotSyncRun run = s.sync();
+    EXPECT_EQ(0, run.exitCode);
+    EXPECT_TRUE(Exists(s.pc() + "\\MyCard\\a.txt")) << run.dump();
+    EXPECT_FALSE(Exists(s.pc() + "\\MyCard\\b.txt"));
+    ASSERT_FALSE(run.log.empty());
+    EXPECT_EQ(kErrorsSummary, run.log.back().text) << run.dump();
+    EXPECT_EQ(16, run.log.back().activity);
+
+    s.deviceIni(oneVolume("Companion=1\n"));
+    HotSyncRun again = s.sync();
+    EXPECT_TRUE(Exists(s.pc() + "\\MyCard\\b.txt")) << again.dump();
+    EXPECT_EQ("Tarnwick", again.log.back().text) << again.dump();
+}
