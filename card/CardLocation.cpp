@@ -19,10 +19,8 @@ void CardLocation::setUpFolders() {
     // name such as "..\x" or "C:" would put both somewhere this location does not own.
     if (!card::isSafePathComponent(cardName_)) {
         usable_ = false;
+        refused_ = true;
         log("Error: card name not usable as a PC folder, card skipped: " + card::printableName(cardName_));
-        // A folder path that no file system accepts: the PC side can neither be created
-        // nor listed, so the run ends before anything is touched.
-        pcDirectory_ = context_->pcFolder + "|";
         return;
     }
     pcDirectory_ = directoryOf(locationName_);

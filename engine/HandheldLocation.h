@@ -73,6 +73,9 @@ public:
     static uint32_t pcTimeFromFileTime(uint64_t fileTime);
 
 protected:
+    // Set by a concrete class whose place cannot be mirrored safely (a handheld name that
+    // is no usable folder name): synchronise then touches nothing and answers false.
+    bool refused_ = false;
     EntryMap entries_;
     std::vector<std::string> deferred_;
     std::string pcDirectory_;

@@ -26,6 +26,7 @@ std::string withoutTrailingBackslash(const std::string& path) {
 }  // namespace
 
 bool HandheldLocation::synchronise() {
+    if (refused_) return false;
     const std::string& user = context_->userName;
     Settings& store = settings();
     const uint32_t now = currentTime();

@@ -168,6 +168,7 @@ TEST(RemoteCard, ACardNameThatIsNoFolderNameTouchesNothing) {
         }
         EXPECT_TRUE(traceOf("SyncCallRemoteModule").empty()) << name;
         EXPECT_TRUE(logContains("card name not usable as a PC folder")) << name;
+        EXPECT_FALSE(logContains("Could not read PC Directory")) << name;
         std::vector<std::string> files = filesBelow(w.root());
         for (const std::string& f : files)
             EXPECT_TRUE(f == "/Tarnwick.ini" || f == "/listing.txt" || f.compare(0, 8, "/device/") == 0) << f;
