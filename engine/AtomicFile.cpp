@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "engine/Win32Handles.h"
@@ -29,8 +32,25 @@ bool writeAll(HANDLE h, const char* data, size_t size) {
 }  // namespace
 
 AtomicFile::AtomicFile(const std::string& target) : target_(target) {
-    char buffer[MAX_PATH + 1] = {};
-    if (GetTempFileNameA(folderOf(target).c_str(), ".tw", 0, buffer) != 0) tempPath_ = buffer;
+    // The temporary name is only chosen here, not created: whoever writes it creates it.
+    // Creating an empty placeholder first (as GetTempFileName does) costs a file creation
+    // and, once the writer replaces it, a deletion for every file copied; on a card of tens
+    // of thousands of files that was the largest single cost of a first HotSync.
+    // Process id and a running number keep names apart between processes and between
+    // objects alive at once; a name that exists (left by a crash) is passed over.
+    static std::atomic<uint32_t> counter{0};
+    const std::string folder = folderOf(target);
+    const unsigned long process = static_cast<unsigned long>(GetCurrentProcessId());
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        char name[48];
+        std::snprintf(name, sizeof name, ".tw%lx-%x.tmp", process, static_cast<unsigned>(++counter));
+        const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+        const std::string path = folder + (separated ? "" : "\\") + name;
+        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        // A missing folder (or any other failure) leaves the object invalid, as before.
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) tempPath_ = path;
+        return;
+    }
 }
 
 AtomicFile::~AtomicFile() {

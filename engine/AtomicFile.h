@@ -3,7 +3,8 @@
 #pragma once
 #include <string>
 
-// A temporary file beside a target. Write the new content into tempPath(), then commit()
+// A temporary file beside a target. The name is free when the object is made but nothing
+// is created yet: write the new content into tempPath() (creating it), then commit()
 // moves it over the target in one step (replacing what is there). Until then the target
 // is untouched; if commit() is never called or fails, the temporary file is deleted.
 // The temporary name begins with "." so that a synchronisation never takes a left-over
