@@ -1,5 +1,9 @@
 #include "card/RemoteCardLocation.h"
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 #include "HotSyncApi.h"
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
@@ -31,6 +35,26 @@ enum CompanionRequest : uint16_t {
 void deleteTransferDatabase() { SmDeleteDb(kTransferDb, 0); }
 
 uint32_t sliceCount(uint32_t size, uint32_t slice) { return size / slice + (size % slice != 0 ? 1 : 0); }
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using OutputFile = std::unique_ptr<FILE, FileCloser>;
+
+// Writes the records of one fetched slice, whole and in record order, to out. More bytes
+// than were asked for would mean records left over from another transfer: nothing is
+// written then, and the slice has failed.
+bool appendRecords(const DatabaseImage& image, FILE* out, uint32_t limit) {
+    const size_t count = std::min<size_t>(image.recordCount, image.records.size());
+    uint64_t total = 0;
+    for (size_t i = 0; i < count; ++i) total += image.records[i].size();
+    if (total > limit) return false;
+    for (size_t i = 0; i < count; ++i) {
+        const std::vector<uint8_t>& record = image.records[i];
+        if (!record.empty() && std::fwrite(record.data(), 1, record.size(), out) != record.size()) return false;
+    }
+    return true;
+}
 }  // namespace
 
 RemoteCardLocation::RemoteCardLocation(SyncContext* context, const std::string& cardName,
@@ -116,6 +140,11 @@ bool RemoteCardLocation::listHandheld() {
 }
 
 bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, const std::string& target) {
+    // Each slice's records go straight into the target, opened once for the whole file: a
+    // scratch file per slice (made, written, read back, appended, deleted) cost several file
+    // creations and deletions per card file, which on a big card was most of a first HotSync.
+    OutputFile out(std::fopen(target.c_str(), "wb"));
+    if (!out) return false;
     // Even an entry of size 0 asks for its first slice, so whatever the card holds really
     // arrives and nothing is reported as copied that was not.
     uint32_t slices = sliceCount(size, sliceSize_);
@@ -123,17 +152,15 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
     for (uint32_t i = 0; i < slices; ++i) {
         uint64_t offset = uint64_t(i) * sliceSize_;
         std::string argument = name + "|" + std::to_string(offset) + "|" + std::to_string(sliceSize_);
-        TemporaryFile piece;
-        if (!piece.valid()) return false;
         if (!callCompanion(REQ_GET_SLICE, &argument)) return false;
         DatabaseImage image;
-        // More bytes than asked for would mean records left over from another transfer.
-        bool arrived = image.readFromHandheld(kTransferDb) && image.writeRecordsToFile(piece.path(), false) &&
-                       card::appendFileTo(piece.path(), target, sliceSize_);
+        bool arrived = image.readFromHandheld(kTransferDb) && appendRecords(image, out.get(), sliceSize_);
         deleteTransferDatabase();
         if (!arrived) return false;
     }
-    return true;
+    // A write the disk refused (a full disk, say) shows at the latest here; the copy has
+    // then failed and must not be moved over the PC file.
+    return std::fclose(out.release()) == 0;
 }
 
 bool RemoteCardLocation::fetchHandheldFile(const std::string& name, const std::string& pcPath) {

@@ -1,5 +1,6 @@
 // The companion-application route: requests, slices and what it accepts from the listing.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include "CardTestSupport.h"
 #include "StandinDevice.h"
 #include "card/RemoteCardLocation.h"
@@ -116,6 +117,48 @@ TEST(RemoteCard, ASendThatBreaksOffIsSentAgainAndNeverFetchedBack) {
     ASSERT_TRUE(run({}));
     EXPECT_TRUE(readFile(w.pc("Card/doc.bin")) == edited);
     EXPECT_TRUE(readFile(w.device("card1/doc.bin")) == edited);
+}
+
+// A fetch that breaks off after its first slice must leave the PC copy as it was, and
+// nothing of the partial copy in the PC folder; the change arrives at the next HotSync.
+TEST(RemoteCard, AFetchThatBreaksOffLeavesThePcFileAsItWas) {
+    Workspace w(deviceIni("SliceFigure=131072\n"));
+    auto run = [&](const std::vector<std::string>& faults) {
+        EXPECT_EQ(0, w.load());
+        for (const std::string& f : faults) EXPECT_EQ(0, StandinFaultAdd(f.c_str()));
+        EXPECT_TRUE(w.fetchListing());
+        bool ok;
+        {
+            RemoteCardLocation location(&w.context, "Card", w.listingPath());
+            ok = location.synchronise();
+        }
+        w.unload();
+        return ok;
+    };
+    const std::string first = patterned(300000, 3), second = patterned(290000, 4);
+    writeFile(w.device("card1/big.bin"), first);
+    ASSERT_TRUE(run({}));
+    ASSERT_TRUE(readFile(w.pc("Card/big.bin")) == first);
+
+    writeFile(w.device("card1/big.bin"), second);
+    setMtime(w.device("card1/big.bin"), mtime(w.device("card1/big.bin")) + 100);
+    ASSERT_TRUE(run({"SyncCallRemoteModule name=2 nth=2 result=5"}));
+    EXPECT_TRUE(logHas("Could not copy file from Palm to PC: /big.bin"));
+    EXPECT_TRUE(readFile(w.pc("Card/big.bin")) == first);
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(w.pc("Card/.*").c_str(), &data);
+    bool leftover = false;
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = data.cFileName;
+            leftover = leftover || (name != "." && name != "..");
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    EXPECT_FALSE(leftover) << "a staged copy stayed in the PC folder";
+
+    ASSERT_TRUE(run({}));
+    EXPECT_TRUE(readFile(w.pc("Card/big.bin")) == second);
 }
 
 TEST(RemoteCard, AnEmptyPcFileReallyArrivesOnTheCard) {
