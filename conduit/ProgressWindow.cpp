@@ -55,7 +55,7 @@ void ProgressWindow::transfer(HWND dialog) {
 
 void ProgressWindow::signalCancel() {
     // Once set the event stays set; pressing again changes nothing.
-    if (cancelEvent_) SetEvent(cancelEvent_);
+    if (cancelEvent_ && SetEvent(cancelEvent_)) cancelSignalled_ = true;
 }
 
 INT_PTR CALLBACK ProgressWindow::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

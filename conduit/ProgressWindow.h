@@ -3,6 +3,7 @@
 // runs it as a modal dialog. The worker only changes the shown state here and posts
 // messages; the state is handed over under a lock.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -24,6 +25,9 @@ public:
 
     void setCancelEvent(HANDLE event) { cancelEvent_ = event; }
     HANDLE cancelEvent() const { return cancelEvent_; }
+    // True once this window has signalled the cancel event: a test that needs no call into
+    // the system, so the sink can look once per entry for nothing.
+    bool cancelSignalled() const { return cancelSignalled_.load(); }
 
     // Window thread: creates the window and runs it until message 1226 (or at once when
     // close() came before the window). Answers false when no window could be made, e.g.
@@ -62,4 +66,5 @@ private:
     bool refreshPending_ = false;
     ProgressState state_;
     HANDLE cancelEvent_ = nullptr;
+    std::atomic<bool> cancelSignalled_{false};
 };

@@ -52,5 +52,18 @@ void ProgressWindowSink::SetFileProgress(int32_t index, const std::string& name,
 }
 
 bool ProgressWindowSink::IsCancelled() {
-    return cancelEvent_ && WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0;
+    if (!cancelEvent_) return false;
+    if (cancelled_) return true;
+    // Asked once per entry, so it must cost next to nothing: a press of Cancel shows in the
+    // window's own flag at once. A wait on the event is a call into the system (under wine
+    // a round trip to the server, which made up most of a HotSync with nothing to do); it
+    // is made for the first question and then every kEventPollInterval-th, so that an event
+    // set by anyone but the window is still seen within a few entries.
+    constexpr uint32_t kEventPollInterval = 64;
+    if (window_ && window_->cancelEvent() == cancelEvent_ && window_->cancelSignalled()) {
+        cancelled_ = true;
+    } else if (polls_++ % kEventPollInterval == 0) {
+        cancelled_ = WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0;
+    }
+    return cancelled_;
 }

@@ -19,6 +19,8 @@ public:
 private:
     ProgressWindow* window_;
     HANDLE cancelEvent_;
+    bool cancelled_ = false;  // the event never resets, so a yes is kept
+    uint32_t polls_ = 0;
 };
 
 // The file line for a name and a size: the bare name for 0 bytes, otherwise the name

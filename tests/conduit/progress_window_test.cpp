@@ -236,3 +236,25 @@ TEST(ProgressWindowAlone, CloseBeforeTheWindowExistsEndsItAsSoonAsItAppears) {
     EXPECT_LT(GetTickCount() - start, 2000u);
     EXPECT_EQ(nullptr, window.window());
 }
+
+// The worker asks once per entry; the answer must still follow the event itself, whoever
+// set it, and a yes must stay a yes.
+TEST(ProgressWindowAlone, CancelIsSeenWhoeverSetTheEventAndStaysSeen) {
+    OwnedHandle event(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ProgressWindow window;
+    window.setCancelEvent(event.get());
+    ProgressWindowSink sink(&window, event.get());
+    for (int i = 0; i < 500; ++i) ASSERT_FALSE(sink.IsCancelled()) << i;
+    SetEvent(event.get());  // not through the window
+    int asked = 1;
+    while (!sink.IsCancelled() && asked < 1000) ++asked;
+    EXPECT_LE(asked, 64) << "a cancel must be seen within a few entries";
+    for (int i = 0; i < 500; ++i) ASSERT_TRUE(sink.IsCancelled()) << i;
+
+    // An event already set is seen at the first question.
+    ProgressWindowSink late(&window, event.get());
+    EXPECT_TRUE(late.IsCancelled());
+    // Without an event nothing is ever cancelled.
+    ProgressWindowSink none(&window, nullptr);
+    EXPECT_FALSE(none.IsCancelled());
+}
