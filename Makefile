@@ -22,8 +22,8 @@ build: configure
 wine-up:
 	@scripts/wine-up.sh
 
-test: build wine-up
-	@xvfb-run -a -s "-screen 0 1024x768x24" ctest --test-dir $(BUILD) --output-on-failure $(CTEST_ARGS)
+test: build
+	@xvfb-run -a -s "-screen 0 1024x768x24" scripts/run-tests.sh $(BUILD) $(CTEST_ARGS)
 
 demo: build wine-up
 	@scripts/demo.sh "$(BUILD)" "$(DEMO_DEV)" "$(DEMO_PC)"

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs every test suite under the display xvfb-run gave us. Wine's desktop process binds to
+# the display of whoever started it first and lives as long as the wineserver, so the
+# server is restarted here under this display and stopped again afterwards: a server left
+# from an earlier run (or started without a display) would make every window test fail.
+set -uo pipefail
+build=$1; shift
+: "${WINEPREFIX:?}"
+wineserver -k >/dev/null 2>&1 || true
+"$(dirname "$0")/wine-up.sh"
+ctest --test-dir "$build" --output-on-failure "$@"
+rc=$?
+wineserver -k >/dev/null 2>&1 || true
+exit $rc
