@@ -34,6 +34,12 @@ enum CompanionRequest : uint16_t {
 
 void deleteTransferDatabase() { SmDeleteDb(kTransferDb, 0); }
 
+// Where a card file's new contents are sent before they replace it: hidden, so no HotSync
+// ever takes a part-sent copy for a card file, and in the card file's own folder, so one
+// rename puts it in place. One fixed name per folder (files are sent one at a time) keeps
+// it short whatever the length of the card file's own name.
+std::string uploadNameOf(const std::string& name) { return card::folderPartOf(name) + ".tarnwick-upload"; }
+
 uint32_t sliceCount(uint32_t size, uint32_t slice) { return size / slice + (size % slice != 0 ? 1 : 0); }
 
 struct FileCloser {
@@ -185,11 +191,17 @@ bool RemoteCardLocation::copyToPc(const std::string& name, FileEntry& entry) {
 }
 
 bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entry) {
-    bool cardCopyGone = entry.handheldTime != 0 && callCompanion(REQ_DELETE_FILE, &name);
+    // The slices go to a hidden file, which replaces the card file only once all of them
+    // have arrived: a HotSync broken off part-way, or killed, leaves the card file as it was.
+    const std::string upload = uploadNameOf(name);
+    // One left by a HotSync that was killed part-way goes first. The first slice would
+    // replace it anyway, so a failure here is left to the sending to show.
+    callCompanion(REQ_DELETE_FILE, &upload);
     std::string path = pcPathOf(name);
     uint32_t size = 0;
     bool ok = card::pcFileSize(path, size);
-    bool started = false;
+    // Even a slice whose answer was lost may have reached the card.
+    bool sent = false;
     // An empty file still goes as one empty slice, so the card really gets it.
     uint32_t slices = ok ? sliceCount(size, sliceSize_) : 0;
     if (ok && slices == 0) slices = 1;
@@ -201,22 +213,28 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
         ok = image.loadFileSlice(path, kTransferDb, kCompanionCreator, kTransferType, i * sliceSize_, sliceSize_) &&
              image.writeToHandheld(kTransferDb);
         if (!ok) break;
-        std::string target = i == 0 ? name : "*" + name;
+        std::string target = i == 0 ? upload : "*" + upload;
+        sent = true;
         ok = callCompanion(REQ_PUT_SLICE, &target);
-        started = started || ok;
     }
     // Nothing of this copy may linger for the next fetch or reply to be mixed into.
     if (slices > 0) deleteTransferDatabase();
+    // The companion renames onto no existing name, so the old card file goes first. It is
+    // asked for even without a listed card copy: the listing leaves empty files out.
+    bool cardCopyGone = false;
+    if (ok) {
+        ok = cardCopyGone = callCompanion(REQ_DELETE_FILE, &name);
+        std::string argument = upload + "|" + card::baseNameOf(name);
+        ok = ok && callCompanion(REQ_RENAME, &argument);
+    }
     if (ok) {
         log("  " + name + ": Copied from PC to Palm");
         refreshEntry(name);
         return true;
     }
-    if (started) {
-        // A card file holding only the first slices is no copy of anything.
-        callCompanion(REQ_DELETE_FILE, &name);
-    }
-    if (started || cardCopyGone) {
+    // A part-sent copy is no copy of anything; the PC file still has all of it.
+    if (sent) callCompanion(REQ_DELETE_FILE, &upload);
+    if (cardCopyGone) {
         // The card's old copy is gone. Were the entry left with its history, the next
         // HotSync would take the missing card file for a deletion on the handheld and
         // delete the PC file; without it the PC file is simply new and is sent again.

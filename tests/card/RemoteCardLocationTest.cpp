@@ -1,5 +1,6 @@
 // The companion-application route: requests, slices and what it accepts from the listing.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <windows.h>
 #include "CardTestSupport.h"
 #include "StandinDevice.h"
@@ -18,6 +19,28 @@ std::vector<std::string> requests(int code) {
     for (const std::string& args : traceOf("SyncCallRemoteModule"))
         if (args.find(tag) != std::string::npos) out.push_back(args);
     return out;
+}
+
+// Every companion request since the load as "code param-after-the-card-name", in order,
+// leaving out the transfer-database calls around them.
+std::vector<std::string> requestsAbout(const std::string& part) {
+    std::vector<std::string> out;
+    for (const std::string& args : traceOf("SyncCallRemoteModule")) {
+        const size_t code = args.find("request="), param = args.find("param=");
+        if (code == std::string::npos || param == std::string::npos) continue;
+        const std::string text = args.substr(param + 6, args.find('\t', param) - param - 6);
+        if (text.find(part) == std::string::npos) continue;
+        const size_t bar = text.find('|');
+        out.push_back(args.substr(code + 8, args.find(' ', code) - code - 8) + " " +
+                      (bar == std::string::npos ? std::string() : text.substr(bar + 1)));
+    }
+    return out;
+}
+
+std::vector<std::string> sortedFilesBelow(const std::string& folder) {
+    std::vector<std::string> files = filesBelow(folder);
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 bool anyEndsWith(const std::vector<std::string>& lines, const std::string& param) {
@@ -60,9 +83,9 @@ TEST(RemoteCard, FilesMoveInSlicesThatEachCarryTheirOwnBytes) {
     EXPECT_TRUE(anyEndsWith(fetches, "Card|/down.bin|131072|131072"));
     EXPECT_TRUE(anyEndsWith(fetches, "Card|/down.bin|262144|131072"));
     ASSERT_EQ(3u, sends.size());
-    EXPECT_NE(std::string::npos, sends[0].find("param=Card|/up.bin"));
-    EXPECT_NE(std::string::npos, sends[1].find("param=Card|*/up.bin"));
-    EXPECT_NE(std::string::npos, sends[2].find("param=Card|*/up.bin"));
+    EXPECT_NE(std::string::npos, sends[0].find("param=Card|/.tarnwick-upload"));
+    EXPECT_NE(std::string::npos, sends[1].find("param=Card|*/.tarnwick-upload"));
+    EXPECT_NE(std::string::npos, sends[2].find("param=Card|*/.tarnwick-upload"));
     EXPECT_TRUE(readFile(w.pc("Card/down.bin")) == down);
     EXPECT_TRUE(readFile(w.device("card1/up.bin")) == up);
 }
@@ -87,36 +110,96 @@ TEST(RemoteCard, ATransferDatabaseLeftOnTheHandheldIsNotSentAlong) {
     EXPECT_TRUE(readFile(w.device("card1/up.bin")) == up);
 }
 
-// A send that breaks off after its first slice leaves a stump on the card. It must not be
-// taken for a change on the handheld next time, which would overwrite the PC file with it.
-TEST(RemoteCard, ASendThatBreaksOffIsSentAgainAndNeverFetchedBack) {
+// The new contents go to a hidden file in the card file's folder, which takes the card
+// file's place only once every slice has arrived; a hidden file a killed HotSync left
+// there goes first, and nothing of the copy stays beside the card file.
+TEST(RemoteCard, ACardFileIsReplacedOnlyOnceAllOfItHasArrived) {
     Workspace w(deviceIni("SliceFigure=131072\n"));
-    auto run = [&](const std::vector<std::string>& faults) {
-        EXPECT_EQ(0, w.load());
-        for (const std::string& f : faults) EXPECT_EQ(0, StandinFaultAdd(f.c_str()));
-        EXPECT_TRUE(w.fetchListing());
-        bool ok;
-        {
-            RemoteCardLocation location(&w.context, "Card", w.listingPath());
-            ok = location.synchronise();
-        }
-        w.unload();
-        return ok;
+    writeFile(w.device("card1/Docs/doc.bin"), patterned(200000, 5));
+    ASSERT_EQ(0, w.load());
+    ASSERT_TRUE(w.fetchListing());
+    {
+        RemoteCardLocation location(&w.context, "Card", w.listingPath());
+        ASSERT_TRUE(location.synchronise());
+    }
+    w.unload();
+    const std::string edited = patterned(300000, 6);
+    writeFile(w.pc("Card/Docs/doc.bin"), edited);
+    setMtime(w.pc("Card/Docs/doc.bin"), mtime(w.pc("Card/Docs/doc.bin")) + 100);
+    writeFile(w.device("card1/Docs/.tarnwick-upload"), "the first slices of a killed HotSync");
+
+    ASSERT_EQ(0, w.load());
+    ASSERT_TRUE(w.fetchListing());
+    clearLogAndTrace();
+    {
+        RemoteCardLocation location(&w.context, "Card", w.listingPath());
+        ASSERT_TRUE(location.synchronise());
+    }
+    const std::vector<std::string> trace = requestsAbout("/Docs/");
+    w.unload();
+    const std::vector<std::string> expected = {
+        "7 /Docs/.tarnwick-upload",  "3 /Docs/.tarnwick-upload", "3 */Docs/.tarnwick-upload",
+        "3 */Docs/.tarnwick-upload", "7 /Docs/doc.bin",          "8 /Docs/.tarnwick-upload|doc.bin",
+        "4 /Docs/doc.bin"};
+    EXPECT_EQ(expected, trace);
+    EXPECT_TRUE(logHas("  /Docs/doc.bin: Copied from PC to Palm"));
+    EXPECT_TRUE(readFile(w.device("card1/Docs/doc.bin")) == edited);
+    EXPECT_EQ(std::vector<std::string>({"/Docs/doc.bin"}), sortedFilesBelow(w.device("card1")));
+}
+
+// A send that breaks off at any step leaves the card file either as it was or, past the
+// deletion of the old copy, absent; never a stump, and nothing hidden beside it. The next
+// HotSync sends the PC file again: it neither fetches anything back nor takes a missing
+// card file for a deletion on the handheld.
+TEST(RemoteCard, ASendThatBreaksOffLeavesTheOldCardFileOrNoneAndIsSentAgain) {
+    struct Case {
+        const char* fault;
+        bool oldCopyStays;
     };
-    writeFile(w.device("card1/doc.bin"), patterned(300000, 1));
-    writeFile(w.device("card1/keep.txt"), "an empty card section would fail the listing");
-    ASSERT_TRUE(run({}));
-    const std::string edited = patterned(300000, 2);
-    writeFile(w.pc("Card/doc.bin"), edited);
-    setMtime(w.pc("Card/doc.bin"), mtime(w.pc("Card/doc.bin")) + 100);
+    const Case cases[] = {
+        {"SyncCallRemoteModule name=3 nth=2 result=5", true},   // between two slices
+        {"SyncCallRemoteModule name=3 nth=3 code=4", true},     // the last slice refused
+        {"SyncCallRemoteModule name=7 nth=2 code=4", true},     // the old copy refused to go
+        {"SyncCallRemoteModule name=8 result=5", false},        // the rename into place
+    };
+    for (const Case& c : cases) {
+        Workspace w(deviceIni("SliceFigure=131072\n"));
+        auto run = [&](const std::string& fault) {
+            EXPECT_EQ(0, w.load());
+            if (!fault.empty()) {
+                EXPECT_EQ(0, StandinFaultAdd(fault.c_str()));
+            }
+            EXPECT_TRUE(w.fetchListing());
+            bool ok;
+            {
+                RemoteCardLocation location(&w.context, "Card", w.listingPath());
+                ok = location.synchronise();
+            }
+            w.unload();
+            return ok;
+        };
+        const std::string old = patterned(300000, 1);
+        writeFile(w.device("card1/doc.bin"), old);
+        writeFile(w.device("card1/keep.txt"), "an empty card section would fail the listing");
+        ASSERT_TRUE(run(""));
+        const std::string edited = patterned(300000, 2);
+        writeFile(w.pc("Card/doc.bin"), edited);
+        setMtime(w.pc("Card/doc.bin"), mtime(w.pc("Card/doc.bin")) + 100);
 
-    ASSERT_TRUE(run({"SyncCallRemoteModule name=3 nth=2 result=5"}));
-    EXPECT_TRUE(logHas("Could not copy file from PC to Palm: /doc.bin"));
-    EXPECT_FALSE(exists(w.device("card1/doc.bin")));  // no stump left behind
+        ASSERT_TRUE(run(c.fault)) << c.fault;
+        EXPECT_TRUE(logHas("Could not copy file from PC to Palm: /doc.bin")) << c.fault;
+        if (c.oldCopyStays) {
+            EXPECT_TRUE(readFile(w.device("card1/doc.bin")) == old) << c.fault;
+        } else {
+            EXPECT_FALSE(exists(w.device("card1/doc.bin"))) << c.fault;
+        }
+        EXPECT_FALSE(exists(w.device("card1/.tarnwick-upload"))) << c.fault;
 
-    ASSERT_TRUE(run({}));
-    EXPECT_TRUE(readFile(w.pc("Card/doc.bin")) == edited);
-    EXPECT_TRUE(readFile(w.device("card1/doc.bin")) == edited);
+        ASSERT_TRUE(run("")) << c.fault;
+        EXPECT_TRUE(readFile(w.pc("Card/doc.bin")) == edited) << c.fault;
+        EXPECT_TRUE(readFile(w.device("card1/doc.bin")) == edited) << c.fault;
+        EXPECT_EQ(std::vector<std::string>({"/doc.bin", "/keep.txt"}), sortedFilesBelow(w.device("card1"))) << c.fault;
+    }
 }
 
 // A fetch that breaks off after its first slice must leave the PC copy as it was, and
