@@ -29,6 +29,21 @@ std::string partName(const std::string& target) {
     return target + ".tw" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".part";
 }
 
+// Whether a base name has the form partName gives: "<name>.tw<digits>-<digits>.part".
+bool isPartName(const std::string& base) {
+    const std::string suffix = ".part";
+    if (base.size() <= suffix.size() || base.compare(base.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    const std::string stem = base.substr(0, base.size() - suffix.size());
+    const size_t tw = stem.rfind(".tw");
+    if (tw == std::string::npos || tw == 0) return false;
+    const std::string numbers = stem.substr(tw + 3);
+    const size_t dash = numbers.find('-');
+    return dash != std::string::npos && dash > 0 && dash + 1 < numbers.size() &&
+           numbers.find_first_not_of("0123456789", dash + 1) == std::string::npos &&
+           numbers.find_first_not_of("0123456789") == dash;
+}
+
 class Handle {
 public:
     explicit Handle(HANDLE h) : h_(h) {}
@@ -119,10 +134,16 @@ void CardVolume::scan(const std::string& hostDir, const std::string& path) {
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((hostDir + "\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return;
-    std::vector<std::string> subdirs;
+    std::vector<std::string> subdirs, leftovers;
     do {
         std::string name = data.cFileName;
         if (name == "." || name == "..") continue;
+        // A copy staged by a process that was killed before it could rename it: on a real
+        // card nothing of the kind exists, and taken for a card file it would be synchronised.
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isPartName(name)) {
+            leftovers.push_back(name);
+            continue;
+        }
         CardNode node;
         node.path = path + "/" + name;
         node.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -133,6 +154,7 @@ void CardVolume::scan(const std::string& hostDir, const std::string& path) {
         if (node.directory) subdirs.push_back(name);
     } while (FindNextFileA(find, &data));
     FindClose(find);
+    for (const std::string& f : leftovers) DeleteFileA((hostDir + "\\" + f).c_str());
     for (const std::string& d : subdirs) scan(hostDir + "\\" + d, path + "/" + d);
 }
 

@@ -582,6 +582,35 @@ TEST_F(CompanionTest, DirectoryDeleteAndRenameRequests) {
     EXPECT_EQ(STANDIN_COMPANION_FAILED, companion(7, "Card A|/DCIM").code);  // a directory
 }
 
+// A copy to the card is staged in "<name>.tw<pid>-<n>.part" beside its target; one that a
+// killed process left behind is deleted at the next load instead of becoming a card file.
+TEST_F(CompanionTest, StagedCopiesOfAKilledProcessAreDroppedAtLoad) {
+    device.write("card1/DCIM/p.jpg.tw4711-3.part", "half a copy");
+    device.write("card1/top.txt.tw12-1.part", "half a copy");
+    device.write("card1/notes.tw.part", "a user's file");
+    device.write("card1/v.tw1-2x.part", "a user's file");
+    ASSERT_EQ(0, device.load());
+    ASSERT_EQ(2, companion(0, "Tarnwick").code);
+    const std::string listing = transferText(true);
+    SmDeleteDb("TarnwickData", 0);
+    EXPECT_EQ(std::string::npos, listing.find(".tw4711-3.part")) << listing;
+    EXPECT_EQ(std::string::npos, listing.find(".tw12-1.part")) << listing;
+    EXPECT_FALSE(fileExists(device.path("card1/DCIM/p.jpg.tw4711-3.part")));
+    EXPECT_FALSE(fileExists(device.path("card1/top.txt.tw12-1.part")));
+    EXPECT_NE(std::string::npos, listing.find("/notes.tw.part\t"));
+    EXPECT_NE(std::string::npos, listing.find("/v.tw1-2x.part\t"));
+    EXPECT_EQ(300000u, readFile(device.path("card1/DCIM/p.jpg")).size());
+
+    // A hidden file sent in slices is renamed into place, but never over a name that exists.
+    sendSlice("new contents");
+    ASSERT_EQ(0, companion(3, "Card A|/DCIM/.upload").code);
+    EXPECT_EQ(STANDIN_COMPANION_EXISTS, companion(8, "Card A|/DCIM/.upload|p.jpg").code);
+    ASSERT_EQ(0, companion(7, "Card A|/DCIM/p.jpg").code);
+    ASSERT_EQ(0, companion(8, "Card A|/DCIM/.upload|p.jpg").code);
+    EXPECT_EQ("new contents", readFile(device.path("card1/DCIM/p.jpg")));
+    EXPECT_FALSE(fileExists(device.path("card1/DCIM/.upload")));
+}
+
 TEST(Faults, MatchByCallNameArgumentAndOccurrence) {
     TestDevice device(
         "[Device]\nVfs=1\nCompanion=3\n[Volume1]\nPath=card1\n"
