@@ -18,8 +18,8 @@ import gentree  # noqa: E402
 
 def load_run():
     loader = importlib.machinery.SourceFileLoader("bench_run", os.path.join(HERE, "run"))
-    spec = importlib.util.spec_from_loader("bench_run", loader)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_loader("bench_run", loader)
+    module = importlib.util.module_from_spec(found)
     loader.exec_module(module)
     return module
 
