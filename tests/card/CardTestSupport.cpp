@@ -6,6 +6,7 @@
 #include "StandinDevice.h"
 #include "StandinLog.h"
 #include "mainmemory/DatabaseImage.h"
+#include "tests/common/TestTree.h"
 
 namespace {
 std::string uniqueRoot() {
@@ -20,25 +21,6 @@ void makeFolders(const std::string& path) {
         if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
 }
 
-void removeTree(const std::string& dir) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string full = dir + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(full);
-            } else {
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(full.c_str());
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
 
 void listBelow(const std::string& folder, const std::string& prefix, std::vector<std::string>& out) {
     WIN32_FIND_DATAA data;

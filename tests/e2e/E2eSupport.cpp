@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <windows.h>
+#include "tests/common/TestTree.h"
 
 namespace {
 std::string binFolder() {
@@ -20,25 +21,6 @@ void makeFolders(const std::string& path) {
     CreateDirectoryA(path.c_str(), nullptr);
 }
 
-void removeTree(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = data.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string full = path + "\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                removeTree(full);
-            else {
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(full.c_str());
-            }
-        } while (FindNextFileA(find, &data));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
-}
 
 void listInto(const std::string& base, const std::string& relative, std::vector<std::string>& out) {
     WIN32_FIND_DATAA data;

@@ -3,6 +3,7 @@
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
+#include "tests/common/TestTree.h"
 
 #include <ctime>
 #include <memory>
@@ -14,28 +15,6 @@
 #include "engine/AtomicFile.h"
 #include "engine/StateFile.h"
 #include "settings/Settings.h"
-
-inline void removeTree(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = data.cFileName;
-                if (name != "." && name != "..") removeTree(path + "\\" + name);
-            } while (FindNextFileA(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryA(path.c_str());
-    } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveDirectoryA(path.c_str());  // a link: remove the link, never what it points at
-    } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
-    }
-}
 
 inline std::vector<std::string> logLines() {
     std::vector<std::string> lines;
