@@ -42,3 +42,16 @@ FileEntry* CardLocation::acceptHandheldName(const std::string& name) {
     if (!checkName(name)) return nullptr;
     return &entries_[name];
 }
+
+bool CardLocation::finishDirectoryDelete(bool deleted, int32_t code, const std::string& name, FileEntry& entry) {
+    if (deleted) {
+        entry.handheldTime = 0;
+        return true;
+    }
+    if (pass_ == 1) {
+        deferred_.push_back(name);
+        return false;
+    }
+    log("Could not delete Palm Directory(" + card::hex(code) + "): " + name);
+    return false;
+}

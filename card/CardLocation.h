@@ -32,6 +32,12 @@ protected:
     // archive folder); otherwise logs the refusal.
     bool checkName(const std::string& name) const;
 
+    // What both routes do once a directory delete was tried: a deleted directory clears
+    // the entry's handheld time; a failure in the main pass puts the name off to the
+    // deferred pass without a line (its contents may still be going), and only a failure
+    // in the deferred pass is logged, with the handheld's code.
+    bool finishDirectoryDelete(bool deleted, int32_t code, const std::string& name, FileEntry& entry);
+
     std::string cardName_;
     bool usable_ = true;
 };

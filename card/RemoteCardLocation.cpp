@@ -296,14 +296,6 @@ bool RemoteCardLocation::createHandheldDirectory(const std::string& name, FileEn
 
 bool RemoteCardLocation::deleteHandheldDirectory(const std::string& name, FileEntry& entry) {
     std::string directory = card::withoutTrailingSlash(name);
-    if (callCompanion(REQ_REMOVE_DIR, &directory)) {
-        entry.handheldTime = 0;
-        return true;
-    }
-    if (pass_ == 1) {
-        deferred_.push_back(name);
-        return false;
-    }
-    log("Could not delete Palm Directory(" + card::hex(lastCallError_) + "): " + name);
-    return false;
+    const bool deleted = callCompanion(REQ_REMOVE_DIR, &directory);
+    return finishDirectoryDelete(deleted, lastCallError_, name, entry);
 }

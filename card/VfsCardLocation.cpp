@@ -205,14 +205,5 @@ bool VfsCardLocation::createHandheldDirectory(const std::string& name, FileEntry
 
 bool VfsCardLocation::deleteHandheldDirectory(const std::string& name, FileEntry& entry) {
     int32_t result = lastCallError_ = library_.FileDelete(volumeRef_, name.c_str());
-    if (result == 0 || result == VFS_ERR_NOT_FOUND) {
-        entry.handheldTime = 0;
-        return true;
-    }
-    if (pass_ == 1) {
-        deferred_.push_back(name);
-        return false;
-    }
-    log("Could not delete Palm Directory(" + card::hex(result) + "): " + name);
-    return false;
+    return finishDirectoryDelete(result == 0 || result == VFS_ERR_NOT_FOUND, result, name, entry);
 }
