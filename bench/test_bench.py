@@ -97,6 +97,7 @@ class Verdicts(unittest.TestCase):
             R(10000, mb, "no change", "unison", 0.6),
             R(10000, mb, "first", "Tarnwick VFS", tarnwick_first, peak_kb, check),
             R(10000, mb, "no change", "Tarnwick VFS", tarnwick_no_change, peak_kb),
+            R(10000, mb, "first", "Win32 copy (floor)", 1.5),
         ]
 
     def test_targets_met_and_missed_are_told_apart(self):
@@ -119,7 +120,14 @@ class Verdicts(unittest.TestCase):
         cells = [c.strip() for c in line.strip("|").split("|")]
         self.assertEqual("0.30", cells[5])  # 3.0 s against unison's 10.0 s
         self.assertEqual("1.50", cells[6])  # against cp's 2.0 s
-        self.assertEqual("67", cells[8])    # 200 MB in 3 s
+        self.assertEqual("2.00", cells[7])  # against the Win32 floor's 1.5 s
+        self.assertEqual("67", cells[9])    # 200 MB in 3 s
+        floor = next(l for l in table.splitlines() if "Win32 copy (floor)" in l)
+        self.assertEqual("", [c.strip() for c in floor.strip("|").split("|")][7])
+        # No floor measured for the no-change run: no ratio rather than a made-up one.
+        line = next(l for l in table.splitlines() if "no change | Tarnwick VFS" in l)
+        self.assertEqual("", [c.strip() for c in line.strip("|").split("|")][7])
+        self.assertIn("2.00 × the Win32 floor", self.run.targets(self.rows()))
 
 
 if __name__ == "__main__":

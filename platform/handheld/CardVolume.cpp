@@ -73,36 +73,56 @@ bool writeAll(HANDLE h, const char* data, size_t size) {
     return true;
 }
 
+// Writes bytes, or a host file's contents, into an open file.
+bool fill(HANDLE out, const std::string* bytes, const std::string* source) {
+    if (bytes) return writeAll(out, bytes->data(), bytes->size());
+    Handle in(CreateFileA(source->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!in.valid()) return false;
+    std::string buf(1 << 16, '\0');
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.get(), &buf[0], static_cast<DWORD>(buf.size()), &got, nullptr)) return false;
+        if (got == 0) return true;
+        if (!writeAll(out, buf.data(), got)) return false;
+    }
+}
+
 // Writes bytes (or a host file's contents) to target through a temporary file beside it.
 // On failure the temporary file is gone, the target untouched and the last error kept.
+// Used for the card's own files: the device folder outlives a killed process.
 bool replaceWhole(const std::string& target, const std::string* bytes, const std::string* source) {
     std::string part = partName(target);
     bool ok = false;
     {
         Handle out(CreateFileA(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out.valid()) return false;
-        if (bytes) {
-            ok = writeAll(out.get(), bytes->data(), bytes->size());
-        } else {
-            Handle in(CreateFileA(source->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-            ok = in.valid();
-            std::string buf(1 << 16, '\0');
-            while (ok) {
-                DWORD got = 0;
-                if (!ReadFile(in.get(), &buf[0], static_cast<DWORD>(buf.size()), &got, nullptr)) {
-                    ok = false;
-                    break;
-                }
-                if (got == 0) break;
-                ok = writeAll(out.get(), buf.data(), got);
-            }
-        }
+        ok = fill(out.get(), bytes, source);
     }
     if (ok) ok = MoveFileExA(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
     if (!ok) {
         DWORD error = GetLastError();
         DeleteFileA(part.c_str());
+        SetLastError(error);
+    }
+    return ok;
+}
+
+// Writes a copy out of the card straight into the host path it was asked for, as the card
+// library does: keeping a good file from being replaced by a broken-off copy is the
+// caller's business (the conduit hands over a staged name of its own). Staging here as
+// well cost every file copied to the PC a second creation and rename. What a failure
+// leaves of the new file is removed; the last error is kept.
+bool writeOut(const std::string& target, const std::string* bytes, const std::string* source) {
+    bool ok = false;
+    {
+        Handle out(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!out.valid()) return false;
+        ok = fill(out.get(), bytes, source);
+    }
+    if (!ok) {
+        DWORD error = GetLastError();
+        DeleteFileA(target.c_str());
         SetLastError(error);
     }
     return ok;
@@ -266,8 +286,8 @@ int32_t CardVolume::copyToHost(const std::string& path, const std::string& hostT
     if (!node) return VFS_ERR_NOT_FOUND;
     if (node->directory) return STANDIN_VFS_WRONG_KIND;
     std::string source = hostPath(node->path);
-    bool ok = node->inMemory ? replaceWhole(hostTarget, &node->contents, nullptr)
-                             : replaceWhole(hostTarget, nullptr, &source);
+    bool ok = node->inMemory ? writeOut(hostTarget, &node->contents, nullptr)
+                             : writeOut(hostTarget, nullptr, &source);
     return ok ? 0 : STANDIN_VFS_HOST_FAILED;
 }
 
