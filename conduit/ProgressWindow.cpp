@@ -1,12 +1,13 @@
 #include "conduit/ProgressWindow.h"
 #include <commctrl.h>
+#include "conduit/CommonControls.h"
 #include "conduit/ResourceModule.h"
 #include "conduit/TarnwickIds.h"
 
 namespace {
 void ensureProgressClass() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    cc::InitCommonControlsEx(&controls);
 }
 }  // namespace
 

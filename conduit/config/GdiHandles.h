@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
+#include "conduit/CommonControls.h"
 #include <memory>
 #include <type_traits>
 
@@ -10,7 +11,7 @@ struct GdiObjectDeleter {
     void operator()(void* object) const { DeleteObject(static_cast<HGDIOBJ>(object)); }
 };
 struct ImageListDeleter {
-    void operator()(_IMAGELIST* list) const { ImageList_Destroy(list); }
+    void operator()(_IMAGELIST* list) const { cc::ImageList_Destroy(list); }
 };
 struct ModuleDeleter {
     void operator()(HINSTANCE__* module) const { FreeLibrary(module); }

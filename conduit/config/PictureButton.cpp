@@ -1,6 +1,7 @@
 #include "conduit/config/PictureButton.h"
 
 #include <commctrl.h>
+#include "conduit/CommonControls.h"
 
 #include "conduit/config/GdiHandles.h"
 
@@ -14,7 +15,7 @@ bool PictureButton::attach(HWND dialog, int controlId, HINSTANCE resourceModule)
     detach();
     HWND control = GetDlgItem(dialog, controlId);
     if (!control) return false;
-    if (!SetWindowSubclass(control, &PictureButton::subclassProc, kSubclassId,
+    if (!cc::SetWindowSubclass(control, &PictureButton::subclassProc, kSubclassId,
                            reinterpret_cast<DWORD_PTR>(this)))
         return false;
     hwnd_ = control;
@@ -23,7 +24,7 @@ bool PictureButton::attach(HWND dialog, int controlId, HINSTANCE resourceModule)
 }
 
 void PictureButton::detach() {
-    if (hwnd_) RemoveWindowSubclass(hwnd_, &PictureButton::subclassProc, kSubclassId);
+    if (hwnd_) cc::RemoveWindowSubclass(hwnd_, &PictureButton::subclassProc, kSubclassId);
     hwnd_ = nullptr;
 }
 
@@ -54,13 +55,13 @@ void PictureButton::draw(const DRAWITEMSTRUCT& item) const {
     // The image list masks the bitmap in place, so each drawing starts from a fresh copy.
     OwnedBitmap bitmap(LoadBitmapA(module_, MAKEINTRESOURCEA(bitmapId)));
     if (!bitmap) return;  // a missing bitmap leaves the button empty
-    OwnedImageList images(ImageList_Create(width_, height_, ILC_COLOR24 | ILC_MASK, 1, 0));
-    if (!images || ImageList_AddMasked(images.get(), bitmap.get(), TransparentColour) < 0) return;
+    OwnedImageList images(cc::ImageList_Create(width_, height_, ILC_COLOR24 | ILC_MASK, 1, 0));
+    if (!images || cc::ImageList_AddMasked(images.get(), bitmap.get(), TransparentColour) < 0) return;
     RECT client;
     GetClientRect(item.hwndItem, &client);
     int x = ((client.right - client.left) - width_) / 2;
     int y = ((client.bottom - client.top) - height_) / 2;
-    ImageList_Draw(images.get(), 0, item.hDC, x, y, ILD_TRANSPARENT);
+    cc::ImageList_Draw(images.get(), 0, item.hDC, x, y, ILD_TRANSPARENT);
 }
 
 LRESULT CALLBACK PictureButton::subclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
@@ -74,9 +75,9 @@ LRESULT CALLBACK PictureButton::subclassProc(HWND hwnd, UINT message, WPARAM wPa
         }
         break;
     case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, &PictureButton::subclassProc, kSubclassId);
+        cc::RemoveWindowSubclass(hwnd, &PictureButton::subclassProc, kSubclassId);
         button->hwnd_ = nullptr;
         break;
     }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return cc::DefSubclassProc(hwnd, message, wParam, lParam);
 }

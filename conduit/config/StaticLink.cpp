@@ -1,6 +1,7 @@
 #include "conduit/config/StaticLink.h"
 
 #include <commctrl.h>
+#include "conduit/CommonControls.h"
 #include <shellapi.h>
 #include <memory>
 
@@ -45,7 +46,7 @@ bool CStaticLink::subclassDlgItem(int controlId, HWND parent) {
     detach();
     HWND control = GetDlgItem(parent, controlId);
     if (!control) return false;
-    if (!SetWindowSubclass(control, &CStaticLink::subclassProc, kSubclassId,
+    if (!cc::SetWindowSubclass(control, &CStaticLink::subclassProc, kSubclassId,
                            reinterpret_cast<DWORD_PTR>(this)))
         return false;
     hwnd_ = control;
@@ -53,7 +54,7 @@ bool CStaticLink::subclassDlgItem(int controlId, HWND parent) {
 }
 
 void CStaticLink::detach() {
-    if (hwnd_) RemoveWindowSubclass(hwnd_, &CStaticLink::subclassProc, kSubclassId);
+    if (hwnd_) cc::RemoveWindowSubclass(hwnd_, &CStaticLink::subclassProc, kSubclassId);
     hwnd_ = nullptr;
 }
 
@@ -120,12 +121,12 @@ LRESULT CALLBACK CStaticLink::subclassProc(HWND hwnd, UINT message, WPARAM wPara
         link->makeUnderlinedFont();
         break;
     case WM_NCDESTROY: {
-        RemoveWindowSubclass(hwnd, &CStaticLink::subclassProc, kSubclassId);
+        cc::RemoveWindowSubclass(hwnd, &CStaticLink::subclassProc, kSubclassId);
         link->hwnd_ = nullptr;
-        LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+        LRESULT result = cc::DefSubclassProc(hwnd, message, wParam, lParam);
         if (link->deleteOnDestroy_) std::unique_ptr<CStaticLink> owned(link);
         return result;
     }
     }
-    return DefSubclassProc(hwnd, message, wParam, lParam);
+    return cc::DefSubclassProc(hwnd, message, wParam, lParam);
 }
