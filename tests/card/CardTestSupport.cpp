@@ -6,6 +6,7 @@
 #include "StandinDevice.h"
 #include "StandinLog.h"
 #include "mainmemory/DatabaseImage.h"
+#include "tests/common/FileTimes.h"
 #include "tests/common/TestTree.h"
 
 namespace {
@@ -121,24 +122,9 @@ std::string readFile(const std::string& path) {
 
 bool exists(const std::string& path) { return GetFileAttributesA(hostPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void setMtime(const std::string& path, int64_t unixSeconds) {
-    HANDLE h = CreateFileA(hostPath(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    uint64_t ft = static_cast<uint64_t>(unixSeconds) * 10000000ull + 116444736000000000ull;
-    FILETIME t;
-    t.dwLowDateTime = static_cast<DWORD>(ft);
-    t.dwHighDateTime = static_cast<DWORD>(ft >> 32);
-    SetFileTime(h, nullptr, nullptr, &t);
-    CloseHandle(h);
-}
+void setMtime(const std::string& path, int64_t unixSeconds) { setWriteTime(hostPath(path), unixSeconds); }
 
-int64_t mtime(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(hostPath(path).c_str(), GetFileExInfoStandard, &data)) return 0;
-    uint64_t ft = (uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-    return static_cast<int64_t>((ft - 116444736000000000ull) / 10000000ull);
-}
+int64_t mtime(const std::string& path) { return writeTime(hostPath(path)); }
 
 void removeFile(const std::string& path) { DeleteFileA(hostPath(path).c_str()); }
 

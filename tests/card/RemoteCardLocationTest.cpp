@@ -49,6 +49,20 @@ bool anyEndsWith(const std::vector<std::string>& lines, const std::string& param
     return false;
 }
 
+// One HotSync of the card through the companion route, with the given faults in force.
+bool syncOnce(Workspace& w, const std::vector<std::string>& faults) {
+    EXPECT_EQ(0, w.load());
+    for (const std::string& f : faults) EXPECT_EQ(0, StandinFaultAdd(f.c_str()));
+    EXPECT_TRUE(w.fetchListing());
+    bool ok;
+    {
+        RemoteCardLocation location(&w.context, "Card", w.listingPath());
+        ok = location.synchronise();
+    }
+    w.unload();
+    return ok;
+}
+
 TEST(RemoteCard, SliceSizeFollowsTheHandheldsFigure) {
     const std::pair<const char*, uint32_t> cases[] = {
         {"65536", 58368}, {"1000", 1024}, {"0", 131072}, {"200000", 131072}};
@@ -164,29 +178,15 @@ TEST(RemoteCard, ASendThatBreaksOffLeavesTheOldCardFileOrNoneAndIsSentAgain) {
     };
     for (const Case& c : cases) {
         Workspace w(deviceIni("SliceFigure=131072\n"));
-        auto run = [&](const std::string& fault) {
-            EXPECT_EQ(0, w.load());
-            if (!fault.empty()) {
-                EXPECT_EQ(0, StandinFaultAdd(fault.c_str()));
-            }
-            EXPECT_TRUE(w.fetchListing());
-            bool ok;
-            {
-                RemoteCardLocation location(&w.context, "Card", w.listingPath());
-                ok = location.synchronise();
-            }
-            w.unload();
-            return ok;
-        };
         const std::string old = patterned(300000, 1);
         writeFile(w.device("card1/doc.bin"), old);
         writeFile(w.device("card1/keep.txt"), "an empty card section would fail the listing");
-        ASSERT_TRUE(run(""));
+        ASSERT_TRUE(syncOnce(w, {}));
         const std::string edited = patterned(300000, 2);
         writeFile(w.pc("Card/doc.bin"), edited);
         setMtime(w.pc("Card/doc.bin"), mtime(w.pc("Card/doc.bin")) + 100);
 
-        ASSERT_TRUE(run(c.fault)) << c.fault;
+        ASSERT_TRUE(syncOnce(w, {c.fault})) << c.fault;
         EXPECT_TRUE(logHas("Could not copy file from PC to Palm: /doc.bin")) << c.fault;
         if (c.oldCopyStays) {
             EXPECT_TRUE(readFile(w.device("card1/doc.bin")) == old) << c.fault;
@@ -195,7 +195,7 @@ TEST(RemoteCard, ASendThatBreaksOffLeavesTheOldCardFileOrNoneAndIsSentAgain) {
         }
         EXPECT_FALSE(exists(w.device("card1/.tarnwick-upload"))) << c.fault;
 
-        ASSERT_TRUE(run("")) << c.fault;
+        ASSERT_TRUE(syncOnce(w, {})) << c.fault;
         EXPECT_TRUE(readFile(w.pc("Card/doc.bin")) == edited) << c.fault;
         EXPECT_TRUE(readFile(w.device("card1/doc.bin")) == edited) << c.fault;
         EXPECT_EQ(std::vector<std::string>({"/doc.bin", "/keep.txt"}), sortedFilesBelow(w.device("card1"))) << c.fault;
@@ -206,26 +206,14 @@ TEST(RemoteCard, ASendThatBreaksOffLeavesTheOldCardFileOrNoneAndIsSentAgain) {
 // nothing of the partial copy in the PC folder; the change arrives at the next HotSync.
 TEST(RemoteCard, AFetchThatBreaksOffLeavesThePcFileAsItWas) {
     Workspace w(deviceIni("SliceFigure=131072\n"));
-    auto run = [&](const std::vector<std::string>& faults) {
-        EXPECT_EQ(0, w.load());
-        for (const std::string& f : faults) EXPECT_EQ(0, StandinFaultAdd(f.c_str()));
-        EXPECT_TRUE(w.fetchListing());
-        bool ok;
-        {
-            RemoteCardLocation location(&w.context, "Card", w.listingPath());
-            ok = location.synchronise();
-        }
-        w.unload();
-        return ok;
-    };
     const std::string first = patterned(300000, 3), second = patterned(290000, 4);
     writeFile(w.device("card1/big.bin"), first);
-    ASSERT_TRUE(run({}));
+    ASSERT_TRUE(syncOnce(w, {}));
     ASSERT_TRUE(readFile(w.pc("Card/big.bin")) == first);
 
     writeFile(w.device("card1/big.bin"), second);
     setMtime(w.device("card1/big.bin"), mtime(w.device("card1/big.bin")) + 100);
-    ASSERT_TRUE(run({"SyncCallRemoteModule name=2 nth=2 result=5"}));
+    ASSERT_TRUE(syncOnce(w, {"SyncCallRemoteModule name=2 nth=2 result=5"}));
     EXPECT_TRUE(logHas("Could not copy file from Palm to PC: /big.bin"));
     EXPECT_TRUE(readFile(w.pc("Card/big.bin")) == first);
     WIN32_FIND_DATAA data;
@@ -240,7 +228,7 @@ TEST(RemoteCard, AFetchThatBreaksOffLeavesThePcFileAsItWas) {
     }
     EXPECT_FALSE(leftover) << "a staged copy stayed in the PC folder";
 
-    ASSERT_TRUE(run({}));
+    ASSERT_TRUE(syncOnce(w, {}));
     EXPECT_TRUE(readFile(w.pc("Card/big.bin")) == second);
 }
 

@@ -9,9 +9,6 @@
 
 namespace {
 
-// FILETIME counts 100 ns steps since 1601.
-constexpr int64_t kUnixEpochAsFiletime = 116444736000000000LL;
-
 void scanInto(const std::string& root, const std::string& rel, Tree& tree) {
     const std::string folder = rel.empty() ? root : root + "\\" + rel;
     WIN32_FIND_DATAA data;
@@ -73,24 +70,6 @@ std::string readHostFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void setModified(const std::string& path, int64_t unixSeconds) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return;
-    const int64_t t = unixSeconds * 10000000LL + kUnixEpochAsFiletime;
-    FILETIME ft;
-    ft.dwLowDateTime = static_cast<DWORD>(t);
-    ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
-    SetFileTime(h, nullptr, nullptr, &ft);
-    CloseHandle(h);
-}
-
-int64_t modified(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-    const int64_t t = (static_cast<int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-    return (t - kUnixEpochAsFiletime) / 10000000LL;
-}
 
 void copyTree(const std::string& from, const std::string& to) {
     const Tree tree = scanTree(from);

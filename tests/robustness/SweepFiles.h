@@ -20,9 +20,6 @@ bool isFolder(const std::string& path);
 bool makeFolders(const std::string& path);  // with every missing parent
 void writeHostFile(const std::string& path, const std::string& contents);
 std::string readHostFile(const std::string& path);
-// Modification time in seconds since 1970.
-void setModified(const std::string& path, int64_t unixSeconds);
-int64_t modified(const std::string& path);
 // Copies the tree at from into to, file times kept (to is created).
 void copyTree(const std::string& from, const std::string& to);
 void removeTree(const std::string& path);

@@ -15,6 +15,7 @@
 #include <set>
 #include <thread>
 
+#include "tests/common/FileTimes.h"
 #include "tests/robustness/SweepFiles.h"
 
 namespace {
@@ -267,7 +268,7 @@ public:
         };
         for (const auto& f : first) {
             writeHostFile(base_.card() + "\\" + f.first, f.second);
-            setModified(base_.card() + "\\" + f.first, kCardTime);
+            setWriteTime(base_.card() + "\\" + f.first, kCardTime);
         }
         makeFolders(base_.pcRoot());  // HotSync makes the user folder before any conduit runs
         makeFolders(base_.conduit());
@@ -285,14 +286,14 @@ public:
         if (!problems.empty()) return false;
 
         // Changes on the handheld (new host times) and on the PC (new PC times).
-        const int64_t pcTime = modified(base_.location() + "\\keep.txt") + 100;
+        const int64_t pcTime = writeTime(base_.location() + "\\keep.txt") + 100;
         auto onCard = [&](const std::string& rel, const std::string& text) {
             writeHostFile(base_.card() + "\\" + rel, text);
-            setModified(base_.card() + "\\" + rel, kCardTime + 500);
+            setWriteTime(base_.card() + "\\" + rel, kCardTime + 500);
         };
         auto onPc = [&](const std::string& rel, const std::string& text) {
             writeHostFile(base_.location() + "\\" + rel, text);
-            setModified(base_.location() + "\\" + rel, pcTime);
+            setWriteTime(base_.location() + "\\" + rel, pcTime);
         };
         for (const char* stale : {"a.txt", "keep.txt", "Docs\\big.bin", "Docs\\pcbig.bin"})
             superseded_.insert(first.at(stale));
