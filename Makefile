@@ -1,4 +1,4 @@
-# The two commands a user needs: `make demo` and `make test`.
+# The two commands a user needs: `make demo` and `make test`; `make dist` packages.
 BUILD   := build/win32
 export WINEPREFIX ?= $(CURDIR)/build/wineprefix
 export WINEDEBUG  ?= -all
@@ -6,7 +6,7 @@ export WINEDLLOVERRIDES ?= mscoree,mshtml=
 DEMO_PC := $(CURDIR)/build/demo-pc
 DEMO_DEV:= $(CURDIR)/build/demo-device
 
-.PHONY: all setup configure build test demo clean wine-up
+.PHONY: all setup configure build test demo dist clean wine-up
 
 all: build
 
@@ -28,5 +28,10 @@ test: build
 demo: build wine-up
 	@scripts/demo.sh "$(BUILD)" "$(DEMO_DEV)" "$(DEMO_PC)"
 
+# dist/Tarnwick-<version>-setup.exe and dist/Tarnwick-<version>.zip, from the built DLLs.
+dist: build
+	@rm -rf dist
+	@installer/build.sh $(BUILD)/bin dist
+
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -19,7 +19,10 @@ const char* hostUsage() {
     return "usage:\n"
            "  hotsync sync      --device DIR --user NAME --pc DIR [--type N] [--conduit DLL]\n"
            "                    [--log FILE] [--trace FILE] [--fault RULE]... [--cancel-after MS]\n"
-           "  hotsync configure --user NAME [--action N] [--conduit DLL]\n";
+           "  hotsync configure --user NAME [--action N] [--conduit DLL]\n"
+           "  hotsync install   [--manager-log FILE]\n"
+           "  hotsync uninstall\n"
+           "  hotsync manager   [--log FILE]\n";
 }
 
 bool parseHostOptions(const std::vector<std::string>& args, HostOptions& o, std::string& error) {
@@ -31,6 +34,12 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& o, std:
         o.verb = HostOptions::Sync;
     } else if (args[0] == "configure") {
         o.verb = HostOptions::Configure;
+    } else if (args[0] == "install") {
+        o.verb = HostOptions::Install;
+    } else if (args[0] == "uninstall") {
+        o.verb = HostOptions::Uninstall;
+    } else if (args[0] == "manager") {
+        o.verb = HostOptions::Manager;
     } else {
         error = "unknown verb: " + args[0];
         return false;
@@ -43,16 +52,17 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& o, std:
         }
         const std::string& value = args[++i];
         bool sync = o.verb == HostOptions::Sync;
+        bool withConduit = sync || o.verb == HostOptions::Configure;
         bool number = true;
-        if (key == "--user") {
+        if (withConduit && key == "--user") {
             o.user = value;
-        } else if (key == "--conduit") {
+        } else if (withConduit && key == "--conduit") {
             o.conduit = value;
         } else if (sync && key == "--device") {
             o.device = value;
         } else if (sync && key == "--pc") {
             o.pc = value;
-        } else if (sync && key == "--log") {
+        } else if ((sync || o.verb == HostOptions::Manager) && key == "--log") {
             o.log = value;
         } else if (sync && key == "--fault") {
             o.faults.push_back(value);
@@ -62,8 +72,10 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& o, std:
             number = toInt(value, o.type);
         } else if (sync && key == "--cancel-after") {
             number = toInt(value, o.cancelAfterMs) && o.cancelAfterMs >= 0;
-        } else if (!sync && key == "--action") {
+        } else if (o.verb == HostOptions::Configure && key == "--action") {
             number = toInt(value, o.action);
+        } else if (o.verb == HostOptions::Install && key == "--manager-log") {
+            o.managerLog = value;
         } else {
             error = "unknown option: " + key;
             return false;
@@ -73,7 +85,7 @@ bool parseHostOptions(const std::vector<std::string>& args, HostOptions& o, std:
             return false;
         }
     }
-    if (o.user.empty()) {
+    if ((o.verb == HostOptions::Sync || o.verb == HostOptions::Configure) && o.user.empty()) {
         error = "--user is required";
         return false;
     }

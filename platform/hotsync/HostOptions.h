@@ -5,14 +5,17 @@
 #include <vector>
 
 struct HostOptions {
-    enum Verb { None, Sync, Configure } verb = None;
+    // Install, Uninstall: mark or unmark this folder as the HotSync installation;
+    // Manager: stand for the running HotSync manager until its window is closed.
+    enum Verb { None, Sync, Configure, Install, Uninstall, Manager } verb = None;
     std::string device;
     std::string user;
     std::string pc;
     int type = 0;
     int action = 0;
-    std::string conduit;  // empty: Tarnwick.dll beside hotsync.exe
-    std::string log;
+    std::string conduit;  // empty: the registered conduits (none: Tarnwick.dll beside hotsync.exe)
+    std::string log;      // sync: the HotSync log; manager: its start and stop lines
+    std::string managerLog;  // install: the --log the manager is started with
     std::string trace;
     std::vector<std::string> faults;  // --fault RULE, added after device.ini's [Faults]
     int cancelAfterMs = -1;  // negative: never press Cancel

@@ -1,6 +1,8 @@
-// hotsync.exe: the stand-in HotSync manager. It loads a conduit DLL by path, identifies it
-// and runs one HotSync (OpenConduit) against the simulated handheld, or opens the conduit's
-// settings (CfgConduit). The conduit sees only the SDK's records and libraries.
+// hotsync.exe: the stand-in HotSync manager. It loads the registered conduits (or one DLL
+// by path), identifies them and runs one HotSync (OpenConduit) against the simulated
+// handheld, or opens a conduit's settings (CfgConduit). It also marks its folder as the
+// HotSync installation that setup programs look for, and can stand for the running
+// manager that a setup restarts. The conduit sees only the SDK's records and libraries.
 #include <windows.h>
 #include <psapi.h>
 
@@ -15,14 +17,16 @@
 #include <vector>
 
 #include "ConduitRecords.h"
+#include "ConduitRegistration.h"
 #include "StandinLog.h"
 #include "platform/handheld/StandinDevice.h"
 #include "platform/hotsync/HostOptions.h"
+#include "platform/stubs/StandinRegistry.h"
 
 namespace {
 
 // Exit codes of the host itself, for failures before the conduit was asked anything.
-enum { kExitUsage = 250, kExitDevice = 251, kExitConduit = 252 };
+enum { kExitUsage = 250, kExitDevice = 251, kExitConduit = 252, kExitRegistry = 253, kExitWindow = 254 };
 
 typedef int32_t (*GetConduitNameFn)(char*, uint16_t);
 typedef int32_t (*GetConduitVersionFn)();
@@ -48,10 +52,14 @@ private:
     HMODULE handle_;
 };
 
-std::string besideHost(const char* file) {
+std::string hostPath() {
     char path[MAX_PATH] = {0};
     DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path, n);
+    return std::string(path, n);
+}
+
+std::string besideHost(const char* file) {
+    std::string dir = hostPath();
     size_t slash = dir.find_last_of("\\/");
     dir = slash == std::string::npos ? std::string() : dir.substr(0, slash + 1);
     return dir + file;
@@ -147,6 +155,7 @@ void copyText(char* field, size_t size, const std::string& text) {
     std::strncpy(field, text.c_str(), size - 1);
 }
 
+// One conduit's HotSync; the device folder is written back by the caller, once.
 int runSync(const HostOptions& o, const Module& conduit) {
     auto open = conduit.find<OpenConduitFn>("OpenConduit");
     if (!open) {
@@ -164,7 +173,6 @@ int runSync(const HostOptions& o, const Module& conduit) {
         CancelPresser presser(o.cancelAfterMs);
         result = open(nullptr, &props);
     }
-    if (StandinDeviceSave() != 0) std::fprintf(stderr, "hotsync: could not write the device folder back\n");
     std::fprintf(stderr, "hotsync: OpenConduit answered %d\n", static_cast<int>(result));
     return result;
 }
@@ -188,6 +196,121 @@ int runConfigure(const HostOptions& o, const Module& conduit) {
     return result;
 }
 
+// The conduit libraries a command runs: the one given, else the registered ones in run
+// order, else Tarnwick.dll beside the host. False when the registrations cannot be read.
+bool conduitsToRun(const HostOptions& o, std::vector<std::string>& paths) {
+    if (!o.conduit.empty()) {
+        paths.push_back(o.conduit);
+        return true;
+    }
+    if (o.verb == HostOptions::Sync) {
+        CmRegistration entry;
+        int32_t r;
+        for (int32_t i = 0; (r = CmRegistrationAt(i, &entry)) == 0; ++i) {
+            std::fprintf(stderr, "hotsync: registered conduit %s \"%s\" at %s\n", creatorText(entry.creator).c_str(),
+                         entry.name, entry.path);
+            paths.push_back(entry.path);
+        }
+        if (r != CM_ERR_NOT_REGISTERED) {
+            std::fprintf(stderr, "hotsync: could not read the registered conduits (%d)\n", static_cast<int>(r));
+            return false;
+        }
+    }
+    if (paths.empty()) paths.push_back(besideHost("Tarnwick.dll"));
+    return true;
+}
+
+// Runs the command for each conduit; answers the first non-zero outcome, or 0.
+int runConduits(const HostOptions& o) {
+    std::vector<std::string> paths;
+    if (!conduitsToRun(o, paths)) return kExitConduit;
+    int rc = 0;
+    for (const std::string& path : paths) {
+        Module conduit(path);
+        int one;
+        if (!conduit.get()) {
+            std::fprintf(stderr, "hotsync: could not load the conduit %s (error %lu)\n", path.c_str(),
+                         static_cast<unsigned long>(GetLastError()));
+            one = kExitConduit;
+        } else {
+            identify(conduit);
+            one = o.verb == HostOptions::Sync ? runSync(o, conduit) : runConfigure(o, conduit);
+        }
+        if (rc == 0) rc = one;
+    }
+    if (o.verb == HostOptions::Sync && StandinDeviceSave() != 0)
+        std::fprintf(stderr, "hotsync: could not write the device folder back\n");
+    return rc;
+}
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+int runInstall(const HostOptions& o) {
+    std::string folder = besideHost("");
+    if (!folder.empty()) folder.pop_back();
+    std::string manager = quoted(hostPath()) + " manager";
+    if (!o.managerLog.empty()) manager += " --log " + quoted(o.managerLog);
+    bool done = o.verb == HostOptions::Install ? standin::markInstallation(folder, manager)
+                                                 : standin::markInstallation(std::string(), std::string());
+    if (!done) {
+        std::fprintf(stderr, "hotsync: could not write HKEY_CURRENT_USER\\%s\n", standin::kHotSyncKey);
+        return kExitRegistry;
+    }
+    std::fprintf(stderr, o.verb == HostOptions::Install ? "hotsync: %s is the HotSync installation\n"
+                                                        : "hotsync: %s is no longer the HotSync installation\n",
+                 folder.c_str());
+    return 0;
+}
+
+void appendLine(const std::string& file, const std::string& line) {
+    if (file.empty()) return;
+    if (FILE* f = std::fopen(file.c_str(), "a")) {
+        std::fprintf(f, "%s\n", line.c_str());
+        std::fclose(f);
+    }
+}
+
+LRESULT CALLBACK managerWindow(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, w, l);
+}
+
+// Stands for the running HotSync manager: it reads the registered conduits once, as the
+// real one does at its start, logs them, and runs until its hidden window is closed.
+int runManager(const HostOptions& o) {
+    std::vector<ConduitEntry> conduits;
+    if (!standin::listConduits(conduits)) {
+        std::fprintf(stderr, "hotsync: could not read the registered conduits\n");
+        return kExitRegistry;
+    }
+    std::string line = "manager started:";
+    for (const ConduitEntry& c : conduits) line += " " + creatorText(c.creator) + "=" + c.path;
+    if (conduits.empty()) line += " no conduits registered";
+
+    WNDCLASSA type;
+    std::memset(&type, 0, sizeof type);
+    type.lpfnWndProc = managerWindow;
+    type.hInstance = GetModuleHandleA(nullptr);
+    type.lpszClassName = standin::kManagerWindowClass;
+    if (!RegisterClassA(&type) || !CreateWindowA(standin::kManagerWindowClass, "HotSync Manager", WS_OVERLAPPED, 0, 0,
+                                                 0, 0, nullptr, nullptr, type.hInstance, nullptr)) {
+        std::fprintf(stderr, "hotsync: could not create the manager window (error %lu)\n",
+                     static_cast<unsigned long>(GetLastError()));
+        return kExitWindow;
+    }
+    appendLine(o.log, line);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    appendLine(o.log, "manager stopped");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -197,6 +320,16 @@ int main(int argc, char** argv) {
     if (!parseHostOptions(args, options, error)) {
         std::fprintf(stderr, "hotsync: %s\n%s", error.c_str(), hostUsage());
         return kExitUsage;
+    }
+
+    switch (options.verb) {
+    case HostOptions::Install:
+    case HostOptions::Uninstall:
+        return runInstall(options);
+    case HostOptions::Manager:
+        return runManager(options);
+    default:
+        break;
     }
 
     StandinLogSetEcho(1);
@@ -216,16 +349,7 @@ int main(int argc, char** argv) {
                 return kExitUsage;
             }
         }
-        std::string path = options.conduit.empty() ? besideHost("Tarnwick.dll") : options.conduit;
-        Module conduit(path);
-        if (!conduit.get()) {
-            std::fprintf(stderr, "hotsync: could not load the conduit %s (error %lu)\n", path.c_str(),
-                         static_cast<unsigned long>(GetLastError()));
-            rc = kExitConduit;
-        } else {
-            identify(conduit);
-            rc = options.verb == HostOptions::Sync ? runSync(options, conduit) : runConfigure(options, conduit);
-        }
+        rc = runConduits(options);
     }
     StandinTraceSetFile(nullptr);
     StandinLogSetFile(nullptr);
