@@ -17,6 +17,18 @@ void fill(const ConduitEntry& entry, CmRegistration* out) {
     std::strncpy(out->path, entry.path.c_str(), sizeof out->path - 1);
     std::strncpy(out->name, entry.name.c_str(), sizeof out->name - 1);
 }
+
+HsResult resultOf(standin::Found found) {
+    switch (found) {
+    case standin::Found::Yes:
+        return 0;
+    case standin::Found::No:
+        return CM_ERR_NOT_REGISTERED;
+    case standin::Found::Failed:
+        break;
+    }
+    return CM_ERR_REGISTRY;
+}
 }  // namespace
 
 extern "C" {
@@ -45,31 +57,14 @@ HsResult HSAPI CmRegisterConduit(uint32_t creator, const char* path, const char*
     return standin::writeConduit(wanted) ? 0 : CM_ERR_REGISTRY;
 }
 
-HsResult HSAPI CmUnregisterConduit(uint32_t creator) {
-    switch (standin::deleteConduit(creator)) {
-    case standin::Found::Yes:
-        return 0;
-    case standin::Found::No:
-        return CM_ERR_NOT_REGISTERED;
-    case standin::Found::Failed:
-        break;
-    }
-    return CM_ERR_REGISTRY;
-}
+HsResult HSAPI CmUnregisterConduit(uint32_t creator) { return resultOf(standin::deleteConduit(creator)); }
 
 HsResult HSAPI CmRegistrationByCreator(uint32_t creator, CmRegistration* out) {
     if (!out) return CM_ERR_BAD_ARGUMENT;
     ConduitEntry entry;
-    switch (standin::readConduit(creator, entry)) {
-    case standin::Found::Yes:
-        fill(entry, out);
-        return 0;
-    case standin::Found::No:
-        return CM_ERR_NOT_REGISTERED;
-    case standin::Found::Failed:
-        break;
-    }
-    return CM_ERR_REGISTRY;
+    HsResult r = resultOf(standin::readConduit(creator, entry));
+    if (r == 0) fill(entry, out);
+    return r;
 }
 
 HsResult HSAPI CmRegistrationAt(int32_t index, CmRegistration* out) {

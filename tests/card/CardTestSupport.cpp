@@ -17,11 +17,6 @@ std::string uniqueRoot() {
     return std::string(temp) + "twcard" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
 }
 
-void makeFolders(const std::string& path) {
-    for (size_t i = 3; i <= path.size(); ++i)
-        if (i == path.size() || path[i] == '\\') CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
-}
-
 
 void listBelow(const std::string& folder, const std::string& prefix, std::vector<std::string>& out) {
     WIN32_FIND_DATAA data;

@@ -1,4 +1,4 @@
-// Removing a test's folder tree, shared by the suites that build real folders.
+// Making and removing a test's folder tree, shared by the suites that build real folders.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -25,4 +25,19 @@ inline void removeTree(const std::string& path) {
         SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(path.c_str());
     }
+}
+
+// The folder of the running test program (bin/, where the product and the stand-ins lie).
+inline std::string binFolder() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path);
+    return s.substr(0, s.rfind('\\'));
+}
+
+// Creates path and its missing parents (a full path, "X:\..."); ignores failures.
+inline void makeFolders(const std::string& path) {
+    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+    CreateDirectoryA(path.c_str(), nullptr);
 }

@@ -8,18 +8,6 @@
 #include "tests/common/TestTree.h"
 
 namespace {
-std::string binFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.rfind('\\'));
-}
-
-void makeFolders(const std::string& path) {
-    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
-}
 
 
 void listInto(const std::string& base, const std::string& relative, std::vector<std::string>& out) {

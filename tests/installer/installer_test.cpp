@@ -22,18 +22,6 @@ namespace {
 constexpr uint32_t kTnwk = 0x546E776B;
 constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnwick";
 
-std::string binFolder() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path);
-    return s.substr(0, s.rfind('\\'));
-}
-
-void makeFolders(const std::string& path) {
-    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
-}
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -63,7 +63,15 @@ TEST(HostOptions, ParsesBothVerbsAndRejectsWhatTheyLack) {
     ASSERT_TRUE(parseHostOptions({"configure", "--user", "Ann", "--action", "3"}, c, error));
     EXPECT_EQ(3, c.action);
 
+    HostOptions i, m;
+    ASSERT_TRUE(parseHostOptions({"install", "--manager-log", "C:\\m.log"}, i, error));
+    EXPECT_EQ("C:\\m.log", i.managerLog);
+    ASSERT_TRUE(parseHostOptions({"manager", "--log", "C:\\m.log"}, m, error));  // no --user needed
+    EXPECT_EQ(HostOptions::Manager, m.verb);
+
     HostOptions bad;
+    EXPECT_FALSE(parseHostOptions({"uninstall", "--user", "Ann"}, bad, error));
+    EXPECT_FALSE(parseHostOptions({"manager", "--manager-log", "x"}, bad, error));
     EXPECT_FALSE(parseHostOptions({"sync", "--user", "Ann", "--pc", "x"}, bad, error));       // no device
     EXPECT_FALSE(parseHostOptions({"configure", "--user", "Ann", "--pc", "x"}, bad, error));  // sync option
     EXPECT_FALSE(parseHostOptions({"sync", "--device", "d", "--user", "A", "--pc", "p", "--type", "x"}, bad, error));
