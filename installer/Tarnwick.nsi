@@ -130,13 +130,15 @@ Function ${un}RestartManager
   InitPluginsDir
   SetOutPath "$PLUGINSDIR"
   File "${BIN}\Kickoff.dll"
+  ; The manager inherits the current folder: its own, not the plugins folder, which a
+  ; running process would keep from being removed.
+  SetOutPath "$HotSyncFolder"
   System::Call '$PLUGINSDIR\Kickoff.dll::LaunchApp(i 0, i 0, m R0) i .R1 ?u'
   ${If} $R1 == 0
     DetailPrint "HotSync manager started again"
   ${Else}
     DetailPrint "The HotSync manager could not be started again ($R1): start it yourself"
   ${EndIf}
-  SetOutPath "$TEMP"
 FunctionEnd
 !macroend
 
