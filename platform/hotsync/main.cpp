@@ -225,6 +225,7 @@ int runConduits(const HostOptions& o) {
     std::vector<std::string> paths;
     if (!conduitsToRun(o, paths)) return kExitConduit;
     int rc = 0;
+    bool ran = false;
     for (const std::string& path : paths) {
         Module conduit(path);
         int one;
@@ -235,10 +236,12 @@ int runConduits(const HostOptions& o) {
         } else {
             identify(conduit);
             one = o.verb == HostOptions::Sync ? runSync(o, conduit) : runConfigure(o, conduit);
+            ran = true;
         }
         if (rc == 0) rc = one;
     }
-    if (o.verb == HostOptions::Sync && StandinDeviceSave() != 0)
+    // A device no conduit ran against stays as it was on disk.
+    if (o.verb == HostOptions::Sync && ran && StandinDeviceSave() != 0)
         std::fprintf(stderr, "hotsync: could not write the device folder back\n");
     return rc;
 }
