@@ -13,8 +13,9 @@ all: build
 setup:
 	@scripts/setup.sh
 
+# A tree configured before warnings became errors is configured again from the preset.
 configure: setup
-	@[ -f $(BUILD)/build.ninja ] || cmake --preset win32 >/dev/null
+	@grep -qs '^TARNWICK_WERROR:BOOL=ON' $(BUILD)/CMakeCache.txt || cmake --preset win32 >/dev/null
 
 build: configure
 	@cmake --build $(BUILD)

@@ -1,7 +1,7 @@
 #include "conduit/SyncSession.h"
 #include <string>
 #include "HotSyncApi.h"
-#include "conduit/HotSyncLog.h"
+#include "engine/HotSyncLog.h"
 #include "conduit/SyncDriver.h"
 #include "conduit/SyncJob.h"
 #include "conduit/VersionLine.h"

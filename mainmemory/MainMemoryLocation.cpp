@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "HotSyncApi.h"
-#include "conduit/ProgressSink.h"
+#include "engine/ProgressSink.h"
 #include "engine/AtomicFile.h"
 #include "mainmemory/DatabaseImage.h"
 #include "mainmemory/DatabaseNames.h"

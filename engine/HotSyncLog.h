@@ -9,3 +9,4 @@ enum HotSyncActivity { LOG_PLAIN = -1, LOG_SUMMARY_ERRORS = 16, LOG_SUMMARY_OK =
 void HotSyncLog(const std::string& text);
 // Any activity code; the summary line uses 16 or 20.
 void HotSyncLogActivity(const std::string& text, int activity);
+
