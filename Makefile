@@ -1,12 +1,13 @@
 # The two commands a user needs: `make demo` and `make test`.
 BUILD   := build/win32
+NATIVE  := build/native
 export WINEPREFIX ?= $(CURDIR)/build/wineprefix
 export WINEDEBUG  ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
 DEMO_PC := $(CURDIR)/build/demo-pc
 DEMO_DEV:= $(CURDIR)/build/demo-device
 
-.PHONY: all setup configure build test demo clean wine-up
+.PHONY: all setup configure build native test demo clean wine-up
 
 all: build
 
@@ -20,10 +21,18 @@ configure: setup
 build: configure
 	@cmake --build $(BUILD)
 
+# The OS-free code built natively under AddressSanitizer and UndefinedBehaviorSanitizer,
+# with clang (scripts/setup.sh installs it; the fuzzers need it too).
+native: setup
+	@grep -qs '^TARNWICK_WERROR:BOOL=ON' $(NATIVE)/CMakeCache.txt || \
+	  CC=clang CXX=clang++ cmake --preset native >/dev/null
+	@cmake --build $(NATIVE)
+
 wine-up:
 	@scripts/wine-up.sh
 
-test: build
+test: build native
+	@ctest --test-dir $(NATIVE) --output-on-failure $(CTEST_ARGS)
 	@xvfb-run -a -s "-screen 0 1024x768x24" scripts/run-tests.sh $(BUILD) $(CTEST_ARGS)
 
 demo: build wine-up

@@ -13,6 +13,8 @@ command -v ninja >/dev/null || need+=(ninja-build)
 [ -d /usr/src/googletest/googletest ] || need+=(googletest)
 command -v convert >/dev/null || need+=(imagemagick)
 command -v xwd >/dev/null || need+=(x11-apps)
+# The native sanitizer build: clang and its sanitizer runtimes.
+command -v clang++ >/dev/null || need+=(clang libclang-rt-dev)
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
