@@ -13,8 +13,10 @@ command -v ninja >/dev/null || need+=(ninja-build)
 [ -d /usr/src/googletest/googletest ] || need+=(googletest)
 command -v convert >/dev/null || need+=(imagemagick)
 command -v xwd >/dev/null || need+=(x11-apps)
-# The native sanitizer build: clang and its sanitizer runtimes.
+# The native sanitizer build (clang and its sanitizer runtimes) and the independent reader
+# and writer of database files the tests check ours against.
 command -v clang++ >/dev/null || need+=(clang libclang-rt-dev)
+perl -MPalm::PDB -e 1 2>/dev/null || need+=(libpalm-perl)
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
