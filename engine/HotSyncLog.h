@@ -1,5 +1,7 @@
 // One line to the HotSync log.
 #pragma once
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 // Activity codes of the log call.
@@ -10,3 +12,11 @@ void HotSyncLog(const std::string& text);
 // Any activity code; the summary line uses 16 or 20.
 void HotSyncLogActivity(const std::string& text, int activity);
 
+// A code as log lines print it: lower-case hexadecimal without prefix, of the value as 32
+// unsigned bits ("ffffffff" for -1). Needs no operating system.
+inline std::string hex(uint32_t value) {
+    char digits[9];
+    std::snprintf(digits, sizeof digits, "%x", static_cast<unsigned>(value));
+    return digits;
+}
+inline std::string hex(int32_t value) { return hex(static_cast<uint32_t>(value)); }
