@@ -1,30 +1,22 @@
 #include "card/CardFiles.h"
 #include <windows.h>
-#include <cstdio>
-#include <memory>
+#include "engine/StdioFile.h"
 
 namespace card {
-namespace {
-struct FileCloser {
-    void operator()(FILE* f) const { fclose(f); }
-};
-using FilePtr = std::unique_ptr<FILE, FileCloser>;
-}  // namespace
 
 bool appendFileTo(const std::string& from, const std::string& to, uint64_t maxBytes) {
     uint32_t size = 0;
     if (!pcFileSize(from, size) || size > maxBytes) return false;
-    FilePtr in(fopen(from.c_str(), "rb"));
+    StdioFile in = openStdioFile(from, "rb");
     if (!in) return false;
-    FilePtr out(fopen(to.c_str(), "ab"));
+    StdioFile out = openStdioFile(to, "ab");
     if (!out) return false;
     char buffer[65536];
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, in.get())) > 0)
         if (fwrite(buffer, 1, n, out.get()) != n) return false;
     if (ferror(in.get())) return false;
-    FILE* raw = out.release();
-    return fclose(raw) == 0;
+    return closeStdioFile(out);
 }
 
 bool pcFileSize(const std::string& path, uint32_t& size) {

@@ -8,7 +8,7 @@
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
 #include "engine/AtomicFile.h"
-#include "conduit/ProgressSink.h"
+#include "engine/ProgressSink.h"
 #include "mainmemory/DatabaseImage.h"
 
 namespace {

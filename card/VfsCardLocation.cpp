@@ -2,7 +2,7 @@
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
 #include "engine/AtomicFile.h"
-#include "conduit/ProgressSink.h"
+#include "engine/ProgressSink.h"
 #include "settings/Settings.h"
 
 namespace {

@@ -4,10 +4,8 @@
 #include "conduit/ResourceModule.h"
 #include "conduit/SyncSession.h"
 #include "conduit/TarnwickIds.h"
-#include "settings/Settings.h"
-#if defined(TW_WITH_CONFIG_DIALOG)
 #include "conduit/config/ConfigureDialog.h"
-#endif
+#include "settings/Settings.h"
 
 void ConduitObject::GetName(std::string& name) {
     char buffer[256] = {};
@@ -18,13 +16,7 @@ void ConduitObject::GetName(std::string& name) {
 void ConduitObject::Configure(void*) {}
 
 void ConduitObject::ConfigureAction(int32_t configType, ConduitConfigRecord* record, int32_t* size) {
-#if defined(TW_WITH_CONFIG_DIALOG)
     RunConfigureAction(configType, record, size);
-#else
-    (void)configType;
-    (void)record;
-    (void)size;
-#endif
 }
 
 void ConduitObject::Synchronize(const SyncProperties* properties) {

@@ -5,7 +5,7 @@
 #include "HotSyncApi.h"
 #include "conduit/ConduitExports.h"
 #include "conduit/ConduitObject.h"
-#include "conduit/HotSyncLog.h"
+#include "engine/HotSyncLog.h"
 
 namespace {
 constexpr int32_t kConduitVersion = 0x101;

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 #include <windows.h>
-#include "conduit/ProgressSink.h"
+#include "engine/ProgressSink.h"
 
 class ProgressWindow;
 

@@ -7,20 +7,16 @@
 #include <windows.h>
 #include "HotSyncApi.h"
 #include "conduit/DriverRules.h"
-#include "conduit/HotSyncLog.h"
+#include "engine/HotSyncLog.h"
 #include "conduit/ProgressWindowSink.h"
 #include "conduit/SyncJob.h"
 #include "engine/HandheldLocation.h"
 #include "engine/SyncContext.h"
 #include "settings/Settings.h"
-#if defined(TW_HAVE_MAINMEMORY)
 #include "mainmemory/DatabaseImage.h"
 #include "mainmemory/MainMemoryLocation.h"
-#endif
-#if defined(TW_HAVE_CARD)
 #include "card/RemoteCardLocation.h"
 #include "card/VfsCardLocation.h"
-#endif
 
 namespace {
 constexpr uint32_t kCompanionCreator = 0x546E776B;  // 'Tnwk'
@@ -89,7 +85,6 @@ void gatherConduitCreators(SyncJob& job) {
     }
 }
 
-#if defined(TW_HAVE_MAINMEMORY)
 // Copies the companion's listing of all cards into the listing file and reads the card
 // names from it.
 bool readCardNames(const std::string& listingFile, std::vector<std::string>& names) {
@@ -109,7 +104,6 @@ bool readCardNames(const std::string& listingFile, std::vector<std::string>& nam
     SmDeleteDb(kTransferDatabase, 0);
     return read;
 }
-#endif
 
 enum class CardOutcome { Finished, Stop };
 
@@ -122,7 +116,6 @@ bool runLocation(HandheldLocation& location) {
 }
 
 CardOutcome companionRoute(SyncJob& job, SyncContext& context, int32_t& errors) {
-#if defined(TW_HAVE_MAINMEMORY) && defined(TW_HAVE_CARD)
     TemporaryFile listing;
     std::vector<std::string> names;
     if (!listing.path().empty() && readCardNames(listing.path(), names)) {
@@ -133,10 +126,6 @@ CardOutcome companionRoute(SyncJob& job, SyncContext& context, int32_t& errors) 
         }
         return CardOutcome::Finished;
     }
-#else
-    (void)job;
-    (void)context;
-#endif
     logLine("Error getting file list from the handheld");
     logLine("Make sure the Tarnwick application is installed on the handheld");
     logLine("If this is the first HotSync after installing Tarnwick this error should go away the next time you HotSync.");
@@ -172,14 +161,8 @@ CardOutcome vfsRoute(SyncJob& job, SyncContext& context, int32_t& errors) {
     if (!enumerateVolumes(job)) return CardOutcome::Stop;
     for (uint16_t volume : job.volumes) {
         if (job.cancelRequested()) return CardOutcome::Stop;
-#if defined(TW_HAVE_CARD)
         VfsCardLocation location(&context, volume);
         if (!runLocation(location)) ++errors;
-#else
-        (void)context;
-        (void)volume;
-        (void)errors;
-#endif
     }
     return CardOutcome::Finished;
 }
@@ -205,10 +188,8 @@ void RunDriver(SyncJob& job, Settings& settings) {
     int32_t errors = 0;
     if (job.mainMemoryAction != 6) {
         context.action = job.mainMemoryAction;
-#if defined(TW_HAVE_MAINMEMORY)
         MainMemoryLocation location(&context);
         if (!runLocation(location)) errors = 1;
-#endif
     }
     if (job.cancelRequested()) return;
 

@@ -1,5 +1,5 @@
 #include "conduit/SyncJob.h"
-#include "conduit/HotSyncLog.h"
+#include "engine/HotSyncLog.h"
 
 SyncJob::SyncJob(const std::string& folder) : pcFolder(folder) {
     // The VFS library was bound by its member's construction; a missing library is no

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 #include "card/VfsLibrary.h"
-#include "conduit/OwnedHandle.h"
+#include "engine/Win32Handles.h"
 #include "conduit/ProgressWindow.h"
+#include "engine/ActionCode.h"
 #include "engine/CreatorList.h"
 
 class SyncJob {
@@ -31,8 +32,8 @@ public:
     ProgressWindow progressWindow;
     bool archive = true;
     bool skipConduitDatabases = false;
-    int32_t mainMemoryAction = 6;
-    int32_t cardAction = 0;
+    ActionCode mainMemoryAction = ACTION_DO_NOTHING;
+    ActionCode cardAction = ACTION_SYNCHRONISE;
     int32_t cardMode = 0;
     VfsLibrary vfs;
 };

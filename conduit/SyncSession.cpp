@@ -1,7 +1,7 @@
 #include "conduit/SyncSession.h"
 #include <string>
 #include "HotSyncApi.h"
-#include "conduit/HotSyncLog.h"
+#include "engine/HotSyncLog.h"
 #include "conduit/SyncDriver.h"
 #include "conduit/SyncJob.h"
 #include "conduit/VersionLine.h"
@@ -56,8 +56,10 @@ void RunSession(const SyncProperties& properties, Settings& settings, const Sess
         // The user name goes in before the settings are read: they are the user's.
         job.userName = user;
         job.archive = settings.archiveEnabled(job.userName);
-        job.mainMemoryAction = 6;
-        job.cardAction = properties.syncType;
+        job.mainMemoryAction = ACTION_DO_NOTHING;
+        // HotSync's sync type is an action code; one this conduit does not know is kept as
+        // it is (the type holds every 32-bit value) and the engine treats it as synchronise.
+        job.cardAction = static_cast<ActionCode>(properties.syncType);
         job.skipConduitDatabases = !settings.backupConduitDatabases(job.userName);
 
         WorkerArgs args{&job, &settings, hooks.driver ? hooks.driver : &RunDriver};

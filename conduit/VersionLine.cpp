@@ -1,5 +1,4 @@
 #include "conduit/VersionLine.h"
-#include <cstdio>
 #include <cstring>
 #include <windows.h>
 #include "conduit/ResourceModule.h"
@@ -34,6 +33,22 @@ bool readFixedVersion(HMODULE module, uint32_t& ms, uint32_t& ls) {
     }
     return false;
 }
+
+// The resource's text with its three "%ld" places filled in order. The text is not handed
+// to printf as a format: a translated string table with any other '%' sequence must print
+// as written, not read arguments that are not there.
+std::string filledLine(const std::string& text, const VersionNumbers& v) {
+    const long numbers[] = {v.first, v.second, v.third};
+    std::string line;
+    size_t from = 0;
+    for (long number : numbers) {
+        const size_t at = text.find("%ld", from);
+        if (at == std::string::npos) break;
+        line.append(text, from, at - from).append(std::to_string(number));
+        from = at + 3;
+    }
+    return line.append(text, from, std::string::npos);
+}
 }  // namespace
 
 std::string VersionLine() {
@@ -44,7 +59,5 @@ std::string VersionLine() {
     char format[512] = {};
     if (LoadStringA(module, IDS_VERSION_LINE, format, sizeof format) <= 0)
         std::strcpy(format, "Tarnwick Version %ld.%ld.%ld");
-    char line[600] = {};
-    std::snprintf(line, sizeof line, format, v.first, v.second, v.third);
-    return line;
+    return filledLine(format, v);
 }

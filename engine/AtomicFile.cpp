@@ -74,7 +74,7 @@ bool AtomicFile::writeWhole(const std::string& target, const std::string& bytes)
     AtomicFile file(target);
     if (!file.valid()) return false;
     {
-        FileHandle h(CreateFileA(file.tempPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        OwnedHandle h(CreateFileA(file.tempPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!h.valid()) return false;
         if (!writeAll(h.get(), bytes.data(), bytes.size())) return false;
@@ -100,7 +100,7 @@ TemporaryFile::~TemporaryFile() {
 
 bool readWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();
-    FileHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    OwnedHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h.valid()) return false;
     std::vector<char> buffer(1 << 16);
@@ -113,9 +113,9 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
 }
 
 bool sameFileContents(const std::string& a, const std::string& b) {
-    FileHandle ha(CreateFileA(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    OwnedHandle ha(CreateFileA(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    FileHandle hb(CreateFileA(b.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    OwnedHandle hb(CreateFileA(b.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!ha.valid() || !hb.valid()) return false;
     LARGE_INTEGER sa, sb;

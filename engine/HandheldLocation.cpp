@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "conduit/HotSyncLog.h"
+#include "engine/HotSyncLog.h"
 #include "engine/AtomicFile.h"
 #include "engine/NameRules.h"
 #include "settings/Settings.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <unordered_set>
 #include <vector>
-#include "conduit/ProgressSink.h"
+#include "engine/ProgressSink.h"
 #include "engine/FileEntry.h"
 #include "engine/SyncContext.h"
 

@@ -2,25 +2,18 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include "engine/ActionCode.h"
 #include "engine/CreatorList.h"
 
 class ProgressSink;
 class Settings;
 
-// Action codes: HotSync's sync-type numbering.
-enum ActionCode : int32_t {
-    ACTION_SYNCHRONISE = 0,
-    ACTION_SLOW = 1,          // also the "SYNC" exception keyword
-    ACTION_HH_OVERWRITES = 2,
-    ACTION_PC_OVERWRITES = 3,
-    ACTION_DO_NOTHING = 6
-};
 
 struct SyncContext {
     bool archive = true;             // the "Archive" setting
     std::string userName;            // the settings section
     std::string pcFolder;            // root under which location folders lie, ends with "\"
-    int32_t action = 0;              // action in force; changed per file by exceptions
+    int32_t action = ACTION_SYNCHRONISE;  // an ActionCode; exceptions change it per file
     ProgressSink* progress = nullptr;
     const CreatorList* creators = nullptr;  // null when the conduit-database step did not run
     Settings* settings = nullptr;

@@ -1,34 +1,42 @@
-// Owning wrappers for the Win32 handles the engine opens, so every way out closes them.
+// Owning wrappers for the Win32 handles the product opens, so every way out closes them.
 #pragma once
 #include <windows.h>
 
-class FileHandle {
+#include <memory>
+
+// A handle closed with CloseHandle: files, events, threads, processes. Calls that fail
+// return either null or INVALID_HANDLE_VALUE depending on the call, so both count as empty.
+class OwnedHandle {
 public:
-    explicit FileHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-    ~FileHandle() { reset(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    FileHandle(FileHandle&& other) noexcept : h_(other.release()) {}
-    FileHandle& operator=(FileHandle&& other) noexcept {
+    OwnedHandle() = default;
+    explicit OwnedHandle(HANDLE h) : h_(h) {}
+    ~OwnedHandle() { reset(); }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    OwnedHandle(OwnedHandle&& other) noexcept : h_(other.release()) {}
+    OwnedHandle& operator=(OwnedHandle&& other) noexcept {
         if (this != &other) reset(other.release());
         return *this;
     }
     bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    explicit operator bool() const { return valid(); }
     HANDLE get() const { return h_; }
+    // Gives the handle up without closing it; the wrapper is empty afterwards.
     HANDLE release() {
         HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
+        h_ = nullptr;
         return h;
     }
-    void reset(HANDLE h = INVALID_HANDLE_VALUE) {
+    void reset(HANDLE h = nullptr) {
         if (valid()) CloseHandle(h_);
         h_ = h;
     }
 
 private:
-    HANDLE h_;
+    HANDLE h_ = nullptr;
 };
 
+// A directory search handle, closed with FindClose.
 class FindHandle {
 public:
     explicit FindHandle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
@@ -43,3 +51,9 @@ public:
 private:
     HANDLE h_;
 };
+
+// A loaded library, freed with FreeLibrary.
+struct ModuleFreer {
+    void operator()(HINSTANCE__* module) const { FreeLibrary(module); }
+};
+using OwnedModule = std::unique_ptr<HINSTANCE__, ModuleFreer>;

@@ -6,10 +6,7 @@
 #include <cstring>
 
 #include "mainmemory/DatabaseImage.h"
-#if __has_include("mainmemory/DatabaseNames.h")
 #include "mainmemory/DatabaseNames.h"
-#define TW_HAVE_DATABASE_NAMES 1
-#endif
 
 namespace {
 
@@ -62,7 +59,6 @@ TW_FUZZ_TARGET(database_file) {
         FUZZ_REQUIRE(again.toFileBytes() == bytes);
     }
 
-#ifdef TW_HAVE_DATABASE_NAMES
     // The name inside the file and the PC file name made from it.
     const std::string dbName = databaseNameInFile(data, size);
     FUZZ_REQUIRE(dbName.size() <= 32 && dbName.find('\0') == std::string::npos);
@@ -81,6 +77,5 @@ TW_FUZZ_TARGET(database_file) {
     } else {
         FUZZ_REQUIRE(size < 32);
     }
-#endif
     return 0;
 }

@@ -5,10 +5,7 @@
 #include <sstream>
 
 #include "card/CardRules.h"
-#if __has_include("conduit/DriverRules.h")
 #include "conduit/DriverRules.h"
-#define TW_HAVE_DRIVER_RULES 1
-#endif
 
 TW_FUZZ_TARGET(listing_file) {
     const std::string input = fuzzText(data, size);
@@ -34,7 +31,6 @@ TW_FUZZ_TARGET(listing_file) {
     FUZZ_REQUIRE(lines.size() == lfCount);
     for (const std::string& line : lines) FUZZ_REQUIRE(line.find('\n') == std::string::npos);
 
-#ifdef TW_HAVE_DRIVER_RULES
     std::istringstream stream(text);
     const std::vector<std::string> cards = ListingCardNames(stream);
     for (const std::string& name : cards) {
@@ -43,6 +39,5 @@ TW_FUZZ_TARGET(listing_file) {
         // not crash whatever the listing held.
         (void)card::isSafePathComponent(name);
     }
-#endif
     return 0;
 }

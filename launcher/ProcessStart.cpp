@@ -4,28 +4,13 @@
 
 #include <windows.h>
 
+#include "engine/Win32Handles.h"
+
 #include <vector>
 
 namespace kickoff {
-namespace {
 
 static_assert(sizeof(STARTUPINFOA) == 68, "start-up record must be the 32-bit layout");
-
-class UniqueHandle {
-public:
-    explicit UniqueHandle(HANDLE h = nullptr) : h_(h) {}
-    ~UniqueHandle() {
-        if (h_ != nullptr && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-    }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    HANDLE get() const { return h_; }
-
-private:
-    HANDLE h_;
-};
-
-}  // namespace
 
 int startAndWait(const std::string& commandLine, std::uint64_t waitMs) {
     // Process creation may write into the command line it is given, so it gets a private
@@ -40,8 +25,8 @@ int startAndWait(const std::string& commandLine, std::uint64_t waitMs) {
                         nullptr, nullptr, &startup, &info)) {
         return kFailed;
     }
-    const UniqueHandle process(info.hProcess);
-    const UniqueHandle thread(info.hThread);
+    const OwnedHandle process(info.hProcess);
+    const OwnedHandle thread(info.hThread);
     if (waitMs == 0) return kEnded;
 
     return waitInSlices(waitMs, [&](std::uint32_t slice) {

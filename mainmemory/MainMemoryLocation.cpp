@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "HotSyncApi.h"
-#include "conduit/ProgressSink.h"
 #include "engine/AtomicFile.h"
+#include "engine/HotSyncLog.h"
+#include "engine/NameRules.h"
+#include "engine/ProgressSink.h"
+#include "engine/StdioFile.h"
 #include "mainmemory/DatabaseImage.h"
 #include "mainmemory/DatabaseNames.h"
 
@@ -18,27 +21,12 @@ constexpr int32_t kCard = 0;
 constexpr uint8_t kFindOptions = 0xC0;
 const char* const kLocationKey = "MainMemory";
 
-std::string hex(int32_t value) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%x", static_cast<unsigned>(value));
-    return buffer;
-}
-
 std::string codes(int32_t failureCode, int32_t syncError) { return "(" + hex(failureCode) + ":" + hex(syncError) + ")"; }
 
 // 0 means "no handheld copy" to the engine, so a database never modified still counts.
 uint32_t handheldTimeOf(uint32_t modificationDate) { return modificationDate == 0 ? 1u : modificationDate; }
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
-    }
-    return true;
-}
+bool sameIgnoringCase(const std::string& a, const std::string& b) { return upperAscii(a) == upperAscii(b); }
 
 bool pathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -251,10 +239,7 @@ bool MainMemoryLocation::renameOnPc(const std::string& name, FileEntry& entry) {
 std::string MainMemoryLocation::relativeNameOf(const std::string& pcPath) {
     uint8_t field[32];
     size_t got = 0;
-    if (std::FILE* f = std::fopen(pcPath.c_str(), "rb")) {
-        got = std::fread(field, 1, sizeof field, f);
-        std::fclose(f);
-    }
+    if (StdioFile f = openStdioFile(pcPath, "rb")) got = std::fread(field, 1, sizeof field, f.get());
     const std::string name = databaseNameInFile(field, got);
     nameMap_[name] = pcPath;
     return name;

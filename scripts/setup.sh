@@ -15,6 +15,11 @@ command -v convert >/dev/null || need+=(imagemagick)
 command -v xwd >/dev/null || need+=(x11-apps)
 command -v makensis >/dev/null || need+=(nsis)
 command -v zip >/dev/null || need+=(zip)
+# The native sanitizer build (clang and its sanitizer runtimes) and the independent reader
+# and writer of database files the tests check ours against.
+command -v clang++ >/dev/null || need+=(clang)
+ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.asan-x86_64.a >/dev/null 2>&1 || need+=(libclang-rt-dev)
+perl -MPalm::PDB -e 1 2>/dev/null || need+=(libpalm-perl)
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/NameRules.h"
+
 namespace {
 
 // Values are read through a buffer of this many characters, terminating zero included.
@@ -133,12 +135,12 @@ void Settings::setLastBackup(const std::string& user, const std::string& locatio
     writeInt(user + "-LastBackup", location, time);
 }
 
-int32_t Settings::exceptionAction(const std::string& keyword) {
-    if (keyword == "SKIP") return 6;
-    if (keyword == "HHTOPC") return 2;
-    if (keyword == "PCTOHH") return 3;
-    if (keyword == "FAST") return 0;
-    return 1;  // "SYNC" and every keyword not recognised
+ActionCode Settings::exceptionAction(const std::string& keyword) {
+    if (keyword == "SKIP") return ACTION_DO_NOTHING;
+    if (keyword == "HHTOPC") return ACTION_HH_OVERWRITES;
+    if (keyword == "PCTOHH") return ACTION_PC_OVERWRITES;
+    if (keyword == "FAST") return ACTION_SYNCHRONISE;
+    return ACTION_SLOW;  // "SYNC" and every keyword not recognised
 }
 
 void Settings::readExceptions(const std::string& user, const std::string& location,
@@ -147,11 +149,8 @@ void Settings::readExceptions(const std::string& user, const std::string& locati
     const std::string section = user + "-" + location + "-Exceptions";
     for (const std::string& key : keysOf(section, kExceptionKeyBuffer)) {
         std::string value = readProfileString(path_, section, key, "", kExceptionValueBuffer);
-        std::string name = key;
-        for (char& c : name) {
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        }
-        int32_t action = 1;
+        std::string name = upperAscii(key);
+        int32_t action = ACTION_SLOW;
         size_t bar = value.find('|');
         if (bar != std::string::npos) {
             action = exceptionAction(value.substr(bar + 1));

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include "engine/ActionCode.h"
 
 class Settings {
 public:
@@ -45,7 +46,7 @@ public:
                         std::vector<int32_t>& actions) const;
     std::string newCardName(const std::string& user) const;
     // The action code of an exception keyword (the text after "|"), compared with case.
-    static int32_t exceptionAction(const std::string& keyword);
+    static ActionCode exceptionAction(const std::string& keyword);
 
 private:
     std::string path_;

@@ -4,19 +4,19 @@
 
 int32_t ChoiceForAction(int32_t action) {
     switch (action) {
-    case SYNC_TYPE_SYNCHRONISE: return CHOICE_SYNCHRONISE;
-    case SYNC_TYPE_PC_TO_HH: return CHOICE_DESKTOP_OVERWRITES;
-    case SYNC_TYPE_HH_TO_PC: return CHOICE_HANDHELD_OVERWRITES;
+    case ACTION_SYNCHRONISE: return CHOICE_SYNCHRONISE;
+    case ACTION_PC_OVERWRITES: return CHOICE_DESKTOP_OVERWRITES;
+    case ACTION_HH_OVERWRITES: return CHOICE_HANDHELD_OVERWRITES;
     default: return CHOICE_DO_NOTHING;
     }
 }
 
 int32_t ActionForChoice(int32_t choice) {
     switch (choice) {
-    case CHOICE_DESKTOP_OVERWRITES: return SYNC_TYPE_PC_TO_HH;
-    case CHOICE_HANDHELD_OVERWRITES: return SYNC_TYPE_HH_TO_PC;
-    case CHOICE_DO_NOTHING: return SYNC_TYPE_DO_NOTHING;
-    default: return SYNC_TYPE_SYNCHRONISE;
+    case CHOICE_DESKTOP_OVERWRITES: return ACTION_PC_OVERWRITES;
+    case CHOICE_HANDHELD_OVERWRITES: return ACTION_HH_OVERWRITES;
+    case CHOICE_DO_NOTHING: return ACTION_DO_NOTHING;
+    default: return ACTION_SYNCHRONISE;
     }
 }
 

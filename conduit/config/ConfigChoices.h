@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include "engine/ActionCode.h"
 #include "platform/sdk/ConduitRecords.h"
 
 // The dialog's action choices, in the order of their radio buttons.

@@ -7,15 +7,13 @@
 #include <cstring>
 #include <ctime>
 
+#include "card/Companion.h"
 #include "platform/handheld/CardListing.h"
 #include "platform/handheld/CardNames.h"
 #include "platform/handheld/HostFiles.h"
 #include "platform/handheld/StandinDevice.h"
 
 namespace {
-const char kTransferDb[] = "TarnwickData";
-const uint32_t kCompanionCreator = 0x546E776B;  // 'Tnwk'
-const uint32_t kApplType = 0x6170706C;          // 'appl'
 const uint32_t kDataType = 0x64617461;          // 'data'
 const uint16_t kOpenBit = 0x8000;
 const size_t kReplyRecord = 1024;       // bytes of file contents per transfer record
@@ -602,7 +600,7 @@ int32_t HandheldState::writeBlock(uint8_t handle, SmBlockRecord* block, bool sor
 
 int32_t HandheldState::callRemoteModule(SmRemoteCall* call) {
     if (!call || (call->paramSize != 0 && !call->param)) return STANDIN_ERR_BAD_ARGUMENT;
-    if (!ini_.has("Device", "Companion") || call->creator != kCompanionCreator || call->type != kApplType)
+    if (!ini_.has("Device", "Companion") || call->creator != kCompanionCreator || call->type != kCompanionType)
         return STANDIN_SM_NO_APPLICATION;
     // The request text ends at its NUL or at the parameter size, whichever comes first.
     std::string text = boundedName(call->param ? call->param : "", call->paramSize);
@@ -613,13 +611,13 @@ int32_t HandheldState::callRemoteModule(SmRemoteCall* call) {
 
 bool HandheldState::putTransferDatabase(const std::string& bytes, bool textReply) {
     for (size_t i = 0; i < dbs_.size(); ++i) {
-        if (dbs_[i].db.name != kTransferDb) continue;
+        if (dbs_[i].db.name != kCompanionTransferDatabase) continue;
         if (isOpen(dbs_[i].id)) return false;
         dbs_.erase(dbs_.begin() + static_cast<long>(i));
         break;
     }
     RamDatabase db;
-    db.name = kTransferDb;
+    db.name = kCompanionTransferDatabase;
     db.creator = kCompanionCreator;
     db.type = kDataType;
     db.created = db.modified = now();
@@ -643,7 +641,7 @@ bool HandheldState::putTransferDatabase(const std::string& bytes, bool textReply
 bool HandheldState::takeTransferDatabase(std::string& bytes) {
     bytes.clear();
     for (size_t i = 0; i < dbs_.size(); ++i) {
-        if (dbs_[i].db.name != kTransferDb) continue;
+        if (dbs_[i].db.name != kCompanionTransferDatabase) continue;
         if (isOpen(dbs_[i].id)) return false;
         for (const RamRecord& r : dbs_[i].db.records) bytes += r.data;
         dbs_.erase(dbs_.begin() + static_cast<long>(i));

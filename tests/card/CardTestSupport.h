@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-#include "conduit/ProgressSink.h"
+#include "engine/ProgressSink.h"
 #include "engine/SyncContext.h"
 #include "settings/Settings.h"
 

@@ -10,7 +10,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include "TestSupport.h"
-#include "conduit/OwnedHandle.h"
+#include "engine/Win32Handles.h"
 #include "conduit/ProgressWindow.h"
 #include "conduit/ProgressWindowSink.h"
 

@@ -1,4 +1,4 @@
-#include "conduit/HotSyncLog.h"
+#include "engine/HotSyncLog.h"
 #include "HotSyncApi.h"
 
 void HotSyncLog(const std::string& text) { HotSyncLogActivity(text, LOG_PLAIN); }

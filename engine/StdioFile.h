@@ -1,0 +1,18 @@
+// A C stdio file closed when its owner goes away. OS-free: the native build uses it too.
+#pragma once
+#include <cstdio>
+#include <memory>
+#include <string>
+
+struct StdioFileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using StdioFile = std::unique_ptr<std::FILE, StdioFileCloser>;
+
+// The file opened with fopen's mode; empty when it cannot be opened.
+inline StdioFile openStdioFile(const std::string& path, const char* mode) {
+    return StdioFile(std::fopen(path.c_str(), mode));
+}
+
+// Closes the file now; false when what was written may not have reached it (fclose failed).
+inline bool closeStdioFile(StdioFile& file) { return std::fclose(file.release()) == 0; }
