@@ -19,8 +19,10 @@ struct FakeObject {
     bool directory = false;
 };
 
+// A FAT card: names compared without regard to case and kept as first written (writing
+// over a file under another spelling keeps the old one).
 struct FakeCard {
-    std::map<std::string, FakeObject> objects;
+    std::map<std::string, FakeObject, NameOrder> objects{NameOrder{true}};
     uint32_t clock = 3000000000u;  // handheld times in their own base, above 2^31
     uint32_t pcClock = 0;          // PC times given to files the location writes
     bool failList = false;
@@ -35,6 +37,17 @@ struct FakeCard {
         objects[name] = FakeObject{std::string(), clock, true};
     }
     bool has(const std::string& name) const { return objects.count(name) != 0; }
+    // The spelling the card keeps for name, or "" when absent.
+    std::string spelling(const std::string& name) const {
+        auto it = objects.find(name);
+        return it == objects.end() ? std::string() : it->first;
+    }
+    // Renames one object (a rename in case only included); the time is kept, as FAT does.
+    void rename(const std::string& from, const std::string& to) {
+        FakeObject moved = objects.at(from);
+        objects.erase(from);
+        objects[to] = moved;
+    }
     std::string content(const std::string& name) const {
         auto it = objects.find(name);
         return it == objects.end() ? std::string("<absent>") : it->second.content;
@@ -67,6 +80,7 @@ public:
     FakeLocation(SyncContext* context, FakeCard& card, const std::string& pcDirectory,
                  const std::string& name = "Card")
         : HandheldLocation(context), card_(card) {
+        compareNamesWithoutCase();
         pcDirectory_ = pcDirectory;
         locationName_ = name;
         makeArchiveDirectory(name);
@@ -127,8 +141,8 @@ public:
 
     bool archiveOnHandheld(const std::string& name) override {
         if (!context_->archive) return true;
-        const std::string base = name.substr(name.rfind('/') + 1);
-        if (!writeBytes(archiveDirectory_ + "\\" + base, card_.content(name))) {
+        const std::string target = archivePathFor(name);
+        if (target.empty() || !writeBytes(target, card_.content(name))) {
             log("Could not archive Palm File: " + name);
             return false;
         }
@@ -149,7 +163,7 @@ public:
     }
 
     bool renameOnHandheld(const std::string& name, FileEntry& entry) override {
-        const std::string newName = withSuffixBeforeExtension(name, "_2");
+        const std::string newName = conflictNameFor(name);
         if (card_.failRename.count(name) || card_.has(newName) || !card_.has(name)) {
             log("Could not rename Palm File: " + name);
             return false;
@@ -171,7 +185,7 @@ public:
 
     bool deleteHandheldDirectory(const std::string& name, FileEntry& entry) override {
         auto next = card_.objects.upper_bound(name);
-        const bool empty = next == card_.objects.end() || next->first.compare(0, name.size(), name) != 0;
+        const bool empty = next == card_.objects.end() || !card_.objects.key_comp().startsWith(next->first, name);
         if (!empty || !card_.has(name)) {
             if (pass_ == 1)
                 deferred_.push_back(name);
