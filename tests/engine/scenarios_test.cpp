@@ -440,6 +440,7 @@ TEST_F(Scenario, ARenameInCaseOnlyKeepsTheFile) {
     EXPECT_EQ(upperAscii("  /Docs/Notes.txt: Copied from PC to Palm"), upperAscii(copied[0]));
     EXPECT_EQ("edited under the new spelling", card.content("/Docs/Notes.txt"));
     EXPECT_EQ("plan", readPc("/Docs/Plan.txt"));
+    EXPECT_EQ("/Docs/plan.TXT", card.spelling("/docs/plan.txt"));  // a FAT card keeps what it was given
     EXPECT_EQ(Lines{}, ops());
 }
 
