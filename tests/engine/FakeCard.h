@@ -42,6 +42,13 @@ struct FakeCard {
         auto it = objects.find(name);
         return it == objects.end() ? std::string() : it->first;
     }
+    // True when the folder name lies in is on the card (the root always is): a FAT card
+    // makes nothing inside a folder that is not there.
+    bool hasFolderOf(const std::string& name) const {
+        const std::string tail = !name.empty() && name.back() == '/' ? name.substr(0, name.size() - 1) : name;
+        const size_t slash = tail.rfind('/');
+        return slash == 0 || slash == std::string::npos || has(tail.substr(0, slash + 1));
+    }
     // Renames one object (a rename in case only included); the time is kept, as FAT does.
     void rename(const std::string& from, const std::string& to) {
         FakeObject moved = objects.at(from);
@@ -129,7 +136,7 @@ public:
 
     bool copyToHandheld(const std::string& name, FileEntry& entry) override {
         std::string bytes;
-        if (card_.failCopyToHandheld.count(name) || !readWholeFile(pcPathOf(name), bytes)) {
+        if (card_.failCopyToHandheld.count(name) || !card_.hasFolderOf(name) || !readWholeFile(pcPathOf(name), bytes)) {
             log("Could not copy to Palm: " + name);
             return false;
         }
@@ -178,6 +185,10 @@ public:
     }
 
     bool createHandheldDirectory(const std::string& name, FileEntry& entry) override {
+        if (!card_.hasFolderOf(name)) {
+            log("Could not create Palm directory: " + name);
+            return false;
+        }
         card_.mkdir(name);
         entry.handheldTime = card_.objects[name].time;
         return true;
