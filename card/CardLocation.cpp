@@ -2,7 +2,12 @@
 #include "card/CardRules.h"
 
 CardLocation::CardLocation(SyncContext* context, const std::string& cardName)
-    : HandheldLocation(context), cardName_(cardName) {}
+    : HandheldLocation(context), cardName_(cardName) {
+    // A card is FAT: a name differing in case only is the same file there, as it is in the
+    // PC folder. Taken apart, a rename in case would read as one file deleted and another
+    // made, and the deletion would take the file from both sides.
+    compareNamesWithoutCase();
+}
 
 CardLocation::~CardLocation() = default;
 
@@ -13,6 +18,10 @@ std::string CardLocation::relativeNameOf(const std::string& pcPath) {
 std::string CardLocation::pcPathOf(const std::string& name) { return card::cardPcPath(pcDirectory_, name); }
 
 bool CardLocation::isDirectoryName(const std::string& name) { return !name.empty() && name.back() == '/'; }
+
+bool CardLocation::isStagingName(const std::string& base) const {
+    return base == kUploadBase || HandheldLocation::isStagingName(base);
+}
 
 void CardLocation::setUpFolders() {
     // The card's name becomes a folder under the PC root and under the archive root; a
@@ -40,6 +49,10 @@ bool CardLocation::checkName(const std::string& name) const {
 
 FileEntry* CardLocation::acceptHandheldName(const std::string& name) {
     if (!checkName(name)) return nullptr;
+    if (!isDirectoryName(name) && isStagingName(card::baseNameOf(name))) {
+        stagingLeftovers_.push_back(name);
+        return nullptr;
+    }
     return &entries_[name];
 }
 

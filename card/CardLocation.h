@@ -2,6 +2,7 @@
 // and archive folder of a card, and the refusal of names that would reach outside them.
 #pragma once
 #include <string>
+#include <vector>
 #include "engine/HandheldLocation.h"
 
 class CardLocation : public HandheldLocation {
@@ -11,6 +12,12 @@ public:
     std::string relativeNameOf(const std::string& pcPath) override;
     std::string pcPathOf(const std::string& name) override;
     bool isDirectoryName(const std::string& name) override;
+    // The engine's temporary names and the companion route's upload name.
+    bool isStagingName(const std::string& base) const override;
+
+    // The name the companion route sends a card file's new contents under, in the card
+    // file's own folder, before they replace it.
+    static constexpr char kUploadBase[] = ".tarnwick-upload";
 
     const std::string& cardName() const { return cardName_; }
     // False when the card's name cannot serve as a PC folder name: the location then owns
@@ -25,7 +32,8 @@ protected:
     void setUpFolders();
 
     // Inserts a handheld name into the entry map unless it could leave the PC folder;
-    // a refused name is logged and gives null.
+    // a refused name is logged and gives null. A staging name gives null without a line
+    // and is kept in stagingLeftovers_ for the route to remove.
     FileEntry* acceptHandheldName(const std::string& name);
 
     // True when name may be written below pcDirectory (and its base name into the
@@ -40,4 +48,6 @@ protected:
 
     std::string cardName_;
     bool usable_ = true;
+    // Staging files a killed HotSync left on the card, found by the listing.
+    std::vector<std::string> stagingLeftovers_;
 };

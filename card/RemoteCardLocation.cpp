@@ -38,7 +38,7 @@ void deleteTransferDatabase() { SmDeleteDb(kTransferDb, 0); }
 // ever takes a part-sent copy for a card file, and in the card file's own folder, so one
 // rename puts it in place. One fixed name per folder (files are sent one at a time) keeps
 // it short whatever the length of the card file's own name.
-std::string uploadNameOf(const std::string& name) { return card::folderPartOf(name) + ".tarnwick-upload"; }
+std::string uploadNameOf(const std::string& name) { return card::folderPartOf(name) + CardLocation::kUploadBase; }
 
 uint32_t sliceCount(uint32_t size, uint32_t slice) { return size / slice + (size % slice != 0 ? 1 : 0); }
 
@@ -140,6 +140,7 @@ bool RemoteCardLocation::listHandheld() {
     std::vector<std::string> section;
     if (readWholeFile(listingFile_, text)) section = card::listingSection(text, cardName_, found);
     for (const std::string& line : section) mergeLine(line);
+    for (const std::string& leftover : stagingLeftovers_) callCompanion(REQ_DELETE_FILE, &leftover);
     if (!section.empty()) return true;
     log("Error getting file list from the handheld(" + card::hex(0u) + ")");
     return false;
@@ -259,8 +260,8 @@ bool RemoteCardLocation::deleteOnHandheld(const std::string& name, FileEntry& en
 
 bool RemoteCardLocation::archiveOnHandheld(const std::string& name) {
     if (!context_->archive) return true;
-    std::string target = archiveDirectory_ + "\\" + card::baseNameOf(name);
-    if (!archiveDirectory_.empty() && checkName(name) && fetchHandheldFile(name, target)) {
+    const std::string target = checkName(name) ? archivePathFor(name) : std::string();
+    if (!target.empty() && fetchHandheldFile(name, target)) {
         log("  " + name + ": Archived");
         return true;
     }
@@ -269,13 +270,13 @@ bool RemoteCardLocation::archiveOnHandheld(const std::string& name) {
 }
 
 bool RemoteCardLocation::renameOnHandheld(const std::string& name, FileEntry& entry) {
-    std::string newBase = card::withSuffixTwo(card::baseNameOf(name));
+    const std::string newName = conflictNameFor(name);
+    const std::string newBase = card::baseNameOf(newName);
     std::string argument = name + "|" + newBase;
     if (!callCompanion(REQ_RENAME, &argument)) {
         log("Could not rename Palm File(" + card::hex(lastCallError_) + "): " + name + " --> " + newBase);
         return false;
     }
-    std::string newName = card::folderPartOf(name) + newBase;
     entries_[newName];
     refreshEntry(newName);
     entry.handheldTime = 0;

@@ -87,6 +87,7 @@ bool VfsCardLocation::listHandheld() {
             }
         }
         library_.FileDelete(volumeRef_, kCardListing);
+        for (const std::string& leftover : stagingLeftovers_) library_.FileDelete(volumeRef_, leftover.c_str());
     }
     if (listed) return true;
     if (lastCallError_ == VFS_ERR_NOT_FOUND) {
@@ -170,8 +171,8 @@ bool VfsCardLocation::archiveOnHandheld(const std::string& name) {
     if (!context_->archive) return true;
     int32_t result = 0;
     uint32_t systemError = 0;
-    if (!archiveDirectory_.empty() && checkName(name) &&
-        getIntoPcFile(name, archiveDirectory_ + "\\" + card::baseNameOf(name), result, systemError)) {
+    const std::string target = checkName(name) ? archivePathFor(name) : std::string();
+    if (!target.empty() && getIntoPcFile(name, target, result, systemError)) {
         log("  " + name + ": Archived");
         return true;
     }
@@ -180,13 +181,13 @@ bool VfsCardLocation::archiveOnHandheld(const std::string& name) {
 }
 
 bool VfsCardLocation::renameOnHandheld(const std::string& name, FileEntry& entry) {
-    std::string newBase = card::withSuffixTwo(card::baseNameOf(name));
+    const std::string newName = conflictNameFor(name);
+    const std::string newBase = card::baseNameOf(newName);
     int32_t result = lastCallError_ = library_.FileRename(volumeRef_, name.c_str(), newBase.c_str());
     if (result != 0) {
         log("Could not rename Palm File(" + card::hex(result) + "): " + name + " --> " + newBase);
         return false;
     }
-    std::string newName = card::folderPartOf(name) + newBase;
     readEntryInfo(newName, entries_[newName]);
     entry.handheldTime = 0;
     log("  " + name + ": Renamed on Palm --> " + newName);

@@ -53,6 +53,19 @@ AtomicFile::AtomicFile(const std::string& target) : target_(target) {
     }
 }
 
+bool AtomicFile::isTempName(const std::string& base) {
+    // ".tw" <hex> "-" <hex> ".tmp", as the constructor writes it.
+    const std::string head = ".tw", tail = ".tmp";
+    if (base.size() < head.size() + tail.size() + 3 || base.compare(0, head.size(), head) != 0 ||
+        base.compare(base.size() - tail.size(), tail.size(), tail) != 0)
+        return false;
+    const std::string middle = base.substr(head.size(), base.size() - head.size() - tail.size());
+    const size_t dash = middle.find('-');
+    const char* hex = "0123456789abcdef";
+    return dash != std::string::npos && dash > 0 && dash + 1 < middle.size() &&
+           middle.find_first_not_of(hex) == dash && middle.find_first_not_of(hex, dash + 1) == std::string::npos;
+}
+
 AtomicFile::~AtomicFile() {
     if (!committed_ && !tempPath_.empty()) {
         SetFileAttributesA(tempPath_.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -25,6 +25,11 @@ public:
     // which case the target keeps its old content.
     static bool writeWhole(const std::string& target, const std::string& bytes);
 
+    // True when a base name has exactly the form of this class's temporary names. Such a
+    // file is never a user's: one that exists outside a running copy was left by a process
+    // that was killed, and may go.
+    static bool isTempName(const std::string& base);
+
 private:
     std::string target_;
     std::string tempPath_;

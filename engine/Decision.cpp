@@ -42,8 +42,10 @@ Decision decideFile(const FileEntry& e, int32_t action) {
         if (H == Hs && P == Ps) return op(Operation::Nothing);
         return Decision{Operation::CopyToHandheld, H != Hs && P != Ps};
     default:  // synchronise
-        if (H != 0 && P == 0) return op(Hs == 0 ? Operation::CopyToPc : Operation::DeleteOnHandheld);
-        if (H == 0 && P != 0) return op(Hs == 0 ? Operation::CopyToHandheld : Operation::DeleteOnPc);
+        // A deletion carries over only when the other side's copy is the one the deletion
+        // saw; a copy changed since then wins and goes back where it was deleted.
+        if (H != 0 && P == 0) return op(Hs == 0 || H != Hs ? Operation::CopyToPc : Operation::DeleteOnHandheld);
+        if (H == 0 && P != 0) return op(Hs == 0 || P != Ps ? Operation::CopyToHandheld : Operation::DeleteOnPc);
         if (H == 0 && P == 0) return op(Operation::Nothing);
         if (H == Hs && P == Ps) return op(Operation::Nothing);
         if (H == Hs) return op(Operation::CopyToHandheld);
@@ -57,6 +59,12 @@ Decision decideFile(const FileEntry& e, int32_t action) {
 Decision decide(const FileEntry& entry, int32_t action, bool directory) {
     if (entry.status != ENTRY_OK) return op(Operation::Nothing);
     return directory ? decideDirectory(entry) : decideFile(entry, action);
+}
+
+bool holdDeletions(uint32_t deletions, uint32_t files, int32_t maxDeletePercent) {
+    if (maxDeletePercent >= 100 || deletions < kMassDeletionFloor) return false;
+    const uint64_t share = maxDeletePercent < 0 ? 0u : static_cast<uint64_t>(maxDeletePercent);
+    return uint64_t(deletions) * 100u > uint64_t(files) * share;
 }
 
 uint32_t frequencyPeriod(int32_t code) {

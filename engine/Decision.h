@@ -33,7 +33,18 @@ int32_t effectiveAction(int32_t action);
 
 // The operation for one entry: its four times and status, the action in force and
 // whether the name is a directory's. Entries with a nonzero status are left alone.
+// Under synchronisation a file deleted on one side and changed on the other since the
+// last run is copied back, never deleted. A directory is only created or deleted here;
+// one deleted on a side that still has to receive something inside it is made again by
+// the engine when that copy needs it.
 Decision decide(const FileEntry& entry, int32_t action, bool directory);
+
+// The mass-deletion guard: true when one HotSync would delete so many of a side's files
+// (more than maxDeletePercent percent of them, and at least kMassDeletionFloor) that it
+// more likely saw an empty or a different card than a user's deletions; 100 and above
+// never holds anything back.
+constexpr uint32_t kMassDeletionFloor = 10;
+bool holdDeletions(uint32_t deletions, uint32_t files, int32_t maxDeletePercent);
 
 // "Frequency" code -> the period within which a location is not synchronised again
 // (0: every HotSync), and the word the skip line shows.

@@ -17,6 +17,32 @@ struct FileEntry {
 
 enum FileEntryStatus : uint32_t { ENTRY_OK = 0, ENTRY_HANDHELD_UNREADABLE = 1, ENTRY_PC_UNREADABLE = 4 };
 
-// Keys compare byte-wise (std::string's own order), so a directory's name sorts right
-// before the names inside it.
-using EntryMap = std::map<std::string, FileEntry>;
+// The order of the entry map: byte-wise, or with the letters A to Z taken as a to z for a
+// place whose names differ in case only when they are one name (a FAT card, and the PC
+// folder it is mirrored in). Either way a directory's name sorts right before the names
+// inside it, and the first spelling inserted is the one the key keeps.
+struct NameOrder {
+    bool foldCase = false;
+
+    static char folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+    bool operator()(const std::string& a, const std::string& b) const {
+        if (!foldCase) return a < b;
+        const size_t n = a.size() < b.size() ? a.size() : b.size();
+        for (size_t i = 0; i < n; ++i) {
+            const unsigned char x = static_cast<unsigned char>(folded(a[i]));
+            const unsigned char y = static_cast<unsigned char>(folded(b[i]));
+            if (x != y) return x < y;
+        }
+        return a.size() < b.size();
+    }
+    // True when name begins with prefix, in this order's sense of equal letters.
+    bool startsWith(const std::string& name, const std::string& prefix) const {
+        if (name.size() < prefix.size()) return false;
+        for (size_t i = 0; i < prefix.size(); ++i) {
+            if (foldCase ? folded(name[i]) != folded(prefix[i]) : name[i] != prefix[i]) return false;
+        }
+        return true;
+    }
+};
+
+using EntryMap = std::map<std::string, FileEntry, NameOrder>;

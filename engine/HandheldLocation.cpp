@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <vector>
 
 #include "engine/HotSyncLog.h"
 #include "engine/AtomicFile.h"
@@ -37,13 +38,13 @@ bool HandheldLocation::deleteHandheldDirectory(const std::string&, FileEntry&) {
 
 bool HandheldLocation::renameOnPc(const std::string& name, FileEntry& entry) {
     const std::string path = pcPathOf(name);
-    const std::string newPath = withSuffixBeforeExtension(path, "_2");
+    const std::string newName = conflictNameFor(name);
+    const std::string newPath = pcPathOf(newName);
     // MoveFileA refuses an existing target, so an earlier conflict copy is never replaced.
     if (!MoveFileA(path.c_str(), newPath.c_str())) {
         log("Could not rename PC File: " + name);
         return false;
     }
-    const std::string newName = relativeNameOf(newPath);
     FileEntry& moved = entries_[newName];
     fillPcStatus(newPath, moved);
     // entries_ may have rebalanced, but std::map never moves its elements: entry is valid.
@@ -59,6 +60,15 @@ std::string HandheldLocation::relativeNameOf(const std::string& pcPath) {
 std::string HandheldLocation::pcPathOf(const std::string& name) { return pcDirectory_ + "\\" + name; }
 
 bool HandheldLocation::isDirectoryName(const std::string&) { return false; }
+
+bool HandheldLocation::isStagingName(const std::string& base) const { return AtomicFile::isTempName(base); }
+
+std::string HandheldLocation::conflictNameFor(const std::string& name) const {
+    for (uint32_t n = 2;; ++n) {
+        const std::string candidate = withSuffixBeforeExtension(name, "_" + std::to_string(n));
+        if (entries_.count(candidate) == 0) return candidate;
+    }
+}
 
 // ---- helpers ----
 
@@ -161,12 +171,11 @@ bool HandheldLocation::deletePcDirectory(const std::string& name, FileEntry& ent
 
 bool HandheldLocation::archivePcFile(const std::string& name) {
     if (context_ == nullptr || !context_->archive) return true;
-    const size_t slash = name.find_last_of("/\\");
-    const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+    const std::string path = archivePathFor(name);
     bool ok = false;
-    if (!archiveDirectory_.empty() && !base.empty()) {
-        // Through a temporary file, so a failed copy leaves an earlier archived copy whole.
-        AtomicFile target(archiveDirectory_ + "\\" + base);
+    if (!path.empty()) {
+        // Through a temporary file, so a failed copy leaves nothing half-written behind.
+        AtomicFile target(path);
         ok = target.valid() && CopyFileA(pcPathOf(name).c_str(), target.tempPath().c_str(), FALSE) &&
              target.commit();
     }
@@ -176,6 +185,53 @@ bool HandheldLocation::archivePcFile(const std::string& name) {
     }
     log("  " + name + ": Archived");
     return true;
+}
+
+namespace {
+
+enum class Kind { Missing, File, Folder };
+
+Kind kindOf(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return Kind::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Kind::Folder : Kind::File;
+}
+
+// The first of path, then path with "_2", "_3", ... before its extension, that is missing
+// or (for a folder) already a folder; empty when none is within reach.
+std::string firstFree(const std::string& path, bool folder) {
+    std::string candidate = path;
+    for (uint32_t n = 2; n < 100000; ++n) {
+        const Kind kind = kindOf(candidate);
+        if (kind == Kind::Missing || (folder && kind == Kind::Folder)) return candidate;
+        candidate = withSuffixBeforeExtension(path, "_" + std::to_string(n));
+    }
+    return std::string();
+}
+
+}  // namespace
+
+std::string HandheldLocation::archivePathFor(const std::string& name) {
+    if (archiveDirectory_.empty()) return std::string();
+    // The name's own folders, without the components that could lead out of the archive.
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= name.size()) {
+        size_t end = name.find_first_of("/\\", start);
+        if (end == std::string::npos) end = name.size();
+        const std::string part = name.substr(start, end - start);
+        if (!part.empty() && part != "." && part != "..") parts.push_back(part);
+        start = end + 1;
+    }
+    if (parts.empty()) return std::string();
+    std::string path = withoutTrailingBackslash(archiveDirectory_);
+    for (size_t i = 0; i + 1 < parts.size(); ++i) {
+        // A file already archived under a folder's name gets the folder a number instead.
+        path = firstFree(path + "\\" + parts[i], true);
+        if (path.empty()) return path;
+        if (kindOf(path) == Kind::Missing && !CreateDirectoryA(path.c_str(), nullptr)) return std::string();
+    }
+    return firstFree(path + "\\" + parts.back(), false);
 }
 
 bool HandheldLocation::deletePcFile(const std::string& name, FileEntry& entry) {

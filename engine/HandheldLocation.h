@@ -6,6 +6,7 @@
 #include <string>
 #include <unordered_set>
 #include <vector>
+#include "engine/Decision.h"
 #include "engine/ProgressSink.h"
 #include "engine/FileEntry.h"
 #include "engine/SyncContext.h"
@@ -33,6 +34,9 @@ public:
     virtual std::string relativeNameOf(const std::string& pcPath);
     virtual std::string pcPathOf(const std::string& name);
     virtual bool isDirectoryName(const std::string& name);
+    // True for a base name the conduit itself stages a copy under: it is no user's file,
+    // so neither the PC scan nor a handheld listing ever takes it for one.
+    virtual bool isStagingName(const std::string& base) const;
 
     // Runs one synchronisation of this location; false when it was abandoned.
     bool synchronise();
@@ -51,6 +55,14 @@ public:
     bool deletePcDirectory(const std::string& name, FileEntry& entry);
     bool deletePcFile(const std::string& name, FileEntry& entry);
     bool archivePcFile(const std::string& name);
+    // Where the archive keeps a copy of name: its folders below archiveDirectory (made
+    // when missing), and a name not taken there ("_2", "_3", ... before the extension),
+    // so no version the archive was given is ever replaced. Empty when there is no archive
+    // folder or no free name.
+    std::string archivePathFor(const std::string& name);
+    // The name a conflict copy of name moves to: the first of "_2", "_3", ... before its
+    // extension that no entry holds, on either side or in the state file.
+    std::string conflictNameFor(const std::string& name) const;
     static std::string formatTimestamp(uint32_t secondsSince1970);
 
     // The folder record of this user (the "-Directories" section).
@@ -88,6 +100,10 @@ protected:
     std::vector<std::string> exceptionValues_;
     std::vector<int32_t> exceptionActions_;
 
+    // For a place whose names differ in case only when they are one name (a FAT card):
+    // the entry map then takes such names as one entry. Call before anything is listed.
+    void compareNamesWithoutCase() { entries_ = EntryMap(NameOrder{true}); }
+
     // The settings and progress sink of the context (a silent sink when it has none).
     Settings& settings() const;
     ProgressSink& progress();
@@ -102,6 +118,16 @@ private:
     bool resolveConflict(const std::string& name, FileEntry& entry);
     bool contentsIdentical(const std::string& name);
     void excludeBelowLinks();
+    // The action in force for name once the exceptions are applied; logs nothing.
+    int32_t actionFor(const std::string& name) const;
+    // Counts what the passes would delete on each side and decides whether the guard
+    // against mass deletion holds those deletions back; logs what it holds.
+    void planDeletions();
+    bool heldBack(Operation operation) const;
+    // Makes the folders above name that are missing on the side a copy or a folder
+    // creation is about to write to (a folder deleted there that still has to receive
+    // something); false when one cannot be made.
+    bool makeFoldersAbove(const std::string& name, bool onPc);
 
     // Entries whose outcome this run settled; their current times go into the state
     // file. Every other entry (not reached before a cancel, skipped, excluded, or whose
@@ -112,4 +138,6 @@ private:
     std::vector<std::string> links_;
     ProgressSink silentProgress_;
     uint32_t failures_ = 0;
+    bool holdPcDeletions_ = false;
+    bool holdHandheldDeletions_ = false;
 };

@@ -25,19 +25,6 @@ std::string withSuffixBeforeExtension(const std::string& path, const std::string
     return path.substr(0, dot) + suffix + path.substr(dot);
 }
 
-bool isHiddenName(const std::string& name) {
-    bool atComponentStart = true;
-    for (char c : name) {
-        if (c == '/' || c == '\\') {
-            atComponentStart = true;
-            continue;
-        }
-        if (atComponentStart && c == '.') return true;
-        atComponentStart = false;
-    }
-    return false;
-}
-
 std::string upperAscii(std::string text) {
     for (char& c : text) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');

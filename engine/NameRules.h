@@ -1,5 +1,5 @@
 // Rules about names and paths that need no operating system: the card form of relative
-// names, the "_2" name of a conflict copy, hidden names, and exception matching.
+// names, the "_2" name of a conflict copy, and exception matching.
 #pragma once
 #include <string>
 #include <vector>
@@ -15,12 +15,6 @@ std::string cardPcPath(const std::string& pcDirectory, const std::string& name);
 // component keeps a dotted folder name from receiving the suffix, which would aim the
 // move at a folder that does not exist.
 std::string withSuffixBeforeExtension(const std::string& path, const std::string& suffix);
-
-// True when any component of the name begins with ".". Such names are never part of a
-// synchronisation, on either side: the PC scan has never shown them, so treating the
-// handheld's copies alike keeps one side from overwriting or deleting what the other
-// side cannot see.
-bool isHiddenName(const std::string& name);
 
 // Letters a to z in upper case, every other byte as it is.
 std::string upperAscii(std::string text);

@@ -90,10 +90,18 @@ bool HandheldLocation::scanRoot() {
         if (find.valid()) {
             do {
                 const std::string name = data.cFileName;
-                // Hidden names (".", ".." and every name beginning with ".") take no part.
-                if (name.empty() || name[0] == '.') continue;
+                if (name.empty() || name == "." || name == "..") continue;
                 const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
                 const std::string path = folder + "\\" + name;
+                if (!directory && isStagingName(name)) {
+                    // Nothing of this location is being staged yet: one of the engine's
+                    // own temporary files here was left by a HotSync that was killed.
+                    if (AtomicFile::isTempName(name)) {
+                        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                        DeleteFileA(path.c_str());
+                    }
+                    continue;
+                }
                 const std::string key = relativeNameOf(directory ? path + "\\" : path);
                 FileEntry& entry = entries_[key];
                 entry.pcTime = pcTimeFromFileTime(
@@ -132,7 +140,7 @@ void HandheldLocation::excludeBelowLinks() {
             continue;
         }
         for (auto it = entries_.lower_bound(name);
-             it != entries_.end() && it->first.compare(0, name.size(), name) == 0; ++it) {
+             it != entries_.end() && entries_.key_comp().startsWith(it->first, name); ++it) {
             it->second.status = ENTRY_PC_UNREADABLE;
         }
     }
@@ -169,6 +177,7 @@ void HandheldLocation::saveStateFile() const {
 void HandheldLocation::runPasses() {
     ProgressSink& sink = progress();
     baseAction_ = context_->action;
+    planDeletions();
 
     pass_ = 1;
     int32_t index = 0;
@@ -177,7 +186,6 @@ void HandheldLocation::runPasses() {
         const std::string& name = it->first;
         FileEntry& entry = it->second;
         sink.SetFileProgress(++index, name, entry.size);
-        if (isHiddenName(name)) continue;  // see isHiddenName: neither side's copy is touched
         if (!exceptionNames_.empty()) applyException(name);
         if (context_->action != ACTION_DO_NOTHING && !isClaimedDatabase(name)) {
             handleEntry(name, entry);
@@ -194,6 +202,67 @@ void HandheldLocation::runPasses() {
         if (!isClaimedDatabase(name)) handleEntry(name, entry);
     }
     context_->action = baseAction_;
+}
+
+int32_t HandheldLocation::actionFor(const std::string& name) const {
+    if (exceptionNames_.empty()) return baseAction_;
+    const int match = matchException(upperAscii(name), exceptionNames_);
+    return match < 0 ? baseAction_ : exceptionActions_[static_cast<size_t>(match)];
+}
+
+void HandheldLocation::planDeletions() {
+    holdPcDeletions_ = holdHandheldDeletions_ = false;
+    if (effectiveAction(baseAction_) != ACTION_SYNCHRONISE) return;
+    const int32_t share = settings().maxDelete(context_->userName);
+    uint32_t onPc = 0, onHandheld = 0, fromPc = 0, fromHandheld = 0;
+    for (auto& item : entries_) {
+        const FileEntry& entry = item.second;
+        if (entry.status != ENTRY_OK || isDirectoryName(item.first)) continue;
+        if (entry.pcTime != 0) ++onPc;
+        if (entry.handheldTime != 0) ++onHandheld;
+        const int32_t action = actionFor(item.first);
+        if (action == ACTION_DO_NOTHING || effectiveAction(action) != ACTION_SYNCHRONISE) continue;
+        if (isClaimedDatabase(item.first)) continue;
+        const Operation operation = decide(entry, action, false).operation;
+        if (operation == Operation::DeleteOnPc) ++fromPc;
+        if (operation == Operation::DeleteOnHandheld) ++fromHandheld;
+    }
+    // An empty card, or another card under the same label, reads as every file deleted on
+    // one side. Copies still go ahead; the deletions wait, keeping their state lines, until
+    // the user confirms them with a one-time overwrite.
+    holdPcDeletions_ = holdDeletions(fromPc, onPc, share);
+    holdHandheldDeletions_ = holdDeletions(fromHandheld, onHandheld, share);
+    const auto report = [&](uint32_t count, uint32_t files, const char* side, const char* confirm) {
+        log("Holding back " + std::to_string(count) + " deletions on " + side + " (of its " + std::to_string(files) +
+            " files; more than " + std::to_string(share) + "%): to carry them out, choose \"" + confirm +
+            "\" once in the settings dialog");
+    };
+    if (holdPcDeletions_) report(fromPc, onPc, "PC", "Handheld overwrites desktop");
+    if (holdHandheldDeletions_) report(fromHandheld, onHandheld, "Palm", "Desktop overwrites handheld");
+}
+
+bool HandheldLocation::heldBack(Operation operation) const {
+    if (effectiveAction(context_->action) != ACTION_SYNCHRONISE) return false;
+    switch (operation) {
+    case Operation::DeleteOnPc:
+    case Operation::DeletePcDirectory: return holdPcDeletions_;
+    case Operation::DeleteOnHandheld:
+    case Operation::DeleteHandheldDirectory: return holdHandheldDeletions_;
+    default: return false;
+    }
+}
+
+bool HandheldLocation::makeFoldersAbove(const std::string& name, bool onPc) {
+    for (size_t slash = name.find('/', 1); slash != std::string::npos && slash + 1 < name.size();
+         slash = name.find('/', slash + 1)) {
+        const std::string folder = name.substr(0, slash + 1);
+        if (!isDirectoryName(folder)) return true;
+        FileEntry& entry = entries_[folder];
+        if ((onPc ? entry.pcTime : entry.handheldTime) != 0) continue;
+        if (entry.status != ENTRY_OK) return false;
+        if (!(onPc ? createPcDirectory(folder, entry) : createHandheldDirectory(folder, entry))) return false;
+    }
+    return true;
 }
 
 void HandheldLocation::applyException(const std::string& name) {
@@ -217,18 +286,25 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
         settled_.insert(&entry);
         return;
     }
+    // Held deletions keep their state lines and count as no failure: the guard's own line
+    // has told the user how to carry them out.
+    if (heldBack(decision.operation)) return;
     const size_t deferredBefore = deferred_.size();
     bool ok = false;
     switch (decision.operation) {
     case Operation::Nothing: break;
-    case Operation::CopyToPc: ok = copyToPc(name, entry); break;
-    case Operation::CopyToHandheld: ok = copyToHandheld(name, entry); break;
+    // A copy into a folder deleted on the receiving side makes the folder again, so what
+    // was added or changed inside it on the other side is kept.
+    case Operation::CopyToPc: ok = makeFoldersAbove(name, true) && copyToPc(name, entry); break;
+    case Operation::CopyToHandheld: ok = makeFoldersAbove(name, false) && copyToHandheld(name, entry); break;
     case Operation::DeleteOnHandheld: ok = deleteOnHandheld(name, entry); break;
     case Operation::DeleteOnPc: ok = deletePcFile(name, entry); break;
     case Operation::Conflict: ok = resolveConflict(name, entry); break;
-    case Operation::CreatePcDirectory: ok = createPcDirectory(name, entry); break;
+    case Operation::CreatePcDirectory: ok = makeFoldersAbove(name, true) && createPcDirectory(name, entry); break;
     case Operation::DeletePcDirectory: ok = deletePcDirectory(name, entry); break;
-    case Operation::CreateHandheldDirectory: ok = createHandheldDirectory(name, entry); break;
+    case Operation::CreateHandheldDirectory:
+        ok = makeFoldersAbove(name, false) && createHandheldDirectory(name, entry);
+        break;
     case Operation::DeleteHandheldDirectory: ok = deleteHandheldDirectory(name, entry); break;
     }
     if (ok && entry.status == ENTRY_OK) settled_.insert(&entry);

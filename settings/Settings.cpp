@@ -102,6 +102,7 @@ std::vector<std::string> Settings::keysOf(const std::string& section, size_t buf
 bool Settings::archiveEnabled(const std::string& user) const { return readInt(user, "Archive", 1) != 0; }
 void Settings::setArchiveEnabled(const std::string& user, bool on) const { writeInt(user, "Archive", on ? 1 : 0); }
 int32_t Settings::frequency(const std::string& user) const { return readInt(user, "Frequency", 0); }
+int32_t Settings::maxDelete(const std::string& user) const { return readInt(user, "MaxDelete", 50); }
 void Settings::setFrequency(const std::string& user, int32_t code) const { writeInt(user, "Frequency", code); }
 bool Settings::backupConduitDatabases(const std::string& user) const { return readInt(user, "ConduitDB", 1) != 0; }
 int32_t Settings::mainPermanentAction(const std::string& user) const { return readInt(user, "MainPerm", 0); }

@@ -27,6 +27,10 @@ public:
     void setArchiveEnabled(const std::string& user, bool on) const;
     int32_t frequency(const std::string& user) const;
     void setFrequency(const std::string& user, int32_t code) const;
+    // "MaxDelete": the share of a location's files on one side, in percent, that one
+    // HotSync under synchronisation may delete before the deletions are held back for the
+    // user to confirm (default 50; 100 or more turns the guard off).
+    int32_t maxDelete(const std::string& user) const;
     bool backupConduitDatabases(const std::string& user) const;
     int32_t mainPermanentAction(const std::string& user) const;
     void setMainTemporaryAction(const std::string& user, int32_t code) const;

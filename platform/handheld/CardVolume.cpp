@@ -127,6 +127,19 @@ bool writeOut(const std::string& target, const std::string* bytes, const std::st
     }
     return ok;
 }
+// Moves a host file or folder. A rename in case only goes through a free name beside it:
+// wine takes a direct one for a rename onto the same file and keeps the old spelling, where
+// a FAT card shows the new one.
+bool moveHost(const std::string& from, const std::string& to, bool caseOnly) {
+    if (!caseOnly || from == to) return MoveFileA(from.c_str(), to.c_str()) != 0;
+    const std::string between = partName(from);
+    if (!MoveFileA(from.c_str(), between.c_str())) return false;
+    if (MoveFileA(between.c_str(), to.c_str())) return true;
+    const DWORD error = GetLastError();
+    MoveFileA(between.c_str(), from.c_str());
+    SetLastError(error);
+    return false;
+}
 }  // namespace
 
 uint32_t handheldTimeOf(int64_t unixSeconds) { return static_cast<uint32_t>(unixSeconds + k1904To1970); }
@@ -259,7 +272,7 @@ int32_t CardVolume::rename(const std::string& path, const std::string& newBase) 
     std::string newPath = (parent == "/" ? std::string() : parent) + "/" + newBase;
     bool sameKey = cardKey(newPath) == cardKey(oldPath);
     if (!sameKey && find(newPath)) return VFS_ERR_EXISTS;
-    if (!it->second.inMemory && !MoveFileA(hostPath(oldPath).c_str(), hostPath(newPath).c_str()))
+    if (!it->second.inMemory && !moveHost(hostPath(oldPath), hostPath(newPath), sameKey))
         return STANDIN_VFS_HOST_FAILED;
     // Re-key the node and, for a directory, everything below it.
     std::string oldKey = cardKey(oldPath);

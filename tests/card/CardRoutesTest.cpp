@@ -1,6 +1,7 @@
 // Both card routes against the simulated handheld: the same card, once reached through
 // the companion application and once through the VFS library.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -132,6 +133,61 @@ TEST_P(CardRoute, ChangesConflictsAndDeletionsAreCarriedOverWithArchiveCopies) {
     EXPECT_TRUE(logHas("  /gone-on-pc.txt: Archived"));
     EXPECT_TRUE(logHas("  /gone-on-pc.txt: Deleted on Palm"));
 
+    expectQuietRun();
+}
+
+// Histories that once lost a user's file or never settled: an edit against a deletion on
+// either side, a rename in case only, a conflict beside an earlier conflict copy, two
+// archived files of one base name, a folder deleted on the PC while the card added to it,
+// and dot names with a staging file a killed HotSync left.
+TEST_P(CardRoute, EditsRenamesAndEarlierCopiesOutliveDeletionsAndSettle) {
+    for (const char* name : {"/edited-on-pc.txt", "/edited-on-card.txt", "/Docs/Notes.txt", "/f.txt", "/f_2.txt",
+                             "/A/readme.txt", "/B/readme.txt", "/Folder/old.txt", "/.profile"})
+        writeFile(card(name), std::string("first ") + name);
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    ASSERT_EQ("first /.profile", readFile(pc("/.profile")));
+
+    const auto edit = [](const std::string& path, const std::string& bytes, int64_t later) {
+        const int64_t before = mtime(path);
+        writeFile(path, bytes);
+        setMtime(path, before + later);
+    };
+    removeFile(card("/edited-on-pc.txt"));
+    edit(pc("/edited-on-pc.txt"), "edited on the PC", 500);
+    removeFile(pc("/edited-on-card.txt"));
+    edit(card("/edited-on-card.txt"), "edited on the card", 500);
+    // Through another name: wine takes a rename in case only for a rename onto itself.
+    ASSERT_TRUE(MoveFileA(pc("/Docs/Notes.txt").c_str(), pc("/Docs/moving").c_str()));
+    ASSERT_TRUE(MoveFileA(pc("/Docs/moving").c_str(), pc("/Docs/NOTES.txt").c_str()));
+    edit(card("/f.txt"), "card version", 10);
+    edit(pc("/f.txt"), "pc version", 20);
+    removeFile(pc("/A/readme.txt"));
+    removeFile(pc("/B/readme.txt"));
+    removeFile(pc("/Folder/old.txt"));
+    ASSERT_TRUE(RemoveDirectoryA(pc("/Folder").c_str()));
+    writeFile(card("/Folder/new.txt"), "new on the card");
+    writeFile(card("/Docs/.tarnwick-upload"), "the first slices of a killed HotSync");
+    edit(pc("/.profile"), "edited on the PC", 500);
+
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    EXPECT_FALSE(logContains("Could not"));
+    for (const auto& side : {card(""), pc("")}) {
+        SCOPED_TRACE(side);
+        EXPECT_EQ("edited on the PC", readFile(side + "\\edited-on-pc.txt"));
+        EXPECT_EQ("edited on the card", readFile(side + "\\edited-on-card.txt"));
+        EXPECT_EQ("first /Docs/Notes.txt", readFile(side + "\\Docs\\Notes.txt"));
+        EXPECT_EQ("card version", readFile(side + "\\f.txt"));
+        EXPECT_EQ("first /f_2.txt", readFile(side + "\\f_2.txt"));
+        EXPECT_EQ("pc version", readFile(side + "\\f_3.txt"));
+        EXPECT_EQ("new on the card", readFile(side + "\\Folder\\new.txt"));
+        EXPECT_FALSE(exists(side + "\\Folder\\old.txt"));
+        EXPECT_FALSE(exists(side + "\\A\\readme.txt"));
+        EXPECT_EQ("edited on the PC", readFile(side + "\\.profile"));
+        EXPECT_FALSE(exists(side + "\\Docs\\.tarnwick-upload"));
+    }
+    for (const char* folder : {"A", "B"})
+        EXPECT_EQ(std::string("first /") + folder + "/readme.txt",
+                  readFile(w.archive("Card") + "\\" + folder + "\\readme.txt"));
     expectQuietRun();
 }
 

@@ -19,8 +19,10 @@ struct FakeObject {
     bool directory = false;
 };
 
+// A FAT card: names compared without regard to case and kept as first written (writing
+// over a file under another spelling keeps the old one).
 struct FakeCard {
-    std::map<std::string, FakeObject> objects;
+    std::map<std::string, FakeObject, NameOrder> objects{NameOrder{true}};
     uint32_t clock = 3000000000u;  // handheld times in their own base, above 2^31
     uint32_t pcClock = 0;          // PC times given to files the location writes
     bool failList = false;
@@ -35,6 +37,24 @@ struct FakeCard {
         objects[name] = FakeObject{std::string(), clock, true};
     }
     bool has(const std::string& name) const { return objects.count(name) != 0; }
+    // The spelling the card keeps for name, or "" when absent.
+    std::string spelling(const std::string& name) const {
+        auto it = objects.find(name);
+        return it == objects.end() ? std::string() : it->first;
+    }
+    // True when the folder name lies in is on the card (the root always is): a FAT card
+    // makes nothing inside a folder that is not there.
+    bool hasFolderOf(const std::string& name) const {
+        const std::string tail = !name.empty() && name.back() == '/' ? name.substr(0, name.size() - 1) : name;
+        const size_t slash = tail.rfind('/');
+        return slash == 0 || slash == std::string::npos || has(tail.substr(0, slash + 1));
+    }
+    // Renames one object (a rename in case only included); the time is kept, as FAT does.
+    void rename(const std::string& from, const std::string& to) {
+        FakeObject moved = objects.at(from);
+        objects.erase(from);
+        objects[to] = moved;
+    }
     std::string content(const std::string& name) const {
         auto it = objects.find(name);
         return it == objects.end() ? std::string("<absent>") : it->second.content;
@@ -67,6 +87,7 @@ public:
     FakeLocation(SyncContext* context, FakeCard& card, const std::string& pcDirectory,
                  const std::string& name = "Card")
         : HandheldLocation(context), card_(card) {
+        compareNamesWithoutCase();
         pcDirectory_ = pcDirectory;
         locationName_ = name;
         makeArchiveDirectory(name);
@@ -115,7 +136,7 @@ public:
 
     bool copyToHandheld(const std::string& name, FileEntry& entry) override {
         std::string bytes;
-        if (card_.failCopyToHandheld.count(name) || !readWholeFile(pcPathOf(name), bytes)) {
+        if (card_.failCopyToHandheld.count(name) || !card_.hasFolderOf(name) || !readWholeFile(pcPathOf(name), bytes)) {
             log("Could not copy to Palm: " + name);
             return false;
         }
@@ -127,8 +148,8 @@ public:
 
     bool archiveOnHandheld(const std::string& name) override {
         if (!context_->archive) return true;
-        const std::string base = name.substr(name.rfind('/') + 1);
-        if (!writeBytes(archiveDirectory_ + "\\" + base, card_.content(name))) {
+        const std::string target = archivePathFor(name);
+        if (target.empty() || !writeBytes(target, card_.content(name))) {
             log("Could not archive Palm File: " + name);
             return false;
         }
@@ -149,7 +170,7 @@ public:
     }
 
     bool renameOnHandheld(const std::string& name, FileEntry& entry) override {
-        const std::string newName = withSuffixBeforeExtension(name, "_2");
+        const std::string newName = conflictNameFor(name);
         if (card_.failRename.count(name) || card_.has(newName) || !card_.has(name)) {
             log("Could not rename Palm File: " + name);
             return false;
@@ -164,6 +185,10 @@ public:
     }
 
     bool createHandheldDirectory(const std::string& name, FileEntry& entry) override {
+        if (!card_.hasFolderOf(name)) {
+            log("Could not create Palm directory: " + name);
+            return false;
+        }
         card_.mkdir(name);
         entry.handheldTime = card_.objects[name].time;
         return true;
@@ -171,7 +196,7 @@ public:
 
     bool deleteHandheldDirectory(const std::string& name, FileEntry& entry) override {
         auto next = card_.objects.upper_bound(name);
-        const bool empty = next == card_.objects.end() || next->first.compare(0, name.size(), name) != 0;
+        const bool empty = next == card_.objects.end() || !card_.objects.key_comp().startsWith(next->first, name);
         if (!empty || !card_.has(name)) {
             if (pass_ == 1)
                 deferred_.push_back(name);

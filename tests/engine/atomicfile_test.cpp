@@ -62,10 +62,14 @@ TEST_F(StagedWrite, TheTemporaryNameIsHiddenBesideTheTargetAndNotYetCreated) {
         const std::string& temp = f->tempPath();
         const size_t slash = temp.find_last_of('\\');
         EXPECT_EQ(folder_, temp.substr(0, slash));
-        EXPECT_EQ('.', temp[slash + 1]) << temp;  // the PC scan passes over dot names
+        // The PC scan passes over exactly this form and nothing else.
+        EXPECT_TRUE(AtomicFile::isTempName(temp.substr(slash + 1))) << temp;
         EXPECT_FALSE(exists(temp)) << temp;
     }
     EXPECT_TRUE(names().empty());
+    for (const char* user : {".tw.tmp", ".tw1-.tmp", ".tw-1.tmp", ".twx1-2.tmp", ".tw1-2.tmp.txt", "a.tw1-2.tmp",
+                             ".TW1-2.TMP", ".tw1-2-3.tmp", ".profile"})
+        EXPECT_FALSE(AtomicFile::isTempName(user)) << user;
 }
 
 TEST_F(StagedWrite, TheTargetChangesOnlyAtCommitAndNothingIsLeftEitherWay) {

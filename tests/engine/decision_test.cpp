@@ -20,10 +20,10 @@ const FileRow kFileRows[] = {
     // what                                    H    Hs   P    Ps   0                     2              3
     {"new on handheld",                        50,  0,   0,   0,   Op::CopyToPc,         Op::CopyToPc,   Op::DeleteOnHandheld, false},
     {"deleted on PC",                          50,  50,  0,   90,  Op::DeleteOnHandheld, Op::CopyToPc,   Op::DeleteOnHandheld, false},
-    {"deleted on PC, changed on handheld",     60,  50,  0,   90,  Op::DeleteOnHandheld, Op::CopyToPc,   Op::DeleteOnHandheld, false},
+    {"deleted on PC, changed on handheld",     60,  50,  0,   90,  Op::CopyToPc,         Op::CopyToPc,   Op::DeleteOnHandheld, false},
     {"new on PC",                              0,   0,   90,  0,   Op::CopyToHandheld,   Op::DeleteOnPc, Op::CopyToHandheld,   false},
     {"deleted on handheld",                    0,   50,  90,  90,  Op::DeleteOnPc,       Op::DeleteOnPc, Op::CopyToHandheld,   false},
-    {"deleted on handheld, changed on PC",     0,   50,  95,  90,  Op::DeleteOnPc,       Op::DeleteOnPc, Op::CopyToHandheld,   false},
+    {"deleted on handheld, changed on PC",     0,   50,  95,  90,  Op::CopyToHandheld,   Op::DeleteOnPc, Op::CopyToHandheld,   false},
     {"changed on PC only",                     50,  50,  95,  90,  Op::CopyToHandheld,   Op::CopyToPc,   Op::CopyToHandheld,   false},
     {"changed on handheld only",               60,  50,  90,  90,  Op::CopyToPc,         Op::CopyToPc,   Op::CopyToHandheld,   false},
     {"changed on both",                        60,  50,  95,  90,  Op::Conflict,         Op::CopyToPc,   Op::CopyToHandheld,   true},

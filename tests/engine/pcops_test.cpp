@@ -23,21 +23,32 @@ TEST_F(PcOperations, ArchiveFolderLiesBesideThePcRoot) {
     EXPECT_EQ(root + "\\Archive\\Sync\\Other", other.archiveDirectory());
 }
 
-TEST_F(PcOperations, DeletingArchivesFirstIntoAFlatFolder) {
+// The archive keeps the card's folders and every version it is given: a name already
+// taken there (by an earlier version, or by a file where a folder is wanted) is numbered.
+TEST_F(PcOperations, DeletingArchivesFirstAndTheArchiveNeverOverwrites) {
     mkdirPc("/a/");
     mkdirPc("/b/");
-    writePc("/a/notes.txt", "first");
-    writePc("/b/notes.txt", "second");
-    StandinLogClear();
-    EXPECT_TRUE(location().deletePcFile("/a/notes.txt", location().entries()["/a/notes.txt"]));
-    EXPECT_EQ("first", archived("notes.txt"));
-    EXPECT_TRUE(location().deletePcFile("/b/notes.txt", location().entries()["/b/notes.txt"]));
-    EXPECT_EQ("second", archived("notes.txt"));  // the later copy of a base name replaces the earlier
-    EXPECT_EQ((Lines{"  /a/notes.txt: Archived", "  /a/notes.txt: Deleted on PC", "  /b/notes.txt: Archived",
-                     "  /b/notes.txt: Deleted on PC"}),
-              logLines());
-    EXPECT_FALSE(pcExists("/a/notes.txt"));
-    EXPECT_EQ(0u, location().entries()["/b/notes.txt"].pcTime);
+    const struct {
+        const char* name;
+        const char* content;
+        const char* archivedAs;
+    } steps[] = {
+        {"/a/notes.txt", "first", "a\\notes.txt"},   {"/b/notes.txt", "second", "b\\notes.txt"},
+        {"/a/notes.txt", "third", "a\\notes_2.txt"}, {"/a/notes.txt", "fourth", "a\\notes_3.txt"},
+        {"/x", "file x", "x"},                       {"/x/y", "below a folder x", "x_2\\y"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (std::string(step.name) == "/x/y") mkdirPc("/x/");
+        writePc(step.name, step.content);
+        StandinLogClear();
+        EXPECT_TRUE(location().deletePcFile(step.name, location().entries()[step.name]));
+        EXPECT_EQ((Lines{"  " + std::string(step.name) + ": Archived", "  " + std::string(step.name) + ": Deleted on PC"}),
+                  logLines());
+        EXPECT_FALSE(pcExists(step.name));
+        EXPECT_EQ(0u, location().entries()[step.name].pcTime);
+    }
+    for (const auto& step : steps) EXPECT_EQ(step.content, archived(step.archivedAs)) << step.archivedAs;
 }
 
 TEST_F(PcOperations, WithArchivingOffNothingIsCopied) {
@@ -52,11 +63,14 @@ TEST_F(PcOperations, WithArchivingOffNothingIsCopied) {
 TEST_F(PcOperations, AFailedArchiveCopyKeepsThePcFile) {
     writePc("/f.txt", "only copy");
     location();
-    ASSERT_TRUE(CreateDirectoryA((archiveDir + "\\f.txt").c_str(), nullptr));  // blocks the archive copy
+    // Held open without sharing, the file cannot be read for the archive copy.
+    HANDLE held = CreateFileA(pc("/f.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
     StandinLogClear();
     FileEntry& entry = location().entries()["/f.txt"];
     entry.pcTime = 77;
     EXPECT_FALSE(location().deletePcFile("/f.txt", entry));
+    CloseHandle(held);
     EXPECT_EQ(Lines{"Could not archive PC File: /f.txt"}, logLines());
     EXPECT_EQ("only copy", readPc("/f.txt"));
     EXPECT_EQ(77u, entry.pcTime);
@@ -73,12 +87,22 @@ TEST_F(PcOperations, RenameAsideNeverReplacesAnEarlierCopy) {
     EXPECT_EQ(card.pcClock, location().entries()["/report_2.doc"].pcTime);
     EXPECT_EQ("mine", readPc("/report_2.doc"));
 
+    // The next free name, whatever names exist.
     writePc("/report.doc", "newer");
+    StandinLogClear();
+    ASSERT_TRUE(location().renameOnPc("/report.doc", entry));
+    EXPECT_EQ(Lines{"  /report.doc: Renamed on PC --> /report_3.doc"}, logLines());
+    EXPECT_EQ("mine", readPc("/report_2.doc"));
+    EXPECT_EQ("newer", readPc("/report_3.doc"));
+
+    // A file that appeared after the scan is still never replaced.
+    writePc("/report.doc", "newest");
+    writePc("/report_4.doc", "not scanned");
     StandinLogClear();
     EXPECT_FALSE(location().renameOnPc("/report.doc", entry));
     EXPECT_EQ(Lines{"Could not rename PC File: /report.doc"}, logLines());
-    EXPECT_EQ("mine", readPc("/report_2.doc"));
-    EXPECT_EQ("newer", readPc("/report.doc"));
+    EXPECT_EQ("not scanned", readPc("/report_4.doc"));
+    EXPECT_EQ("newest", readPc("/report.doc"));
 }
 
 TEST_F(PcOperations, FoldersAreCreatedAndDeferredWhenNotEmpty) {

@@ -20,18 +20,6 @@ TEST(ConflictName, SuffixGoesBeforeTheLastDotOfTheLastComponent) {
     EXPECT_LT(std::string("/report.doc"), withSuffixBeforeExtension("/report.doc", "_2"));
 }
 
-TEST(HiddenNames, AnyComponentBeginningWithADot) {
-    EXPECT_TRUE(isHiddenName("/.profile"));
-    EXPECT_TRUE(isHiddenName("/.Trashes/"));
-    EXPECT_TRUE(isHiddenName("/.Trashes/501/x.jpg"));
-    EXPECT_TRUE(isHiddenName("/DCIM/._IMG1.JPG"));
-    EXPECT_TRUE(isHiddenName("/../outside.txt"));  // never leaves the location folder
-    EXPECT_TRUE(isHiddenName("\\..\\x.pdb"));
-    EXPECT_FALSE(isHiddenName("/DCIM/IMG.1.JPG"));
-    EXPECT_FALSE(isHiddenName("/a./b"));
-    EXPECT_FALSE(isHiddenName("Memo.pdb"));
-}
-
 TEST(CardNames, RoundTripBetweenPcPathsAndRelativeNames) {
     const std::string dir = "C:\\Sync\\Card";
     EXPECT_EQ("/DCIM/a.jpg", cardRelativeName(dir, "C:\\Sync\\Card\\DCIM\\a.jpg"));

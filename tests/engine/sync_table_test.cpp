@@ -49,11 +49,18 @@ TEST_F(FileRows, DeletedOnPc) {
         {{archivedLine, deletedHh}, kAbsent, kAbsent});
 }
 
-TEST_F(FileRows, DeletedOnPcAndChangedOnHandheldIsStillDeleted) {
+// Under synchronisation the edit wins over the deletion and goes back where it was deleted.
+TEST_F(FileRows, DeletedOnPcAndChangedOnHandheldComesBack) {
     row("deleted on PC, changed on handheld",
         [&] { baseline(F, "same"); DeleteFileA(pc(F).c_str()); card.put(F, "hh2"); },
-        {{archivedLine, deletedHh}, kAbsent, kAbsent}, {{toPc}, "hh2", "hh2"},
+        {{toPc}, "hh2", "hh2"}, {{toPc}, "hh2", "hh2"},
         {{archivedLine, deletedHh}, kAbsent, kAbsent});
+}
+
+TEST_F(FileRows, DeletedOnHandheldAndChangedOnPcComesBack) {
+    row("deleted on handheld, changed on PC",
+        [&] { baseline(F, "same"); card.objects.erase(F); writePc(F, "pc2"); },
+        {{toHh}, "pc2", "pc2"}, {{archivedLine, deletedPc}, kAbsent, kAbsent}, {{toHh}, "pc2", "pc2"});
 }
 
 TEST_F(FileRows, NewOnPc) {

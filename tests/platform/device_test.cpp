@@ -460,6 +460,25 @@ TEST_F(VfsTest, DirectoriesDeletesAndRenames) {
     EXPECT_EQ(0, VFS(VFSFileRename)(refs[0], "/Docs/", "Papers"));
     EXPECT_EQ(11u, sizeOf("/Papers/report_2.txt"));
     EXPECT_EQ(0xFFFFFFFFu, sizeOf("/Docs/report_2.txt"));
+    // As on FAT: a rename in case only shows the new spelling, and writing a file under
+    // another spelling keeps the one it has.
+    const auto spelling = [&](const std::string& relative) {
+        WIN32_FIND_DATAA data;
+        HANDLE find = FindFirstFileA(device.path(relative).c_str(), &data);
+        if (find == INVALID_HANDLE_VALUE) return std::string("<absent>");
+        FindClose(find);
+        return std::string(data.cFileName);
+    };
+    EXPECT_EQ(0, VFS(VFSFileRename)(refs[0], "/papers/report_2.txt", "REPORT_2.txt"));
+    EXPECT_EQ("REPORT_2.txt", spelling("card1/Papers/report_2.txt"));
+    EXPECT_EQ(0, VFS(VFSFileRename)(refs[0], "/Papers/", "PAPERS"));
+    EXPECT_EQ("PAPERS", spelling("card1/Papers"));
+    const std::string source = tempPath("source.txt");
+    writeFile(source, "new body");
+    EXPECT_EQ(0, VFS(VFSFilePut)(refs[0], "/papers/report_2.TXT", source.c_str()));
+    EXPECT_EQ("REPORT_2.txt", spelling("card1/PAPERS/report_2.txt"));
+    EXPECT_EQ("new body", readFile(device.path("card1/PAPERS/REPORT_2.txt")));
+    DeleteFileA(source.c_str());
 }
 
 TEST_F(VfsTest, TheCompanionLeavesACardListingUnlessOneIsThere) {
