@@ -96,7 +96,8 @@ private:
     bool scanRoot();
     bool loadStateFile();
     void runPasses();
-    void saveStateFile() const;
+    // False when the new state file could not be written whole; the old one then stays.
+    bool saveStateFile() const;
     void applyException(const std::string& name);
     void handleEntry(const std::string& name, FileEntry& entry);
     bool resolveConflict(const std::string& name, FileEntry& entry);

@@ -73,7 +73,14 @@ bool HandheldLocation::synchronise() {
 
     progress().SetRange(static_cast<uint32_t>(entries_.size()));
     runPasses();
-    saveStateFile();
+    if (!saveStateFile()) {
+        // Without its record the next HotSync would judge this run's changes against the
+        // previous state: count it so the HotSync ends with the error summary, and leave
+        // the time of the last run alone so no frequency setting skips the next one.
+        log("Could not write state file: " + statePath());
+        ++failures_;
+        return true;
+    }
     store.setLastBackup(user, locationName_, static_cast<int32_t>(currentTime()));
     return true;
 }
@@ -149,7 +156,7 @@ bool HandheldLocation::loadStateFile() {
     return true;
 }
 
-void HandheldLocation::saveStateFile() const {
+bool HandheldLocation::saveStateFile() const {
     std::string text;
     text.reserve(entries_.size() * 40);
     for (const auto& item : entries_) {
@@ -163,7 +170,7 @@ void HandheldLocation::saveStateFile() const {
     }
     // Written whole beside the old one and then moved over it: a crash or a full disk
     // leaves the previous state rather than half a file.
-    AtomicFile::writeWhole(statePath(), text);
+    return AtomicFile::writeWhole(statePath(), text);
 }
 
 void HandheldLocation::runPasses() {
