@@ -106,7 +106,11 @@ ProgressSink& HandheldLocation::progress() {
 }
 
 std::string HandheldLocation::directoryOf(const std::string& key) const {
-    return settings().directoryOf(context_->userName, key);
+    // A folder entered as "C:\\Sync\\Card\\" names the same folder; every relative name is
+    // cut from paths built as folder + "\\" + name, so the separator must not come twice.
+    std::string folder = settings().directoryOf(context_->userName, key);
+    while (folder.size() > 1 && folder.back() == '\\') folder.pop_back();
+    return folder;
 }
 
 void HandheldLocation::setDirectoryOf(const std::string& key, const std::string& folder) const {

@@ -53,7 +53,8 @@ public:
     bool archivePcFile(const std::string& name);
     static std::string formatTimestamp(uint32_t secondsSince1970);
 
-    // The folder record of this user (the "-Directories" section).
+    // The folder record of this user (the "-Directories" section); a recorded folder comes
+    // back without trailing backslashes, empty when there is none.
     std::string directoryOf(const std::string& key) const;
     void setDirectoryOf(const std::string& key, const std::string& folder) const;
     // The archive folder for a location key, beside the PC root; creates what is missing.

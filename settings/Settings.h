@@ -19,7 +19,8 @@ public:
                            const std::string& def) const;
     void writeString(const std::string& section, const std::string& key,
                      const std::string& value) const;
-    // All key names of a section in file order, read through a buffer of bufferSize chars.
+    // All key names of a section in file order, read through a buffer of at first bufferSize
+    // characters that grows until every name fits. readString, too, returns the whole value.
     std::vector<std::string> keysOf(const std::string& section, size_t bufferSize) const;
 
     bool archiveEnabled(const std::string& user) const;

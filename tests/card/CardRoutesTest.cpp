@@ -166,6 +166,22 @@ TEST_P(CardRoute, AFetchThatBreaksOffLeavesThePcCopyAsItWas) {
     EXPECT_EQ(std::vector<std::string>{"/doc.bin"}, files);
 }
 
+TEST_P(CardRoute, AFolderRecordedWithATrailingBackslashIsTheSameFolder) {
+    w.settings.setDirectoryOf("Tester", "Card", w.pcRoot() + "Card\\");
+    writeFile(card("/Docs/a.txt"), "card's");
+    writeFile(pc("/Docs/a.txt"), "pc's");
+    writeFile(pc("/only-pc.txt"), "pc");
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    // Both versions kept, the PC's own file sent under its own name.
+    EXPECT_TRUE(logHas("Conflict: /Docs/a.txt modified on both Palm and PC")) << ::testing::PrintToString(logLines());
+    EXPECT_EQ("pc", readFile(card("/only-pc.txt")));
+    for (const std::string& side : {card("/Docs/"), pc("/Docs/")}) {
+        std::string both = readFile(side + "a.txt") + "+" + readFile(side + "a_2.txt");
+        EXPECT_TRUE(both == "card's+pc's" || both == "pc's+card's") << side << ": " << both;
+    }
+    expectQuietRun();
+}
+
 INSTANTIATE_TEST_SUITE_P(BothRoutes, CardRoute, ::testing::Values(Route::Remote, Route::Vfs),
                          [](const ::testing::TestParamInfo<Route>& info) {
                              return info.param == Route::Remote ? std::string("Companion") : std::string("Vfs");
