@@ -90,8 +90,6 @@ bool parseListingLine(const std::string& line, ListingLine& out) {
     return true;
 }
 
-bool listingLineCounts(const ListingLine& line) { return (line.attributes & 0x10) != 0 || line.size != 0; }
-
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -104,28 +102,30 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-std::vector<std::string> listingSection(const std::string& text, const std::string& cardName,
-                                        bool& sectionFound) {
-    const std::string tag = "<" + cardName + ">";
-    std::vector<std::string> section;
-    sectionFound = false;
+std::vector<ListingSection> parseCardListing(const std::string& text) {
+    std::vector<ListingSection> sections;
     size_t start = 0;
     while (start < text.size()) {
-        size_t lf = text.find('\n', start);
-        size_t next = lf == std::string::npos ? text.size() : lf + 1;
+        const size_t lf = text.find('\n', start);
         size_t end = lf == std::string::npos ? text.size() : lf;
+        const size_t next = lf == std::string::npos ? text.size() : lf + 1;
         if (end > start && text[end - 1] == '\r') --end;
-        if (end - start > 1023) break;
-        std::string line = text.substr(start, end - start);
-        start = next;
-        if (!sectionFound) {
-            if (line.compare(0, tag.size(), tag) == 0) sectionFound = true;
-            continue;
+        const size_t length = end - start;
+        if (length >= 2 && text[start] == '<' && text[end - 1] == '>') {
+            sections.push_back(ListingSection{text.substr(start + 1, length - 2), {}});
+        } else if (!sections.empty()) {
+            sections.back().lines.push_back(text.substr(start, length));
         }
-        if (!line.empty() && line[0] == '<') break;
-        section.push_back(line);
+        start = next;
     }
-    return section;
+    return sections;
+}
+
+const ListingSection* findListingSection(const std::vector<ListingSection>& listing,
+                                         const std::string& cardName) {
+    for (const ListingSection& section : listing)
+        if (section.cardName == cardName) return &section;
+    return nullptr;
 }
 
 uint32_t sliceSizeFromFigure(int32_t figure, uint32_t current) {

@@ -108,7 +108,7 @@ bool RemoteCardLocation::callCompanion(uint16_t request, const std::string* argu
 
 void RemoteCardLocation::mergeLine(const std::string& line) {
     card::ListingLine parsed;
-    if (!card::parseListingLine(line, parsed) || !card::listingLineCounts(parsed)) return;
+    if (!card::parseListingLine(line, parsed)) return;
     FileEntry* entry = acceptHandheldName(parsed.name);
     if (!entry) return;
     // Time 0 would mean "not on the handheld" and turn a listed file into a deletion.
@@ -136,11 +136,18 @@ bool RemoteCardLocation::refreshEntry(const std::string& name) {
 bool RemoteCardLocation::listHandheld() {
     if (!usable_) return false;
     std::string text;
-    bool found = false;
-    std::vector<std::string> section;
-    if (readWholeFile(listingFile_, text)) section = card::listingSection(text, cardName_, found);
-    for (const std::string& line : section) mergeLine(line);
-    if (!section.empty()) return true;
+    const card::ListingSection* section = nullptr;
+    std::vector<card::ListingSection> listing;
+    if (readWholeFile(listingFile_, text)) {
+        listing = card::parseCardListing(text);
+        section = card::findListingSection(listing, cardName_);
+    }
+    // Only a missing section is a failed listing. A section without lines is a card that
+    // holds nothing yet, which the PC's files must be able to fill.
+    if (section != nullptr) {
+        for (const std::string& line : section->lines) mergeLine(line);
+        return true;
+    }
     log("Error getting file list from the handheld(" + card::hex(0u) + ")");
     return false;
 }
@@ -219,11 +226,13 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
     }
     // Nothing of this copy may linger for the next fetch or reply to be mixed into.
     if (slices > 0) deleteTransferDatabase();
-    // The companion renames onto no existing name, so the old card file goes first. It is
-    // asked for even without a listed card copy: the listing leaves empty files out.
+    // The companion renames onto no existing name, so a listed card copy goes first. A
+    // new file has none to delete, and a companion may answer an error for deleting a
+    // name it does not have; should an unlisted file be there after all, the rename
+    // fails and the card keeps it.
     bool cardCopyGone = false;
+    if (ok && entry.handheldTime != 0) ok = cardCopyGone = callCompanion(REQ_DELETE_FILE, &name);
     if (ok) {
-        ok = cardCopyGone = callCompanion(REQ_DELETE_FILE, &name);
         std::string argument = upload + "|" + card::baseNameOf(name);
         ok = ok && callCompanion(REQ_RENAME, &argument);
     }
