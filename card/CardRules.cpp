@@ -57,6 +57,43 @@ bool isSafePathComponent(const std::string& component) {
     return true;
 }
 
+std::string folderNameForLabel(const std::string& label) {
+    std::string name = label;
+    for (char& c : name)
+        if (isSpecialPathChar(static_cast<unsigned char>(c)) || c == '=') c = '_';
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    size_t lead = 0;
+    while (lead < name.size() && name[lead] == ' ') ++lead;
+    name.erase(0, lead);
+    // A settings key beginning with these would read as a comment or a section.
+    if (!name.empty() && (name[0] == ';' || name[0] == '[')) name[0] = '_';
+    if (isDeviceName(name)) {
+        size_t stem = name.find('.');
+        if (stem == std::string::npos) stem = name.size();
+        while (stem > 0 && name[stem - 1] == ' ') --stem;
+        name.insert(stem, "_");
+    }
+    return isSafePathComponent(name) ? name : std::string();
+}
+
+std::string labelRecordKey(const std::string& label, unsigned occurrence) {
+    static const char digits[] = "0123456789abcdef";
+    std::string key = "L";  // never empty, and never read as a comment or a section
+    for (char c : label) {
+        key += digits[static_cast<unsigned char>(c) >> 4];
+        key += digits[static_cast<unsigned char>(c) & 0xF];
+    }
+    if (occurrence > 1) key += "-" + std::to_string(occurrence);
+    return key;
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
+}
+
 bool isSafeRelativeName(const std::string& name) {
     if (name.size() < 2 || name[0] != '/') return false;
     size_t start = 1;

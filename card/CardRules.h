@@ -19,6 +19,32 @@ bool isSafeRelativeName(const std::string& name);
 // PC folder name and the last folder of the archive path.
 bool isSafePathComponent(const std::string& component);
 
+// A card's label made into a folder name (and a settings key) that Windows keeps as it is:
+// characters a path cannot hold become "_" (as does "=", which would end a settings key),
+// leading blanks and trailing dots and blanks go, and a reserved device name gets "_"
+// after its stem ("CON" gives "CON_", "aux.x" gives "aux_.x"). A usable label comes back
+// unchanged; empty when nothing usable remains ("", ".", "...").
+std::string folderNameForLabel(const std::string& label);
+
+// The settings key under which the location key of a label is recorded: the label's bytes
+// in lower-case hexadecimal (settings keys are compared without regard to case, labels are
+// not), and for the n-th card of one HotSync with that very label (n > 1) "-" + n.
+std::string labelRecordKey(const std::string& label, unsigned occurrence);
+
+// Case-blind equality of ASCII letters, as Windows compares folder names and settings keys.
+bool sameIgnoringCase(const std::string& a, const std::string& b);
+
+// The first of base, base + "_2", base + "_3", ... that taken() refuses; base itself is
+// tried only when tryBase is set.
+template <typename Taken>
+std::string firstFreeName(const std::string& base, bool tryBase, Taken taken) {
+    if (tryBase && !taken(base)) return base;
+    for (unsigned n = 2;; ++n) {
+        std::string candidate = base + "_" + std::to_string(n);
+        if (!taken(candidate)) return candidate;
+    }
+}
+
 // A name made printable for a log line (control characters become "?").
 std::string printableName(const std::string& name);
 

@@ -67,7 +67,6 @@ RemoteCardLocation::RemoteCardLocation(SyncContext* context, const std::string& 
                                        const std::string& listingFile)
     : CardLocation(context, cardName), listingFile_(listingFile) {
     if (context_->progress) context_->progress->SetCardText("Synchronizing Palm Card: " + cardName_);
-    locationName_ = cardName_;
     setUpFolders();
     if (!usable_) return;
     int32_t figure = 0;

@@ -13,7 +13,6 @@ const char kMemoryStickIndex[] = "/MEMSTICK.IND";
 VfsCardLocation::VfsCardLocation(SyncContext* context, VfsVolume volume)
     : CardLocation(context, std::string()), volumeRef_(volume) {
     cardName_ = locationNameForVolume();
-    locationName_ = cardName_;
     if (context_->progress) context_->progress->SetCardText("Synchronizing Palm Card: " + cardName_);
     setUpFolders();
 }

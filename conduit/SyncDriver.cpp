@@ -199,6 +199,8 @@ void RunDriver(SyncJob& job, Settings& settings) {
 
     ProgressWindowSink progress(&job.progressWindow, job.cancelEvent.get());
     SyncContext context;
+    LocationClaims claims;
+    context.claims = &claims;
     context.archive = job.archive;
     context.userName = job.userName;
     context.pcFolder = job.pcFolder;

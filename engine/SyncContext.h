@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "engine/CreatorList.h"
 
 class ProgressSink;
@@ -16,6 +17,15 @@ enum ActionCode : int32_t {
     ACTION_DO_NOTHING = 6
 };
 
+// What the card locations of one HotSync have taken so far, so that no two of them share
+// a settings key or a PC folder: the labels met (in order, repeats included), the keys and
+// the folders given out.
+struct LocationClaims {
+    std::vector<std::string> labels;
+    std::vector<std::string> keys;
+    std::vector<std::string> folders;
+};
+
 struct SyncContext {
     bool archive = true;             // the "Archive" setting
     std::string userName;            // the settings section
@@ -24,4 +34,5 @@ struct SyncContext {
     ProgressSink* progress = nullptr;
     const CreatorList* creators = nullptr;  // null when the conduit-database step did not run
     Settings* settings = nullptr;
+    LocationClaims* claims = nullptr;  // the HotSync's; null: nothing is shared to guard
 };

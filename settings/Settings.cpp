@@ -189,6 +189,25 @@ std::string Settings::newCardName(const std::string& user) const {
     return candidate;
 }
 
+std::vector<std::string> Settings::lastBackupKeys(const std::string& user) const {
+    return keysOf(user + "-LastBackup", kDirectoryKeyBuffer);
+}
+
+std::string Settings::cardKeyOf(const std::string& user, const std::string& labelRecord) const {
+    return readString(user + "-CardKeys", labelRecord, "");
+}
+
+void Settings::setCardKeyOf(const std::string& user, const std::string& labelRecord, const std::string& key) const {
+    writeString(user + "-CardKeys", labelRecord, key);
+}
+
+std::vector<std::string> Settings::cardKeysGiven(const std::string& user) const {
+    std::vector<std::string> given;
+    const std::string section = user + "-CardKeys";
+    for (const std::string& record : keysOf(section, kDirectoryKeyBuffer)) given.push_back(readString(section, record, ""));
+    return given;
+}
+
 Settings& TheSettings() {
     static LibrarySettings settings;
     return settings;

@@ -30,6 +30,31 @@ TEST(CardNames, CardNamesMustBeOneFolderName) {
     EXPECT_EQ("a?b", printableName(std::string("a\nb")));
 }
 
+TEST(CardNames, LabelsBecomeUsableFolderNamesOrNothing) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Card", "Card"}, {"My Card 2", "My Card 2"}, {"Caf\xe9", "Caf\xe9"},  // usable labels stay
+        {"Card.", "Card"}, {"Card. . ", "Card"}, {"  Card", "Card"},
+        {"a:b", "a_b"}, {"C:\\x", "C__x"}, {"a/b|c?d*e\"f<g>", "a_b_c_d_e_f_g_"}, {"t\tab\x7f", "t_ab\x7f"},
+        {"k=v", "k_v"}, {";c", "_c"}, {"[s]", "_s]"},
+        {"CON", "CON_"}, {"con.txt", "con_.txt"}, {"COM1", "COM1_"}, {"Lpt9 .x", "Lpt9_ .x"}, {"CONSOLE", "CONSOLE"},
+        {"", ""}, {".", ""}, {"...", ""}, {"   ", ""}, {" . .", ""}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.second, folderNameForLabel(c.first)) << printableName(c.first);
+        if (!c.second.empty()) {
+            EXPECT_TRUE(isSafePathComponent(c.second)) << c.second;
+        }
+    }
+    // The record of a label tells labels apart that Windows and settings keys would not.
+    EXPECT_NE(labelRecordKey("Card", 1), labelRecordKey("card", 1));
+    EXPECT_NE(labelRecordKey("Card", 1), labelRecordKey("Card", 2));
+    EXPECT_EQ(labelRecordKey("", 1), "L");
+    auto taken = [](const std::string& n) { return n == "Card" || n == "Card_2"; };
+    EXPECT_EQ("Card_3", firstFreeName("Card", true, taken));
+    EXPECT_EQ("Other", firstFreeName("Other", true, taken));
+    EXPECT_TRUE(sameIgnoringCase("MainMemory", "mainMEMORY"));
+    EXPECT_FALSE(sameIgnoringCase("Card", "Card "));
+}
+
 TEST(ListingLines, EntryLinesAreParsed) {
     ListingLine l;
     ASSERT_TRUE(parseListingLine("/DCIM/\t3300000000 16 0", l));

@@ -270,8 +270,8 @@ TEST(RemoteCard, NamesThatWouldLeaveThePcFolderAreRefusedAndTheRestSynchronises)
     for (const std::string& s : sent) EXPECT_EQ(std::string::npos, s.find("evil")) << s;
 }
 
-TEST(RemoteCard, ACardNameThatIsNoFolderNameTouchesNothing) {
-    for (const char* name : {"..\\..\\Escape", "..", "C:\\Escape", "", "a/b", "CON"}) {
+TEST(RemoteCard, ACardNameThatMapsToNoFolderNameTouchesNothing) {
+    for (const char* name : {"..", "", " ..."}) {
         Workspace w(deviceIni());
         ASSERT_EQ(0, w.load());
         writeFile(w.listingPath(), std::string("<") + name + ">\n/x.txt\t3700000000 0 1\n");
