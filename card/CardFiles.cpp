@@ -2,6 +2,8 @@
 #include <windows.h>
 #include <cstdio>
 #include <memory>
+#include "engine/AtomicFile.h"
+#include "engine/PcPaths.h"
 
 namespace card {
 namespace {
@@ -14,9 +16,9 @@ using FilePtr = std::unique_ptr<FILE, FileCloser>;
 bool appendFileTo(const std::string& from, const std::string& to, uint64_t maxBytes) {
     uint32_t size = 0;
     if (!pcFileSize(from, size) || size > maxBytes) return false;
-    FilePtr in(fopen(from.c_str(), "rb"));
+    FilePtr in(pcfile::openStream(from, L"rb"));
     if (!in) return false;
-    FilePtr out(fopen(to.c_str(), "ab"));
+    FilePtr out(pcfile::openStream(to, L"ab"));
     if (!out) return false;
     char buffer[65536];
     size_t n;
@@ -27,9 +29,27 @@ bool appendFileTo(const std::string& from, const std::string& to, uint64_t maxBy
     return fclose(raw) == 0;
 }
 
+bool writeThroughShortName(const std::string& target, const std::function<bool(const std::string&)>& write) {
+    if (!pcfile::needsLongForm(target)) return write(target);
+    TemporaryFile staged;
+    return staged.valid() && write(staged.path()) &&
+           pcfile::moveFile(staged.path(), target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+}
+
+ShortSourceName::ShortSourceName(const std::string& source) {
+    if (!pcfile::needsLongForm(source)) {
+        path_ = source;
+        return;
+    }
+    copy_ = std::make_unique<TemporaryFile>();
+    if (copy_->valid() && pcfile::copyFile(source, copy_->path(), false)) path_ = copy_->path();
+}
+
+ShortSourceName::~ShortSourceName() = default;
+
 bool pcFileSize(const std::string& path, uint32_t& size) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!pcfile::attributesEx(path, data)) return false;
     if (data.nFileSizeHigh != 0) return false;
     size = data.nFileSizeLow;
     return true;

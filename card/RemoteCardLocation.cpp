@@ -8,6 +8,7 @@
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
 #include "engine/AtomicFile.h"
+#include "engine/PcPaths.h"
 #include "conduit/ProgressSink.h"
 #include "mainmemory/DatabaseImage.h"
 
@@ -155,7 +156,7 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
     // Each slice's records go straight into the target, opened once for the whole file: a
     // scratch file per slice (made, written, read back, appended, deleted) cost several file
     // creations and deletions per card file, which on a big card was most of a first HotSync.
-    OutputFile out(std::fopen(target.c_str(), "wb"));
+    OutputFile out(pcfile::openStream(target, L"wb"));
     if (!out) return false;
     // Even an entry of size 0 asks for its first slice, so whatever the card holds really
     // arrives and nothing is reported as copied that was not.
@@ -208,6 +209,10 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
     bool ok = card::pcFileSize(path, size);
     // Even a slice whose answer was lost may have reached the card.
     bool sent = false;
+    // The slices are read by code that takes no long path: a deep PC file is sent from a
+    // short copy.
+    const card::ShortSourceName source(path);
+    ok = ok && !source.path().empty();
     // An empty file still goes as one empty slice, so the card really gets it.
     uint32_t slices = ok ? sliceCount(size, sliceSize_) : 0;
     if (ok && slices == 0) slices = 1;
@@ -216,7 +221,8 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
         // one makes each slice carry exactly its own bytes.
         deleteTransferDatabase();
         DatabaseImage image;
-        ok = image.loadFileSlice(path, kTransferDb, kCompanionCreator, kTransferType, i * sliceSize_, sliceSize_) &&
+        ok = image.loadFileSlice(source.path(), kTransferDb, kCompanionCreator, kTransferType, i * sliceSize_,
+                                 sliceSize_) &&
              image.writeToHandheld(kTransferDb);
         if (!ok) break;
         std::string target = i == 0 ? upload : "*" + upload;

@@ -107,10 +107,15 @@ bool VfsCardLocation::getIntoPcFile(const std::string& name, const std::string& 
         result = 0;
         return false;
     }
-    result = lastCallError_ = library_.FileGet(volumeRef_, name.c_str(), staged.tempPath().c_str());
-    systemError = card::lastSystemError();
-    if (result != 0) return false;
-    if (staged.commit()) return true;
+    // The library cannot take a long path: a deep card file goes through a short name.
+    bool fetched = false;
+    const bool placed = card::writeThroughShortName(staged.tempPath(), [&](const std::string& shortPath) {
+        result = lastCallError_ = library_.FileGet(volumeRef_, name.c_str(), shortPath.c_str());
+        systemError = card::lastSystemError();
+        return fetched = result == 0;
+    });
+    if (!fetched) return false;
+    if (placed && staged.commit()) return true;
     systemError = card::lastSystemError();
     return false;
 }
@@ -142,7 +147,9 @@ bool VfsCardLocation::copyToPc(const std::string& name, FileEntry& entry) {
 
 bool VfsCardLocation::copyToHandheld(const std::string& name, FileEntry& entry) {
     std::string path = pcPathOf(name);
-    int32_t result = lastCallError_ = library_.FilePut(volumeRef_, name.c_str(), path.c_str());
+    // The library cannot take a long path: a deep PC file is sent from a short copy.
+    const card::ShortSourceName source(path);
+    int32_t result = lastCallError_ = source.path().empty() ? -1 : library_.FilePut(volumeRef_, name.c_str(), source.path().c_str());
     uint32_t systemError = card::lastSystemError();
     if (result == 0) {
         log("  " + name + ": Copied from PC to Palm");

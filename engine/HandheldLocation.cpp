@@ -10,6 +10,7 @@
 #include "conduit/HotSyncLog.h"
 #include "engine/AtomicFile.h"
 #include "engine/NameRules.h"
+#include "engine/PcPaths.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -38,8 +39,8 @@ bool HandheldLocation::deleteHandheldDirectory(const std::string&, FileEntry&) {
 bool HandheldLocation::renameOnPc(const std::string& name, FileEntry& entry) {
     const std::string path = pcPathOf(name);
     const std::string newPath = withSuffixBeforeExtension(path, "_2");
-    // MoveFileA refuses an existing target, so an earlier conflict copy is never replaced.
-    if (!MoveFileA(path.c_str(), newPath.c_str())) {
+    // The move refuses an existing target, so an earlier conflict copy is never replaced.
+    if (!pcfile::moveFile(path, newPath, 0)) {
         log("Could not rename PC File: " + name);
         return false;
     }
@@ -73,7 +74,7 @@ uint32_t HandheldLocation::pcTimeFromFileTime(uint64_t fileTime) {
 
 bool HandheldLocation::fillPcStatus(const std::string& pcPath, FileEntry& entry) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(withoutTrailingBackslash(pcPath).c_str(), GetFileExInfoStandard, &data)) {
+    if (!pcfile::attributesEx(withoutTrailingBackslash(pcPath), data)) {
         entry.status = ENTRY_PC_UNREADABLE;
         return false;
     }
@@ -85,7 +86,7 @@ bool HandheldLocation::fillPcStatus(const std::string& pcPath, FileEntry& entry)
 bool HandheldLocation::pcFolderExists(const std::string& path) const {
     // Only a folder counts: a plain file of that name would make every file look
     // deleted on the PC.
-    const DWORD attributes = GetFileAttributesA(withoutTrailingBackslash(path).c_str());
+    const DWORD attributes = pcfile::attributes(withoutTrailingBackslash(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -126,11 +127,11 @@ std::string HandheldLocation::makeArchiveDirectory(const std::string& key) {
     const size_t k = root.size() >= 2 ? root.rfind('\\', root.size() - 2) : std::string::npos;
     if (k == std::string::npos) return std::string();
     std::string archive = root.substr(0, k) + "\\Archive";
-    CreateDirectoryA(archive.c_str(), nullptr);
+    pcfile::createDirectory(archive);
     archive += root.substr(k);
-    CreateDirectoryA(withoutTrailingBackslash(archive).c_str(), nullptr);
+    pcfile::createDirectory(withoutTrailingBackslash(archive));
     archive += key;
-    CreateDirectoryA(archive.c_str(), nullptr);
+    pcfile::createDirectory(archive);
     archiveDirectory_ = archive;
     return archive;
 }
@@ -139,7 +140,7 @@ std::string HandheldLocation::makeArchiveDirectory(const std::string& key) {
 
 bool HandheldLocation::createPcDirectory(const std::string& name, FileEntry& entry) {
     const std::string path = pcPathOf(name);
-    if (!CreateDirectoryA(withoutTrailingBackslash(path).c_str(), nullptr)) {
+    if (!pcfile::createDirectory(withoutTrailingBackslash(path))) {
         log("Could not create PC directory: " + path);
         return false;
     }
@@ -149,7 +150,7 @@ bool HandheldLocation::createPcDirectory(const std::string& name, FileEntry& ent
 
 bool HandheldLocation::deletePcDirectory(const std::string& name, FileEntry& entry) {
     const std::string path = pcPathOf(name);
-    if (RemoveDirectoryA(withoutTrailingBackslash(path).c_str())) {
+    if (pcfile::removeDirectory(withoutTrailingBackslash(path))) {
         entry.pcTime = 0;
         return true;
     }
@@ -171,7 +172,7 @@ bool HandheldLocation::archivePcFile(const std::string& name) {
     if (!archiveDirectory_.empty() && !base.empty()) {
         // Through a temporary file, so a failed copy leaves an earlier archived copy whole.
         AtomicFile target(archiveDirectory_ + "\\" + base);
-        ok = target.valid() && CopyFileA(pcPathOf(name).c_str(), target.tempPath().c_str(), FALSE) &&
+        ok = target.valid() && pcfile::copyFile(pcPathOf(name), target.tempPath(), false) &&
              target.commit();
     }
     if (!ok) {
@@ -184,7 +185,7 @@ bool HandheldLocation::archivePcFile(const std::string& name) {
 
 bool HandheldLocation::deletePcFile(const std::string& name, FileEntry& entry) {
     if (!archivePcFile(name)) return false;
-    if (!DeleteFileA(pcPathOf(name).c_str())) {
+    if (!pcfile::deleteFile(pcPathOf(name))) {
         log("Could not delete PC File: " + name);
         return false;
     }

@@ -10,8 +10,8 @@
 #include "engine/AtomicFile.h"
 #include "engine/Decision.h"
 #include "engine/NameRules.h"
+#include "engine/PcPaths.h"
 #include "engine/StateFile.h"
-#include "engine/Win32Handles.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -55,11 +55,11 @@ bool HandheldLocation::synchronise() {
     if (!pcFolderExists(pcDirectory_)) {
         // A folder synchronised before that has gone (an unplugged drive, say) must not
         // read as "every file deleted on the PC".
-        if (GetFileAttributesA(statePath().c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (pcfile::attributes(statePath()) != INVALID_FILE_ATTRIBUTES) {
             log("Sync directory missing, aborting...");
             return false;
         }
-        CreateDirectoryA(withoutTrailingBackslash(pcDirectory_).c_str(), nullptr);
+        pcfile::createDirectory(withoutTrailingBackslash(pcDirectory_));
     }
 
     progress().SetFileText("Examining PC");
@@ -91,12 +91,12 @@ bool HandheldLocation::scanRoot() {
     while (!folders.empty()) {
         const std::string folder = folders.front();
         folders.pop_front();
-        WIN32_FIND_DATAA data;
-        FindHandle find(FindFirstFileA((folder + "\\*.*").c_str(), &data));
+        pcfile::FolderListing find(folder + "\\*.*");
         bool complete = find.valid() || GetLastError() == ERROR_FILE_NOT_FOUND;
         if (find.valid()) {
             do {
-                const std::string name = data.cFileName;
+                const WIN32_FIND_DATAW& data = find.data();
+                const std::string name = find.name();
                 // Hidden names (".", ".." and every name beginning with ".") take no part.
                 if (name.empty() || name[0] == '.') continue;
                 const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -116,7 +116,7 @@ bool HandheldLocation::scanRoot() {
                     continue;
                 }
                 if (directory) folders.push_back(path);
-            } while (FindNextFileA(find.get(), &data));
+            } while (find.next());
             complete = GetLastError() == ERROR_NO_MORE_FILES;
         }
         if (!complete) {
