@@ -173,7 +173,9 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
     }
     // A write the disk refused (a full disk, say) shows at the latest here; the copy has
     // then failed and must not be moved over the PC file.
-    return std::fclose(out.release()) == 0;
+    // Checked apart from the close: some C runtimes close without reporting a failed flush.
+    const bool flushed = std::fflush(out.get()) == 0;
+    return std::fclose(out.release()) == 0 && flushed;
 }
 
 bool RemoteCardLocation::fetchHandheldFile(const std::string& name, const std::string& pcPath) {
