@@ -82,7 +82,7 @@ TEST(HotSync, CompanionListingNamesEveryBracketedLineIncludingTheEmptyName) {
     Scenario s("listing");
     s.deviceIni("[Device]\nCompanion=2\n[Volume1]\nPath=card1\nLabel=Card A\n");
     s.cardFile("card1", "memo.txt", "from card A");
-    WriteText(s.device() + "\\listing.txt", "<Card A>\n/memo.txt\t3300000000 0 11\njunk\n<>\n");
+    WriteText(s.device() + "\\listing.txt", "<Card A>\n/memo.txt\t3300000000 0 11\njunk\n<>\n<Card A>\n");
     HotSyncRun run = s.sync();
     EXPECT_EQ(0, run.exitCode);
     ASSERT_GE(run.log.size(), 3u) << run.dump();
@@ -97,6 +97,9 @@ TEST(HotSync, CompanionListingNamesEveryBracketedLineIncludingTheEmptyName) {
     });
     EXPECT_NE(run.log.end(), unnamed) << run.dump();
     for (const LogLine& l : run.log) EXPECT_EQ(std::string::npos, l.text.find("junk")) << l.text;
+    // A second section of one name reaches the same card: it is synchronised once.
+    EXPECT_EQ(1u, run.count("Card A: Location - " + s.pc() + "\\Card A")) << run.dump();
+    EXPECT_TRUE(run.has("Card listed twice, synchronised once: Card A")) << run.dump();
     std::string text;
     ASSERT_TRUE(ReadText(s.pc() + "\\Card A\\memo.txt", text)) << run.dump();
     EXPECT_EQ("from card A", text);
