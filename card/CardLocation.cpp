@@ -1,5 +1,9 @@
 #include "card/CardLocation.h"
+#include <windows.h>
+#include <algorithm>
+#include <vector>
 #include "card/CardRules.h"
+#include "settings/Settings.h"
 
 CardLocation::CardLocation(SyncContext* context, const std::string& cardName)
     : HandheldLocation(context), cardName_(cardName) {
@@ -23,22 +27,91 @@ bool CardLocation::isStagingName(const std::string& base) const {
     return base == kUploadBase || HandheldLocation::isStagingName(base);
 }
 
+namespace {
+bool containsIgnoringCase(const std::vector<std::string>& list, const std::string& name) {
+    return std::any_of(list.begin(), list.end(), [&](const std::string& item) { return card::sameIgnoringCase(item, name); });
+}
+
+bool pcNameExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+}  // namespace
+
+std::string CardLocation::chooseLocationKey() {
+    const std::string& label = cardName_;
+    const std::string base = card::folderNameForLabel(label);
+    if (base.empty()) return std::string();
+    Settings& store = settings();
+    const std::string& user = context_->userName;
+    LocationClaims* claims = context_->claims;
+    // A count of matches is never negative.
+    const size_t seen = claims ? static_cast<size_t>(std::count(claims->labels.begin(), claims->labels.end(), label)) : 0;
+    const std::string record = card::labelRecordKey(label, static_cast<unsigned>(seen + 1));
+    auto claimedNow = [&](const std::string& key) { return claims && containsIgnoringCase(claims->keys, key); };
+
+    // What this label was given before stays its key, so nothing churns between HotSyncs.
+    std::string key = store.cardKeyOf(user, record);
+    if (!key.empty() && !claimedNow(key) && card::folderNameForLabel(key) == key) return key;
+
+    const std::vector<std::string> folders = store.directoryKeys(user);
+    const std::vector<std::string> lastRuns = store.lastBackupKeys(user);
+    const std::vector<std::string> given = store.cardKeysGiven(user);
+    // A record under exactly the label is this card's own from before labels were
+    // recorded (the label was the key then); one in other case belongs to another card.
+    auto heldByOther = [&](const std::vector<std::string>& keys, const std::string& candidate) {
+        return std::any_of(keys.begin(), keys.end(), [&](const std::string& k) {
+            return card::sameIgnoringCase(k, candidate) && !(seen == 0 && k == label && candidate == label);
+        });
+    };
+    auto taken = [&](const std::string& candidate) {
+        if (claimedNow(candidate) || card::sameIgnoringCase(candidate, "MainMemory") ||
+            containsIgnoringCase(given, candidate) || heldByOther(folders, candidate) ||
+            heldByOther(lastRuns, candidate))
+            return true;
+        // A made-up name must not adopt a folder or state file that is already there.
+        const std::string folder = context_->pcFolder + candidate;
+        return candidate != label && (pcNameExists(folder) || pcNameExists(folder + ".txt"));
+    };
+    key = card::firstFreeName(base, true, taken);
+    store.setCardKeyOf(user, record, key);
+    return key;
+}
+
 void CardLocation::setUpFolders() {
-    // The card's name becomes a folder under the PC root and under the archive root; a
-    // name such as "..\x" or "C:" would put both somewhere this location does not own.
-    if (!card::isSafePathComponent(cardName_)) {
+    // The card's label becomes a folder under the PC root and under the archive root, and
+    // the key of its settings records. A label Windows cannot keep as a folder name is
+    // mapped to one that it can; two cards never share a key or a folder.
+    const std::string key = chooseLocationKey();
+    if (key.empty()) {
         usable_ = false;
         refused_ = true;
         log("Error: card name not usable as a PC folder, card skipped: " + card::printableName(cardName_));
         return;
     }
+    locationName_ = key;
+    if (key != cardName_) {
+        const bool unusable = card::folderNameForLabel(cardName_) != cardName_;
+        log(card::printableName(cardName_) + ": PC folder name " + key +
+            (unusable ? " (the label is no usable folder name)" : " (another card has this name)"));
+    }
     pcDirectory_ = directoryOf(locationName_);
     if (pcDirectory_.empty()) {
-        pcDirectory_ = context_->pcFolder + cardName_;
+        pcDirectory_ = context_->pcFolder + locationName_;
         setDirectoryOf(locationName_, pcDirectory_);
     }
-    archiveDirectory_ = makeArchiveDirectory(cardName_);
-    log(cardName_ + ": Location - " + pcDirectory_);
+    LocationClaims* claims = context_->claims;
+    if (claims) {
+        claims->labels.push_back(cardName_);
+        claims->keys.push_back(locationName_);
+        // A folder recorded by hand for two keys would still be shared.
+        if (containsIgnoringCase(claims->folders, pcDirectory_)) {
+            usable_ = false;
+            refused_ = true;
+            log("Error: PC folder already used by another card, card skipped: " + pcDirectory_);
+            return;
+        }
+        claims->folders.push_back(pcDirectory_);
+    }
+    archiveDirectory_ = makeArchiveDirectory(locationName_);
+    log(card::printableName(cardName_) + ": Location - " + pcDirectory_);
 }
 
 bool CardLocation::checkName(const std::string& name) const {

@@ -27,8 +27,10 @@ public:
 protected:
     CardLocation(SyncContext* context, const std::string& cardName);
 
-    // Folders and "-Directories" record for cardName_; logs the location line. Refuses
-    // (and logs) a card name that is not a plain folder name.
+    // Chooses the location key (locationName_) for the label cardName_, then the folders
+    // and "-Directories" record for it; logs the location line, and a line when the key is
+    // not the label. Refuses (and logs) a label that maps to no usable folder name, and a
+    // folder another card of this HotSync already has.
     void setUpFolders();
 
     // Inserts a handheld name into the entry map unless it could leave the PC folder;
@@ -50,4 +52,10 @@ protected:
     bool usable_ = true;
     // Staging files a killed HotSync left on the card, found by the listing.
     std::vector<std::string> stagingLeftovers_;
+
+private:
+    // The label's key: recorded before, else the label made a usable folder name, with
+    // "_2", "_3", ... when another card (this HotSync or recorded) has it in any case.
+    // Records the choice. Empty when the label maps to nothing usable.
+    std::string chooseLocationKey();
 };

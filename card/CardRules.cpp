@@ -57,6 +57,43 @@ bool isSafePathComponent(const std::string& component) {
     return true;
 }
 
+std::string folderNameForLabel(const std::string& label) {
+    std::string name = label;
+    for (char& c : name)
+        if (isSpecialPathChar(static_cast<unsigned char>(c)) || c == '=') c = '_';
+    while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
+    size_t lead = 0;
+    while (lead < name.size() && name[lead] == ' ') ++lead;
+    name.erase(0, lead);
+    // A settings key beginning with these would read as a comment or a section.
+    if (!name.empty() && (name[0] == ';' || name[0] == '[')) name[0] = '_';
+    if (isDeviceName(name)) {
+        size_t stem = name.find('.');
+        if (stem == std::string::npos) stem = name.size();
+        while (stem > 0 && name[stem - 1] == ' ') --stem;
+        name.insert(stem, "_");
+    }
+    return isSafePathComponent(name) ? name : std::string();
+}
+
+std::string labelRecordKey(const std::string& label, unsigned occurrence) {
+    static const char digits[] = "0123456789abcdef";
+    std::string key = "L";  // never empty, and never read as a comment or a section
+    for (char c : label) {
+        key += digits[static_cast<unsigned char>(c) >> 4];
+        key += digits[static_cast<unsigned char>(c) & 0xF];
+    }
+    if (occurrence > 1) key += "-" + std::to_string(occurrence);
+    return key;
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i])) return false;
+    return true;
+}
+
 bool isSafeRelativeName(const std::string& name) {
     if (name.size() < 2 || name[0] != '/') return false;
     size_t start = 1;
@@ -90,8 +127,6 @@ bool parseListingLine(const std::string& line, ListingLine& out) {
     return true;
 }
 
-bool listingLineCounts(const ListingLine& line) { return (line.attributes & 0x10) != 0 || line.size != 0; }
-
 std::vector<std::string> splitLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;
@@ -104,28 +139,30 @@ std::vector<std::string> splitLines(const std::string& text) {
     return lines;
 }
 
-std::vector<std::string> listingSection(const std::string& text, const std::string& cardName,
-                                        bool& sectionFound) {
-    const std::string tag = "<" + cardName + ">";
-    std::vector<std::string> section;
-    sectionFound = false;
+std::vector<ListingSection> parseCardListing(const std::string& text) {
+    std::vector<ListingSection> sections;
     size_t start = 0;
     while (start < text.size()) {
-        size_t lf = text.find('\n', start);
-        size_t next = lf == std::string::npos ? text.size() : lf + 1;
+        const size_t lf = text.find('\n', start);
         size_t end = lf == std::string::npos ? text.size() : lf;
+        const size_t next = lf == std::string::npos ? text.size() : lf + 1;
         if (end > start && text[end - 1] == '\r') --end;
-        if (end - start > 1023) break;
-        std::string line = text.substr(start, end - start);
-        start = next;
-        if (!sectionFound) {
-            if (line.compare(0, tag.size(), tag) == 0) sectionFound = true;
-            continue;
+        const size_t length = end - start;
+        if (length >= 2 && text[start] == '<' && text[end - 1] == '>') {
+            sections.push_back(ListingSection{text.substr(start + 1, length - 2), {}});
+        } else if (!sections.empty()) {
+            sections.back().lines.push_back(text.substr(start, length));
         }
-        if (!line.empty() && line[0] == '<') break;
-        section.push_back(line);
+        start = next;
     }
-    return section;
+    return sections;
+}
+
+const ListingSection* findListingSection(const std::vector<ListingSection>& listing,
+                                         const std::string& cardName) {
+    for (const ListingSection& section : listing)
+        if (section.cardName == cardName) return &section;
+    return nullptr;
 }
 
 uint32_t sliceSizeFromFigure(int32_t figure, uint32_t current) {

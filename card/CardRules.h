@@ -19,6 +19,32 @@ bool isSafeRelativeName(const std::string& name);
 // PC folder name and the last folder of the archive path.
 bool isSafePathComponent(const std::string& component);
 
+// A card's label made into a folder name (and a settings key) that Windows keeps as it is:
+// characters a path cannot hold become "_" (as does "=", which would end a settings key),
+// leading blanks and trailing dots and blanks go, and a reserved device name gets "_"
+// after its stem ("CON" gives "CON_", "aux.x" gives "aux_.x"). A usable label comes back
+// unchanged; empty when nothing usable remains ("", ".", "...").
+std::string folderNameForLabel(const std::string& label);
+
+// The settings key under which the location key of a label is recorded: the label's bytes
+// in lower-case hexadecimal (settings keys are compared without regard to case, labels are
+// not), and for the n-th card of one HotSync with that very label (n > 1) "-" + n.
+std::string labelRecordKey(const std::string& label, unsigned occurrence);
+
+// Case-blind equality of ASCII letters, as Windows compares folder names and settings keys.
+bool sameIgnoringCase(const std::string& a, const std::string& b);
+
+// The first of base, base + "_2", base + "_3", ... that taken() refuses; base itself is
+// tried only when tryBase is set.
+template <typename Taken>
+std::string firstFreeName(const std::string& base, bool tryBase, Taken taken) {
+    if (tryBase && !taken(base)) return base;
+    for (unsigned n = 2;; ++n) {
+        std::string candidate = base + "_" + std::to_string(n);
+        if (!taken(candidate)) return candidate;
+    }
+}
+
 // A name made printable for a log line (control characters become "?").
 std::string printableName(const std::string& name);
 
@@ -30,21 +56,29 @@ struct ListingLine {
     uint32_t size = 0;
 };
 // False when the line is to be ignored: no TAB, a name of 512 characters or more, or a
-// number that cannot be read.
+// number that cannot be read. Every line that parses describes an entry, an empty file
+// as much as any other.
 bool parseListingLine(const std::string& line, ListingLine& out);
-// Whether a parsed line describes something to enter: a directory, or a file with bytes.
-bool listingLineCounts(const ListingLine& line);
 
 // Splits text into LF-ended lines; a CR right before the LF is dropped (text mode) and
 // whatever follows the last LF is ignored.
 std::vector<std::string> splitLines(const std::string& text);
 
-// The lines of one card's section of the listing of all cards: after the first line that
-// begins with "<" + cardName + ">", up to the next line beginning with "<" or the end.
-// Here the last line counts without its LF; a line longer than 1023 characters ends the
-// reading like the end of the file. sectionFound tells whether the header line was met.
-std::vector<std::string> listingSection(const std::string& text, const std::string& cardName,
-                                        bool& sectionFound);
+// The listing of all cards that the companion leaves: each card's section is its header
+// line "<" + name + ">" followed by its entry lines. This is the one reading of that
+// format, for the driver (which cards there are) and for each card (its entries).
+struct ListingSection {
+    std::string cardName;
+    std::vector<std::string> lines;  // up to the next header or the end, CR dropped
+};
+// A header is a whole line of at least two characters that begins with "<" and ends with
+// ">" (the empty name "<>" included); every other line belongs to the section before it,
+// lines before the first header to none. The last line counts without its LF. A header
+// with no lines after it is a card with no files, never a failed listing.
+std::vector<ListingSection> parseCardListing(const std::string& text);
+// The first section of cardName (compared exactly), or null when the listing has none.
+const ListingSection* findListingSection(const std::vector<ListingSection>& listing,
+                                         const std::string& cardName);
 
 // The slice size that follows from the handheld's figure: 90 % of it in whole 1024-byte
 // units, at least 1024; a figure that is not below current leaves current.

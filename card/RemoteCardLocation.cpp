@@ -8,6 +8,7 @@
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
 #include "engine/AtomicFile.h"
+#include "engine/PcPaths.h"
 #include "engine/ProgressSink.h"
 #include "mainmemory/DatabaseImage.h"
 
@@ -67,7 +68,6 @@ RemoteCardLocation::RemoteCardLocation(SyncContext* context, const std::string& 
                                        const std::string& listingFile)
     : CardLocation(context, cardName), listingFile_(listingFile) {
     if (context_->progress) context_->progress->SetCardText("Synchronizing Palm Card: " + cardName_);
-    locationName_ = cardName_;
     setUpFolders();
     if (!usable_) return;
     int32_t figure = 0;
@@ -108,7 +108,7 @@ bool RemoteCardLocation::callCompanion(uint16_t request, const std::string* argu
 
 void RemoteCardLocation::mergeLine(const std::string& line) {
     card::ListingLine parsed;
-    if (!card::parseListingLine(line, parsed) || !card::listingLineCounts(parsed)) return;
+    if (!card::parseListingLine(line, parsed)) return;
     FileEntry* entry = acceptHandheldName(parsed.name);
     if (!entry) return;
     // Time 0 would mean "not on the handheld" and turn a listed file into a deletion.
@@ -136,12 +136,19 @@ bool RemoteCardLocation::refreshEntry(const std::string& name) {
 bool RemoteCardLocation::listHandheld() {
     if (!usable_) return false;
     std::string text;
-    bool found = false;
-    std::vector<std::string> section;
-    if (readWholeFile(listingFile_, text)) section = card::listingSection(text, cardName_, found);
-    for (const std::string& line : section) mergeLine(line);
-    for (const std::string& leftover : stagingLeftovers_) callCompanion(REQ_DELETE_FILE, &leftover);
-    if (!section.empty()) return true;
+    const card::ListingSection* section = nullptr;
+    std::vector<card::ListingSection> listing;
+    if (readWholeFile(listingFile_, text)) {
+        listing = card::parseCardListing(text);
+        section = card::findListingSection(listing, cardName_);
+    }
+    // Only a missing section is a failed listing. A section without lines is a card that
+    // holds nothing yet, which the PC's files must be able to fill.
+    if (section != nullptr) {
+        for (const std::string& line : section->lines) mergeLine(line);
+        for (const std::string& leftover : stagingLeftovers_) callCompanion(REQ_DELETE_FILE, &leftover);
+        return true;
+    }
     log("Error getting file list from the handheld(" + card::hex(0u) + ")");
     return false;
 }
@@ -150,7 +157,7 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
     // Each slice's records go straight into the target, opened once for the whole file: a
     // scratch file per slice (made, written, read back, appended, deleted) cost several file
     // creations and deletions per card file, which on a big card was most of a first HotSync.
-    OutputFile out(std::fopen(target.c_str(), "wb"));
+    OutputFile out(pcfile::openStream(target, L"wb"));
     if (!out) return false;
     // Even an entry of size 0 asks for its first slice, so whatever the card holds really
     // arrives and nothing is reported as copied that was not.
@@ -167,7 +174,9 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
     }
     // A write the disk refused (a full disk, say) shows at the latest here; the copy has
     // then failed and must not be moved over the PC file.
-    return std::fclose(out.release()) == 0;
+    // Checked apart from the close: some C runtimes close without reporting a failed flush.
+    const bool flushed = std::fflush(out.get()) == 0;
+    return std::fclose(out.release()) == 0 && flushed;
 }
 
 bool RemoteCardLocation::fetchHandheldFile(const std::string& name, const std::string& pcPath) {
@@ -203,6 +212,10 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
     bool ok = card::pcFileSize(path, size);
     // Even a slice whose answer was lost may have reached the card.
     bool sent = false;
+    // The slices are read by code that takes no long path: a deep PC file is sent from a
+    // short copy.
+    const card::ShortSourceName source(path);
+    ok = ok && !source.path().empty();
     // An empty file still goes as one empty slice, so the card really gets it.
     uint32_t slices = ok ? sliceCount(size, sliceSize_) : 0;
     if (ok && slices == 0) slices = 1;
@@ -211,7 +224,8 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
         // one makes each slice carry exactly its own bytes.
         deleteTransferDatabase();
         DatabaseImage image;
-        ok = image.loadFileSlice(path, kTransferDb, kCompanionCreator, kTransferType, i * sliceSize_, sliceSize_) &&
+        ok = image.loadFileSlice(source.path(), kTransferDb, kCompanionCreator, kTransferType, i * sliceSize_,
+                                 sliceSize_) &&
              image.writeToHandheld(kTransferDb);
         if (!ok) break;
         std::string target = i == 0 ? upload : "*" + upload;
@@ -220,11 +234,13 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
     }
     // Nothing of this copy may linger for the next fetch or reply to be mixed into.
     if (slices > 0) deleteTransferDatabase();
-    // The companion renames onto no existing name, so the old card file goes first. It is
-    // asked for even without a listed card copy: the listing leaves empty files out.
+    // The companion renames onto no existing name, so a listed card copy goes first. A
+    // new file has none to delete, and a companion may answer an error for deleting a
+    // name it does not have; should an unlisted file be there after all, the rename
+    // fails and the card keeps it.
     bool cardCopyGone = false;
+    if (ok && entry.handheldTime != 0) ok = cardCopyGone = callCompanion(REQ_DELETE_FILE, &name);
     if (ok) {
-        ok = cardCopyGone = callCompanion(REQ_DELETE_FILE, &name);
         std::string argument = upload + "|" + card::baseNameOf(name);
         ok = ok && callCompanion(REQ_RENAME, &argument);
     }

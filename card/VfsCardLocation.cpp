@@ -13,7 +13,6 @@ const char kMemoryStickIndex[] = "/MEMSTICK.IND";
 VfsCardLocation::VfsCardLocation(SyncContext* context, VfsVolume volume)
     : CardLocation(context, std::string()), volumeRef_(volume) {
     cardName_ = locationNameForVolume();
-    locationName_ = cardName_;
     if (context_->progress) context_->progress->SetCardText("Synchronizing Palm Card: " + cardName_);
     setUpFolders();
 }
@@ -109,10 +108,15 @@ bool VfsCardLocation::getIntoPcFile(const std::string& name, const std::string& 
         result = 0;
         return false;
     }
-    result = lastCallError_ = library_.FileGet(volumeRef_, name.c_str(), staged.tempPath().c_str());
-    systemError = card::lastSystemError();
-    if (result != 0) return false;
-    if (staged.commit()) return true;
+    // The library cannot take a long path: a deep card file goes through a short name.
+    bool fetched = false;
+    const bool placed = card::writeThroughShortName(staged.tempPath(), [&](const std::string& shortPath) {
+        result = lastCallError_ = library_.FileGet(volumeRef_, name.c_str(), shortPath.c_str());
+        systemError = card::lastSystemError();
+        return fetched = result == 0;
+    });
+    if (!fetched) return false;
+    if (placed && staged.commit()) return true;
     systemError = card::lastSystemError();
     return false;
 }
@@ -144,7 +148,9 @@ bool VfsCardLocation::copyToPc(const std::string& name, FileEntry& entry) {
 
 bool VfsCardLocation::copyToHandheld(const std::string& name, FileEntry& entry) {
     std::string path = pcPathOf(name);
-    int32_t result = lastCallError_ = library_.FilePut(volumeRef_, name.c_str(), path.c_str());
+    // The library cannot take a long path: a deep PC file is sent from a short copy.
+    const card::ShortSourceName source(path);
+    int32_t result = lastCallError_ = source.path().empty() ? -1 : library_.FilePut(volumeRef_, name.c_str(), source.path().c_str());
     uint32_t systemError = card::lastSystemError();
     if (result == 0) {
         log("  " + name + ": Copied from PC to Palm");

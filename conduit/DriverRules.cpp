@@ -1,19 +1,6 @@
 #include "conduit/DriverRules.h"
 #include <cstdio>
 
-std::vector<std::string> ListingCardNames(std::istream& listing) {
-    std::vector<std::string> names;
-    std::string line;
-    while (std::getline(listing, line)) {
-        // Text mode already drops the CR of a CRLF line; a stray one elsewhere would hide
-        // the closing bracket, so it goes too.
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.size() >= 2 && line.front() == '<' && line.back() == '>')
-            names.push_back(line.substr(1, line.size() - 2));
-    }
-    return names;
-}
-
 std::string UserFolderOf(const std::string& pcFolder) {
     std::string::size_type end = pcFolder.size();
     if (end > 0 && pcFolder[end - 1] == '\\') --end;

@@ -1,14 +1,10 @@
-// The run driver's rules that need no operating system: the card names of the listing
-// file, the user's folder, which conduit databases to leave out, the error lines.
+// The run driver's rules that need no operating system: the user's folder, which conduit
+// databases to leave out, the error lines. (The listing of all cards is read by the card
+// rules, card/CardRules.h, the one reader of that format.)
 #pragma once
 #include <cstdint>
-#include <istream>
 #include <string>
 #include <vector>
-
-// Card names from the listing text: every line "<name>" gives name (also the empty one);
-// all other lines are skipped.
-std::vector<std::string> ListingCardNames(std::istream& listing);
 
 // The user's folder: the PC folder up to its last backslash, a backslash at the very end
 // not counting; the whole PC folder when it has none.

@@ -1,6 +1,6 @@
 #include "conduit/SyncDriver.h"
+#include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,8 +15,10 @@
 #include "settings/Settings.h"
 #include "mainmemory/DatabaseImage.h"
 #include "mainmemory/MainMemoryLocation.h"
+#include "card/CardRules.h"
 #include "card/RemoteCardLocation.h"
 #include "card/VfsCardLocation.h"
+#include "engine/AtomicFile.h"
 
 namespace {
 constexpr uint32_t kCompanionCreator = 0x546E776B;  // 'Tnwk'
@@ -86,19 +88,25 @@ void gatherConduitCreators(SyncJob& job) {
 }
 
 // Copies the companion's listing of all cards into the listing file and reads the card
-// names from it.
+// names from it. A listing that could not be written whole is no listing: the names
+// missing from a cut copy would read as cards, or files, gone from the handheld.
 bool readCardNames(const std::string& listingFile, std::vector<std::string>& names) {
     {
         DatabaseImage image;
         if (!image.readFromHandheld(kTransferDatabase)) return false;
         if (!image.writeRecordsToFile(listingFile, true)) return false;
     }
-    bool read = false;
-    {
-        std::ifstream listing(listingFile);
-        if (listing) {
-            names = ListingCardNames(listing);
-            read = true;
+    std::string text;
+    const bool read = readWholeFile(listingFile, text);
+    if (read) {
+        for (const card::ListingSection& section : card::parseCardListing(text)) {
+            // The companion addresses a card by its name: a second section of one name
+            // reaches the same card, which one run synchronises once.
+            if (std::find(names.begin(), names.end(), section.cardName) != names.end()) {
+                logLine("Card listed twice, synchronised once: " + card::printableName(section.cardName));
+                continue;
+            }
+            names.push_back(section.cardName);
         }
     }
     SmDeleteDb(kTransferDatabase, 0);
@@ -174,6 +182,8 @@ void RunDriver(SyncJob& job, Settings& settings) {
 
     ProgressWindowSink progress(&job.progressWindow, job.cancelEvent.get());
     SyncContext context;
+    LocationClaims claims;
+    context.claims = &claims;
     context.archive = job.archive;
     context.userName = job.userName;
     context.pcFolder = job.pcFolder;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "engine/PcPaths.h"
 #include "engine/Win32Handles.h"
 
 namespace {
@@ -46,7 +47,7 @@ AtomicFile::AtomicFile(const std::string& target) : target_(target) {
         std::snprintf(name, sizeof name, ".tw%lx-%x.tmp", process, static_cast<unsigned>(++counter));
         const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
         const std::string path = folder + (separated ? "" : "\\") + name;
-        if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+        if (pcfile::attributes(path) != INVALID_FILE_ATTRIBUTES) continue;
         // A missing folder (or any other failure) leaves the object invalid, as before.
         if (GetLastError() == ERROR_FILE_NOT_FOUND) tempPath_ = path;
         return;
@@ -68,15 +69,14 @@ bool AtomicFile::isTempName(const std::string& base) {
 
 AtomicFile::~AtomicFile() {
     if (!committed_ && !tempPath_.empty()) {
-        SetFileAttributesA(tempPath_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(tempPath_.c_str());
+        pcfile::setAttributes(tempPath_, FILE_ATTRIBUTE_NORMAL);
+        pcfile::deleteFile(tempPath_);
     }
 }
 
 bool AtomicFile::commit() {
     if (tempPath_.empty() || committed_) return false;
-    if (!MoveFileExA(tempPath_.c_str(), target_.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!pcfile::moveFile(tempPath_, target_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return false;
     }
     committed_ = true;
@@ -87,8 +87,7 @@ bool AtomicFile::writeWhole(const std::string& target, const std::string& bytes)
     AtomicFile file(target);
     if (!file.valid()) return false;
     {
-        OwnedHandle h(CreateFileA(file.tempPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        OwnedHandle h(pcfile::createFile(file.tempPath(), GENERIC_WRITE, 0, CREATE_ALWAYS));
         if (!h.valid()) return false;
         if (!writeAll(h.get(), bytes.data(), bytes.size())) return false;
         if (!FlushFileBuffers(h.get())) return false;
@@ -106,15 +105,14 @@ TemporaryFile::TemporaryFile(const char* prefix) {
 
 TemporaryFile::~TemporaryFile() {
     if (!path_.empty()) {
-        SetFileAttributesA(path_.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path_.c_str());
+        pcfile::setAttributes(path_, FILE_ATTRIBUTE_NORMAL);
+        pcfile::deleteFile(path_);
     }
 }
 
 bool readWholeFile(const std::string& path, std::string& bytes) {
     bytes.clear();
-    OwnedHandle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    OwnedHandle h(pcfile::createFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
     if (!h.valid()) return false;
     std::vector<char> buffer(1 << 16);
     for (;;) {
@@ -126,10 +124,8 @@ bool readWholeFile(const std::string& path, std::string& bytes) {
 }
 
 bool sameFileContents(const std::string& a, const std::string& b) {
-    OwnedHandle ha(CreateFileA(a.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    OwnedHandle hb(CreateFileA(b.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    OwnedHandle ha(pcfile::createFile(a, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
+    OwnedHandle hb(pcfile::createFile(b, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING));
     if (!ha.valid() || !hb.valid()) return false;
     LARGE_INTEGER sa, sb;
     if (!GetFileSizeEx(ha.get(), &sa) || !GetFileSizeEx(hb.get(), &sb)) return false;

@@ -11,6 +11,7 @@
 #include "engine/HotSyncLog.h"
 #include "engine/AtomicFile.h"
 #include "engine/NameRules.h"
+#include "engine/PcPaths.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -40,8 +41,8 @@ bool HandheldLocation::renameOnPc(const std::string& name, FileEntry& entry) {
     const std::string path = pcPathOf(name);
     const std::string newName = conflictNameFor(name);
     const std::string newPath = pcPathOf(newName);
-    // MoveFileA refuses an existing target, so an earlier conflict copy is never replaced.
-    if (!MoveFileA(path.c_str(), newPath.c_str())) {
+    // The move refuses an existing target, so an earlier conflict copy is never replaced.
+    if (!pcfile::moveFile(path, newPath, 0)) {
         log("Could not rename PC File: " + name);
         return false;
     }
@@ -83,7 +84,7 @@ uint32_t HandheldLocation::pcTimeFromFileTime(uint64_t fileTime) {
 
 bool HandheldLocation::fillPcStatus(const std::string& pcPath, FileEntry& entry) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(withoutTrailingBackslash(pcPath).c_str(), GetFileExInfoStandard, &data)) {
+    if (!pcfile::attributesEx(withoutTrailingBackslash(pcPath), data)) {
         entry.status = ENTRY_PC_UNREADABLE;
         return false;
     }
@@ -95,7 +96,7 @@ bool HandheldLocation::fillPcStatus(const std::string& pcPath, FileEntry& entry)
 bool HandheldLocation::pcFolderExists(const std::string& path) const {
     // Only a folder counts: a plain file of that name would make every file look
     // deleted on the PC.
-    const DWORD attributes = GetFileAttributesA(withoutTrailingBackslash(path).c_str());
+    const DWORD attributes = pcfile::attributes(withoutTrailingBackslash(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -116,7 +117,11 @@ ProgressSink& HandheldLocation::progress() {
 }
 
 std::string HandheldLocation::directoryOf(const std::string& key) const {
-    return settings().directoryOf(context_->userName, key);
+    // A folder entered as "C:\\Sync\\Card\\" names the same folder; every relative name is
+    // cut from paths built as folder + "\\" + name, so the separator must not come twice.
+    std::string folder = settings().directoryOf(context_->userName, key);
+    while (folder.size() > 1 && folder.back() == '\\') folder.pop_back();
+    return folder;
 }
 
 void HandheldLocation::setDirectoryOf(const std::string& key, const std::string& folder) const {
@@ -132,11 +137,11 @@ std::string HandheldLocation::makeArchiveDirectory(const std::string& key) {
     const size_t k = root.size() >= 2 ? root.rfind('\\', root.size() - 2) : std::string::npos;
     if (k == std::string::npos) return std::string();
     std::string archive = root.substr(0, k) + "\\Archive";
-    CreateDirectoryA(archive.c_str(), nullptr);
+    pcfile::createDirectory(archive);
     archive += root.substr(k);
-    CreateDirectoryA(withoutTrailingBackslash(archive).c_str(), nullptr);
+    pcfile::createDirectory(withoutTrailingBackslash(archive));
     archive += key;
-    CreateDirectoryA(archive.c_str(), nullptr);
+    pcfile::createDirectory(archive);
     archiveDirectory_ = archive;
     return archive;
 }
@@ -145,7 +150,7 @@ std::string HandheldLocation::makeArchiveDirectory(const std::string& key) {
 
 bool HandheldLocation::createPcDirectory(const std::string& name, FileEntry& entry) {
     const std::string path = pcPathOf(name);
-    if (!CreateDirectoryA(withoutTrailingBackslash(path).c_str(), nullptr)) {
+    if (!pcfile::createDirectory(withoutTrailingBackslash(path))) {
         log("Could not create PC directory: " + path);
         return false;
     }
@@ -155,7 +160,7 @@ bool HandheldLocation::createPcDirectory(const std::string& name, FileEntry& ent
 
 bool HandheldLocation::deletePcDirectory(const std::string& name, FileEntry& entry) {
     const std::string path = pcPathOf(name);
-    if (RemoveDirectoryA(withoutTrailingBackslash(path).c_str())) {
+    if (pcfile::removeDirectory(withoutTrailingBackslash(path))) {
         entry.pcTime = 0;
         return true;
     }
@@ -176,7 +181,7 @@ bool HandheldLocation::archivePcFile(const std::string& name) {
     if (!path.empty()) {
         // Through a temporary file, so a failed copy leaves nothing half-written behind.
         AtomicFile target(path);
-        ok = target.valid() && CopyFileA(pcPathOf(name).c_str(), target.tempPath().c_str(), FALSE) &&
+        ok = target.valid() && pcfile::copyFile(pcPathOf(name), target.tempPath(), false) &&
              target.commit();
     }
     if (!ok) {
@@ -192,7 +197,7 @@ namespace {
 enum class Kind { Missing, File, Folder };
 
 Kind kindOf(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = pcfile::attributes(path);
     if (attributes == INVALID_FILE_ATTRIBUTES) return Kind::Missing;
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Kind::Folder : Kind::File;
 }
@@ -229,14 +234,14 @@ std::string HandheldLocation::archivePathFor(const std::string& name) {
         // A file already archived under a folder's name gets the folder a number instead.
         path = firstFree(path + "\\" + parts[i], true);
         if (path.empty()) return path;
-        if (kindOf(path) == Kind::Missing && !CreateDirectoryA(path.c_str(), nullptr)) return std::string();
+        if (kindOf(path) == Kind::Missing && !pcfile::createDirectory(path)) return std::string();
     }
     return firstFree(path + "\\" + parts.back(), false);
 }
 
 bool HandheldLocation::deletePcFile(const std::string& name, FileEntry& entry) {
     if (!archivePcFile(name)) return false;
-    if (!DeleteFileA(pcPathOf(name).c_str())) {
+    if (!pcfile::deleteFile(pcPathOf(name))) {
         log("Could not delete PC File: " + name);
         return false;
     }

@@ -65,7 +65,8 @@ public:
     std::string conflictNameFor(const std::string& name) const;
     static std::string formatTimestamp(uint32_t secondsSince1970);
 
-    // The folder record of this user (the "-Directories" section).
+    // The folder record of this user (the "-Directories" section); a recorded folder comes
+    // back without trailing backslashes, empty when there is none.
     std::string directoryOf(const std::string& key) const;
     void setDirectoryOf(const std::string& key, const std::string& folder) const;
     // The archive folder for a location key, beside the PC root; creates what is missing.
@@ -112,7 +113,8 @@ private:
     bool scanRoot();
     bool loadStateFile();
     void runPasses();
-    void saveStateFile() const;
+    // False when the new state file could not be written whole; the old one then stays.
+    bool saveStateFile() const;
     void applyException(const std::string& name);
     void handleEntry(const std::string& name, FileEntry& entry);
     bool resolveConflict(const std::string& name, FileEntry& entry);

@@ -14,5 +14,10 @@ inline StdioFile openStdioFile(const std::string& path, const char* mode) {
     return StdioFile(std::fopen(path.c_str(), mode));
 }
 
-// Closes the file now; false when what was written may not have reached it (fclose failed).
-inline bool closeStdioFile(StdioFile& file) { return std::fclose(file.release()) == 0; }
+// Closes the file now; false when what was written may not have reached it. The flush is
+// checked on its own: some C runtimes answer 0 from fclose although its flush failed.
+inline bool closeStdioFile(StdioFile& file) {
+    std::FILE* f = file.release();
+    const bool flushed = std::fflush(f) == 0;
+    return (std::fclose(f) == 0) && flushed;
+}

@@ -2,12 +2,22 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "engine/ActionCode.h"
 #include "engine/CreatorList.h"
 
 class ProgressSink;
 class Settings;
 
+
+// What the card locations of one HotSync have taken so far, so that no two of them share
+// a settings key or a PC folder: the labels met (in order, repeats included), the keys and
+// the folders given out.
+struct LocationClaims {
+    std::vector<std::string> labels;
+    std::vector<std::string> keys;
+    std::vector<std::string> folders;
+};
 
 struct SyncContext {
     bool archive = true;             // the "Archive" setting
@@ -17,4 +27,5 @@ struct SyncContext {
     ProgressSink* progress = nullptr;
     const CreatorList* creators = nullptr;  // null when the conduit-database step did not run
     Settings* settings = nullptr;
+    LocationClaims* claims = nullptr;  // the HotSync's; null: nothing is shared to guard
 };

@@ -10,8 +10,8 @@
 #include "engine/AtomicFile.h"
 #include "engine/Decision.h"
 #include "engine/NameRules.h"
+#include "engine/PcPaths.h"
 #include "engine/StateFile.h"
-#include "engine/Win32Handles.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -55,11 +55,11 @@ bool HandheldLocation::synchronise() {
     if (!pcFolderExists(pcDirectory_)) {
         // A folder synchronised before that has gone (an unplugged drive, say) must not
         // read as "every file deleted on the PC".
-        if (GetFileAttributesA(statePath().c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (pcfile::attributes(statePath()) != INVALID_FILE_ATTRIBUTES) {
             log("Sync directory missing, aborting...");
             return false;
         }
-        CreateDirectoryA(withoutTrailingBackslash(pcDirectory_).c_str(), nullptr);
+        pcfile::createDirectory(withoutTrailingBackslash(pcDirectory_));
     }
 
     progress().SetFileText("Examining PC");
@@ -73,7 +73,14 @@ bool HandheldLocation::synchronise() {
 
     progress().SetRange(static_cast<uint32_t>(entries_.size()));
     runPasses();
-    saveStateFile();
+    if (!saveStateFile()) {
+        // Without its record the next HotSync would judge this run's changes against the
+        // previous state: count it so the HotSync ends with the error summary, and leave
+        // the time of the last run alone so no frequency setting skips the next one.
+        log("Could not write state file: " + statePath());
+        ++failures_;
+        return true;
+    }
     store.setLastBackup(user, locationName_, static_cast<int32_t>(currentTime()));
     return true;
 }
@@ -84,12 +91,12 @@ bool HandheldLocation::scanRoot() {
     while (!folders.empty()) {
         const std::string folder = folders.front();
         folders.pop_front();
-        WIN32_FIND_DATAA data;
-        FindHandle find(FindFirstFileA((folder + "\\*.*").c_str(), &data));
+        pcfile::FolderListing find(folder + "\\*.*");
         bool complete = find.valid() || GetLastError() == ERROR_FILE_NOT_FOUND;
         if (find.valid()) {
             do {
-                const std::string name = data.cFileName;
+                const WIN32_FIND_DATAW& data = find.data();
+                const std::string name = find.name();
                 if (name.empty() || name == "." || name == "..") continue;
                 const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
                 const std::string path = folder + "\\" + name;
@@ -97,8 +104,8 @@ bool HandheldLocation::scanRoot() {
                     // Nothing of this location is being staged yet: one of the engine's
                     // own temporary files here was left by a HotSync that was killed.
                     if (AtomicFile::isTempName(name)) {
-                        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                        DeleteFileA(path.c_str());
+                        pcfile::setAttributes(path, FILE_ATTRIBUTE_NORMAL);
+                        pcfile::deleteFile(path);
                     }
                     continue;
                 }
@@ -117,7 +124,7 @@ bool HandheldLocation::scanRoot() {
                     continue;
                 }
                 if (directory) folders.push_back(path);
-            } while (FindNextFileA(find.get(), &data));
+            } while (find.next());
             complete = GetLastError() == ERROR_NO_MORE_FILES;
         }
         if (!complete) {
@@ -157,7 +164,7 @@ bool HandheldLocation::loadStateFile() {
     return true;
 }
 
-void HandheldLocation::saveStateFile() const {
+bool HandheldLocation::saveStateFile() const {
     std::string text;
     text.reserve(entries_.size() * 40);
     for (const auto& item : entries_) {
@@ -171,7 +178,7 @@ void HandheldLocation::saveStateFile() const {
     }
     // Written whole beside the old one and then moved over it: a crash or a full disk
     // leaves the previous state rather than half a file.
-    AtomicFile::writeWhole(statePath(), text);
+    return AtomicFile::writeWhole(statePath(), text);
 }
 
 void HandheldLocation::runPasses() {

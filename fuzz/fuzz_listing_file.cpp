@@ -2,10 +2,7 @@
 // and the card listing file of the VFS route. The first input line is the card to look for.
 #include "fuzz/FuzzTarget.h"
 
-#include <sstream>
-
 #include "card/CardRules.h"
-#include "conduit/DriverRules.h"
 
 TW_FUZZ_TARGET(listing_file) {
     const std::string input = fuzzText(data, size);
@@ -13,15 +10,20 @@ TW_FUZZ_TARGET(listing_file) {
     const std::string cardName = lf == std::string::npos ? input : input.substr(0, lf);
     const std::string text = lf == std::string::npos ? std::string() : input.substr(lf + 1);
 
-    bool found = false;
-    const std::vector<std::string> section = card::listingSection(text, cardName, found);
-    FUZZ_REQUIRE(found || section.empty());
-    for (const std::string& line : section) {
-        FUZZ_REQUIRE(line.size() <= 1023);
-        FUZZ_REQUIRE(line.empty() || line[0] != '<');
-        FUZZ_REQUIRE(line.find('\n') == std::string::npos);
-        card::ListingLine parsed;
-        if (card::parseListingLine(line, parsed)) FUZZ_REQUIRE(parsed.name.size() < 512);
+    const std::vector<card::ListingSection> listing = card::parseCardListing(text);
+    const card::ListingSection* section = card::findListingSection(listing, cardName);
+    FUZZ_REQUIRE(section == nullptr || section->cardName == cardName);
+    for (const card::ListingSection& s : listing) {
+        FUZZ_REQUIRE(s.cardName.find('\n') == std::string::npos);
+        // Only a card name that is a safe folder name may become a PC folder; the check must
+        // not crash whatever the listing held.
+        (void)card::isSafePathComponent(s.cardName);
+        for (const std::string& line : s.lines) {
+            FUZZ_REQUIRE(line.find('\n') == std::string::npos);
+            FUZZ_REQUIRE(line.size() < 2 || line[0] != '<' || line.back() != '>');
+            card::ListingLine parsed;
+            if (card::parseListingLine(line, parsed)) FUZZ_REQUIRE(parsed.name.size() < 512);
+        }
     }
 
     // The card listing file of the VFS route: names only, one per LF-ended line.
@@ -31,13 +33,5 @@ TW_FUZZ_TARGET(listing_file) {
     FUZZ_REQUIRE(lines.size() == lfCount);
     for (const std::string& line : lines) FUZZ_REQUIRE(line.find('\n') == std::string::npos);
 
-    std::istringstream stream(text);
-    const std::vector<std::string> cards = ListingCardNames(stream);
-    for (const std::string& name : cards) {
-        FUZZ_REQUIRE(name.find('\n') == std::string::npos);
-        // Only a card name that is a safe folder name may become a PC folder; the check must
-        // not crash whatever the listing held.
-        (void)card::isSafePathComponent(name);
-    }
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -16,6 +17,14 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 File openFile(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode)); }
+
+// Closes a file that was written and tells whether everything reached it: buffered data
+// is only written out here, so a full disk may show for the first time at the close. The
+// flush is checked on its own because some C runtimes close without reporting it.
+bool closeWritten(File f) {
+    const bool flushed = std::fflush(f.get()) == 0;
+    return std::fclose(f.release()) == 0 && flushed;
+}
 
 uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 uint32_t be32(const uint8_t* p) {
@@ -261,8 +270,8 @@ bool DatabaseImage::writeFile(const std::string& path) {
     File f = openFile(path, "wb");
     if (!f) return false;
     const std::vector<uint8_t> bytes = toFileBytes();
-    writeAll(f.get(), bytes.data(), bytes.size());
-    return true;
+    const bool written = writeAll(f.get(), bytes.data(), bytes.size());
+    return closeWritten(std::move(f)) && written;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -303,7 +312,8 @@ bool DatabaseImage::writeRecordsToFile(const std::string& path, bool dropLeadByt
     for (size_t i = 0; i < n; ++i) {
         // A record too short to hold the lead bytes carries no payload at all.
         if (records[i].size() <= lead) continue;
-        writeAll(f.get(), records[i].data() + lead, records[i].size() - lead);
+        // A listing or reply cut short would read as files missing from the handheld.
+        if (!writeAll(f.get(), records[i].data() + lead, records[i].size() - lead)) return false;
     }
-    return true;
+    return closeWritten(std::move(f));
 }

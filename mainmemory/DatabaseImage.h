@@ -90,7 +90,8 @@ public:
     // Fills the image from a database file; false with failureCode 257..260 for a bad
     // file, false with the codes unchanged when it cannot be opened.
     bool readFile(const std::string& path);
-    // Writes the image as a database file, replacing it; false only when it cannot be created.
+    // Writes the image as a database file, replacing it; false when it cannot be created or
+    // any write or the close fails (what was written then stays; callers stage the file).
     bool writeFile(const std::string& path);
     // The same two on bytes in memory: parse a file's content, or lay the image out as one
     // (this sets appInfoOffset, sortInfoOffset and every entry's offset, as writeFile does).
@@ -112,6 +113,7 @@ public:
     bool loadFileSlice(const std::string& path, const std::string& dbName, uint32_t creatorCode,
                        uint32_t typeCode, uint32_t skip, uint32_t length);
     // Writes records 0..recordCount-1 one after the other into the file (replacing it),
-    // without the first 8 bytes of each when dropLeadBytes is set.
+    // without the first 8 bytes of each when dropLeadBytes is set. False when the file
+    // cannot be created or any write or the close fails: the file is then not whole.
     bool writeRecordsToFile(const std::string& path, bool dropLeadBytes);
 };

@@ -9,9 +9,10 @@
 
 namespace {
 
-// Values are read through a buffer of this many characters, terminating zero included.
+// Values are read through a buffer of at first this many characters, terminating zero
+// included; a longer answer gets a larger buffer.
 constexpr DWORD kStringBuffer = 1023;
-// Exception values may be long; they get a larger buffer of their own.
+// Exception values may be long; they start with a larger buffer of their own.
 constexpr DWORD kExceptionValueBuffer = 8191;
 constexpr size_t kExceptionKeyBuffer = 18127;
 constexpr size_t kDirectoryKeyBuffer = 9127;
@@ -60,13 +61,25 @@ void Settings::writeInt(const std::string& section, const std::string& key, int3
     writeString(section, key, text);
 }
 
+// The profile call cuts what does not fit: a value then comes back one character short of
+// the buffer, a list of key names two short. The buffer starts at the given size and
+// doubles until the answer fits, so nothing is silently dropped.
+static std::vector<char> readProfileWhole(const std::string& path, const char* section, const char* key,
+                                          const char* def, DWORD bufferSize, DWORD& length) {
+    const DWORD cut = key == nullptr ? 2 : 1;
+    for (DWORD size = bufferSize < 2 ? 2 : bufferSize;; size *= 2) {
+        std::vector<char> buffer(size, '\0');
+        length = GetPrivateProfileStringA(section, key, def, buffer.data(), size, path.c_str());
+        if (length + cut < size || size > (1u << 30)) return buffer;
+    }
+}
+
 static std::string readProfileString(const std::string& path, const std::string& section,
                                      const std::string& key, const std::string& def,
                                      DWORD bufferSize) {
     if (path.empty()) return def;
-    std::vector<char> buffer(bufferSize, '\0');
-    DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), def.c_str(),
-                                            buffer.data(), bufferSize, path.c_str());
+    DWORD length = 0;
+    std::vector<char> buffer = readProfileWhole(path, section.c_str(), key.c_str(), def.c_str(), bufferSize, length);
     return std::string(buffer.data(), length);
 }
 
@@ -84,10 +97,10 @@ void Settings::writeString(const std::string& section, const std::string& key,
 std::vector<std::string> Settings::keysOf(const std::string& section, size_t bufferSize) const {
     std::vector<std::string> keys;
     if (path_.empty() || bufferSize < 2) return keys;
-    std::vector<char> buffer(bufferSize, '\0');
-    DWORD length = GetPrivateProfileStringA(section.c_str(), nullptr, "", buffer.data(),
-                                            static_cast<DWORD>(bufferSize), path_.c_str());
-    // A sequence of zero-terminated names; a name cut by the buffer's end is dropped.
+    DWORD length = 0;
+    std::vector<char> buffer =
+        readProfileWhole(path_, section.c_str(), nullptr, "", static_cast<DWORD>(bufferSize), length);
+    // A sequence of zero-terminated names.
     size_t pos = 0;
     while (pos < length) {
         size_t end = pos;
@@ -174,6 +187,25 @@ std::string Settings::newCardName(const std::string& user) const {
     std::string candidate = "Card";
     for (unsigned n = 1; taken(candidate); ++n) candidate = "Card" + std::to_string(n);
     return candidate;
+}
+
+std::vector<std::string> Settings::lastBackupKeys(const std::string& user) const {
+    return keysOf(user + "-LastBackup", kDirectoryKeyBuffer);
+}
+
+std::string Settings::cardKeyOf(const std::string& user, const std::string& labelRecord) const {
+    return readString(user + "-CardKeys", labelRecord, "");
+}
+
+void Settings::setCardKeyOf(const std::string& user, const std::string& labelRecord, const std::string& key) const {
+    writeString(user + "-CardKeys", labelRecord, key);
+}
+
+std::vector<std::string> Settings::cardKeysGiven(const std::string& user) const {
+    std::vector<std::string> given;
+    const std::string section = user + "-CardKeys";
+    for (const std::string& record : keysOf(section, kDirectoryKeyBuffer)) given.push_back(readString(section, record, ""));
+    return given;
 }
 
 Settings& TheSettings() {

@@ -20,7 +20,8 @@ public:
                            const std::string& def) const;
     void writeString(const std::string& section, const std::string& key,
                      const std::string& value) const;
-    // All key names of a section in file order, read through a buffer of bufferSize chars.
+    // All key names of a section in file order, read through a buffer of at first bufferSize
+    // characters that grows until every name fits. readString, too, returns the whole value.
     std::vector<std::string> keysOf(const std::string& section, size_t bufferSize) const;
 
     bool archiveEnabled(const std::string& user) const;
@@ -49,6 +50,14 @@ public:
                         std::vector<std::string>& names, std::vector<std::string>& values,
                         std::vector<int32_t>& actions) const;
     std::string newCardName(const std::string& user) const;
+    // Keys of the "-LastBackup" section, in file order.
+    std::vector<std::string> lastBackupKeys(const std::string& user) const;
+    // Which location key each card label was given (section user + "-CardKeys"; the
+    // label's record key is made by the card rules): empty when none was recorded.
+    std::string cardKeyOf(const std::string& user, const std::string& labelRecord) const;
+    void setCardKeyOf(const std::string& user, const std::string& labelRecord, const std::string& key) const;
+    // Every location key given to a card label so far.
+    std::vector<std::string> cardKeysGiven(const std::string& user) const;
     // The action code of an exception keyword (the text after "|"), compared with case.
     static ActionCode exceptionAction(const std::string& keyword);
 

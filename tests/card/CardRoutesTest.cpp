@@ -222,6 +222,75 @@ TEST_P(CardRoute, AFetchThatBreaksOffLeavesThePcCopyAsItWas) {
     EXPECT_EQ(std::vector<std::string>{"/doc.bin"}, files);
 }
 
+TEST_P(CardRoute, AFolderRecordedWithATrailingBackslashIsTheSameFolder) {
+    w.settings.setDirectoryOf("Tester", "Card", w.pcRoot() + "Card\\");
+    writeFile(card("/Docs/a.txt"), "card's");
+    writeFile(pc("/Docs/a.txt"), "pc's");
+    writeFile(pc("/only-pc.txt"), "pc");
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    // Both versions kept, the PC's own file sent under its own name.
+    EXPECT_TRUE(logHas("Conflict: /Docs/a.txt modified on both Palm and PC")) << ::testing::PrintToString(logLines());
+    EXPECT_EQ("pc", readFile(card("/only-pc.txt")));
+    for (const std::string& side : {card("/Docs/"), pc("/Docs/")}) {
+        std::string both = readFile(side + "a.txt") + "+" + readFile(side + "a_2.txt");
+        EXPECT_TRUE(both == "card's+pc's" || both == "pc's+card's") << side << ": " << both;
+    }
+    expectQuietRun();
+}
+
+// PC files whose paths are longer than the ANSI file functions take, read and written
+// here through the wide functions so the test does not share the conduit's helpers.
+std::wstring longForm(const std::string& path) { return L"\\\\?\\" + std::wstring(path.begin(), path.end()); }
+// Written with a time ahead of the clock by `ahead` seconds, so a rewrite always counts as a change.
+void writeLong(const std::string& path, const std::string& bytes, int ahead = 0) {
+    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryW(longForm(path.substr(0, at)).c_str(), nullptr);
+    HANDLE h = CreateFileW(longForm(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h) << path;
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+    t.QuadPart += static_cast<uint64_t>(ahead) * 10000000u;
+    now = {t.LowPart, t.HighPart};
+    SetFileTime(h, nullptr, nullptr, &now);
+    CloseHandle(h);
+}
+std::string readLong(const std::string& path) {
+    HANDLE h = CreateFileW(longForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return "<missing>";
+    char buffer[4096];
+    DWORD got = 0;
+    ReadFile(h, buffer, sizeof buffer, &got, nullptr);
+    CloseHandle(h);
+    return std::string(buffer, got);
+}
+
+TEST_P(CardRoute, PcPathsLongerThan260CharactersWorkBothWays) {
+    const std::string folder = w.pcRoot() + "Card\\" + std::string(60, 'p');
+    w.settings.setDirectoryOf("Tester", "Card", folder);
+    const std::string deep = "/" + std::string(60, 'a') + "/" + std::string(60, 'b') + "/" + std::string(60, 'c');
+    auto pcLong = [&](const std::string& name) { return folder + hostPath(name); };
+    writeFile(card(deep + "/card.txt"), "from the card");
+    writeFile(card(deep + "/gone.txt"), "deleted on the card later");
+    writeLong(pcLong(deep + "/pc.txt"), "from the PC");
+    ASSERT_GT(pcLong(deep + "/card.txt").size(), 280u);
+
+    ASSERT_TRUE(hotSync(w, GetParam())) << ::testing::PrintToString(logLines());
+    EXPECT_FALSE(logContains("Could not")) << ::testing::PrintToString(logLines());
+    EXPECT_EQ("from the card", readLong(pcLong(deep + "/card.txt")));
+    EXPECT_EQ("from the PC", readFile(card(deep + "/pc.txt")));
+    expectQuietRun();
+
+    removeFile(card(deep + "/gone.txt"));
+    writeLong(pcLong(deep + "/pc.txt"), "changed on the PC", 500);
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    EXPECT_EQ("<missing>", readLong(pcLong(deep + "/gone.txt")));
+    EXPECT_EQ("deleted on the card later", readFile(w.archive("Card") + "\\gone.txt"));
+    EXPECT_EQ("changed on the PC", readFile(card(deep + "/pc.txt")));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothRoutes, CardRoute, ::testing::Values(Route::Remote, Route::Vfs),
                          [](const ::testing::TestParamInfo<Route>& info) {
                              return info.param == Route::Remote ? std::string("Companion") : std::string("Vfs");

@@ -30,6 +30,31 @@ TEST(CardNames, CardNamesMustBeOneFolderName) {
     EXPECT_EQ("a?b", printableName(std::string("a\nb")));
 }
 
+TEST(CardNames, LabelsBecomeUsableFolderNamesOrNothing) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Card", "Card"}, {"My Card 2", "My Card 2"}, {"Caf\xe9", "Caf\xe9"},  // usable labels stay
+        {"Card.", "Card"}, {"Card. . ", "Card"}, {"  Card", "Card"},
+        {"a:b", "a_b"}, {"C:\\x", "C__x"}, {"a/b|c?d*e\"f<g>", "a_b_c_d_e_f_g_"}, {"t\tab\x7f", "t_ab\x7f"},
+        {"k=v", "k_v"}, {";c", "_c"}, {"[s]", "_s]"},
+        {"CON", "CON_"}, {"con.txt", "con_.txt"}, {"COM1", "COM1_"}, {"Lpt9 .x", "Lpt9_ .x"}, {"CONSOLE", "CONSOLE"},
+        {"", ""}, {".", ""}, {"...", ""}, {"   ", ""}, {" . .", ""}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.second, folderNameForLabel(c.first)) << printableName(c.first);
+        if (!c.second.empty()) {
+            EXPECT_TRUE(isSafePathComponent(c.second)) << c.second;
+        }
+    }
+    // The record of a label tells labels apart that Windows and settings keys would not.
+    EXPECT_NE(labelRecordKey("Card", 1), labelRecordKey("card", 1));
+    EXPECT_NE(labelRecordKey("Card", 1), labelRecordKey("Card", 2));
+    EXPECT_EQ(labelRecordKey("", 1), "L");
+    auto taken = [](const std::string& n) { return n == "Card" || n == "Card_2"; };
+    EXPECT_EQ("Card_3", firstFreeName("Card", true, taken));
+    EXPECT_EQ("Other", firstFreeName("Other", true, taken));
+    EXPECT_TRUE(sameIgnoringCase("MainMemory", "mainMEMORY"));
+    EXPECT_FALSE(sameIgnoringCase("Card", "Card "));
+}
+
 TEST(ListingLines, EntryLinesAreParsed) {
     ListingLine l;
     ASSERT_TRUE(parseListingLine("/DCIM/\t3300000000 16 0", l));
@@ -37,12 +62,11 @@ TEST(ListingLines, EntryLinesAreParsed) {
     EXPECT_EQ(3300000000u, l.time);
     EXPECT_EQ(16u, l.attributes);
     EXPECT_EQ(0u, l.size);
-    EXPECT_TRUE(listingLineCounts(l));
     ASSERT_TRUE(parseListingLine("/a b.txt\t  1\t2   300000 trailing", l));
     EXPECT_EQ("/a b.txt", l.name);
     EXPECT_EQ(300000u, l.size);
-    ASSERT_TRUE(parseListingLine("/empty.txt\t5 0 0", l));
-    EXPECT_FALSE(listingLineCounts(l));  // an empty file is not entered
+    ASSERT_TRUE(parseListingLine("/empty.txt\t5 0 0", l));  // an empty file is a file
+    EXPECT_EQ("/empty.txt", l.name);
 }
 
 TEST(ListingLines, MalformedLinesAreIgnored) {
@@ -68,29 +92,36 @@ TEST(ListingText, LinesEndWithLineFeedAndLoseTheirCarriageReturn) {
     EXPECT_TRUE(splitLines("").empty());
 }
 
-TEST(ListingText, SectionOfOneCard) {
-    const std::string text =
-        "<Card1>\n/one\t1 0 1\n"
-        "<Card>\r\n/two\t2 0 2\r\n\n/three\t3 0 3\n"
-        "<Other>\n/four\t4 0 4\n";
-    bool found = false;
-    auto section = listingSection(text, "Card", found);
-    EXPECT_TRUE(found);
-    ASSERT_EQ(3u, section.size());  // <Card1> is not <Card>; the empty line is read
-    EXPECT_EQ("/two\t2 0 2", section[0]);
-    EXPECT_EQ("/three\t3 0 3", section[2]);
-
-    section = listingSection("<Card>\n/last\t1 0 1", "Card", found);
-    ASSERT_EQ(1u, section.size());  // the last line counts here even without LF
-    section = listingSection("<Card>\n<Next>\n/x\t1 0 1\n", "Card", found);
-    EXPECT_TRUE(found);
-    EXPECT_TRUE(section.empty());
-    section = listingSection("<Cards>\n/x\t1 0 1\n", "Missing", found);
-    EXPECT_FALSE(found);
-    section = listingSection("<Card>\n/a\t1 0 1\n" + std::string(1024, 'x') + "\n/b\t1 0 1\n", "Card", found);
-    EXPECT_EQ(1u, section.size());  // an over-long line ends the reading
-    section = listingSection("<>\n/a\t1 0 1\n", "", found);
-    EXPECT_EQ(1u, section.size());
+// The driver and every card read the listing of all cards through one parser, so a name
+// the driver found always has its section, and a section is what the driver named.
+TEST(ListingText, SectionsOfAllCards) {
+    using Sections = std::vector<std::pair<std::string, std::vector<std::string>>>;
+    const struct {
+        std::string text;
+        Sections want;
+    } cases[] = {
+        {"", {}},
+        {"junk\n/a\t1 0 1\n", {}},  // lines before any header belong to no card
+        {"<Card1>\n/one\t1 0 1\n<Card>\r\n/two\t2 0 2\r\n\n<Other>\n/four\t4 0 4",
+         {{"Card1", {"/one\t1 0 1"}}, {"Card", {"/two\t2 0 2", ""}}, {"Other", {"/four\t4 0 4"}}}},
+        {"<Empty>\n<Next>\n/x\t1 0 1\n<Last>", {{"Empty", {}}, {"Next", {"/x\t1 0 1"}}, {"Last", {}}}},
+        {"<>\n/a\t1 0 1\n< spaced >\n", {{"", {"/a\t1 0 1"}}, {" spaced ", {}}}},
+        // Not headers: the line must begin with "<" and end with ">".
+        {"<A>\n<B\nC>\n<\n>\n<A>x\n", {{"A", {"<B", "C>", "<", ">", "<A>x"}}}},
+        {"<A>B>\n/a\t1 0 1\n", {{"A>B", {"/a\t1 0 1"}}}},
+    };
+    for (const auto& c : cases) {
+        Sections got;
+        for (const ListingSection& s : parseCardListing(c.text)) got.emplace_back(s.cardName, s.lines);
+        EXPECT_EQ(c.want, got) << printableName(c.text);
+    }
+    // A long line does not end the reading: what follows it would read as deleted.
+    const auto listing = parseCardListing("<A>\n" + std::string(1024, 'x') + "\n/b\t1 0 1\n<B>\n");
+    ASSERT_NE(nullptr, findListingSection(listing, "A"));
+    EXPECT_EQ("/b\t1 0 1", findListingSection(listing, "A")->lines.back());
+    EXPECT_NE(nullptr, findListingSection(listing, "B"));
+    EXPECT_EQ(nullptr, findListingSection(listing, "b"));  // exactly, with case
+    EXPECT_EQ(nullptr, findListingSection(parseCardListing("<Cards>\n"), "Card"));
 }
 
 TEST(SliceSize, FollowsTheHandheldsFigure) {

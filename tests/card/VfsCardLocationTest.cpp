@@ -53,20 +53,36 @@ TEST(VfsCard, VolumeLabelsBecomeLocationNames) {
     }
 }
 
-TEST(VfsCard, ALabelThatIsNoFolderNameTouchesNothing) {
-    for (const char* label : {"..\\..\\Escape", "..", "C:"}) {
-        Workspace w(deviceIni(label));
+// A label that is no folder name is mapped to one inside the PC root; only a label that
+// maps to nothing usable skips the card, and then nothing is touched.
+TEST(VfsCard, ALabelThatIsNoFolderNameIsMappedToOneOrTouchesNothing) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"..\\..\\Escape", ".._.._Escape"}, {"C:", "C_"}, {"CON", "CON_"}, {"x\x01y", "x_y"}, {"..", ""}};
+    for (const auto& c : cases) {
+        const std::string label = c.first, key = c.second;
+        Workspace w("[Device]\nCompanion=0\nVfs=1\n[Volume1]\nPath=card1\nLabel=" + label + "\n");
         writeFile(w.device("card1/x.txt"), "x");
         ASSERT_EQ(0, w.load());
+        bool synchronised;
         {
             VfsCardLocation location(&w.context, firstVolume());
-            EXPECT_FALSE(location.synchronise()) << label;
+            synchronised = location.synchronise();
+            if (!key.empty()) {
+                EXPECT_EQ(w.pcRoot() + key, location.pcDirectory()) << label;
+            }
         }
-        EXPECT_TRUE(logContains("card name not usable as a PC folder")) << label;
-        EXPECT_FALSE(logContains("Could not read PC Directory")) << label;
-        EXPECT_TRUE(traceOf("VFSFileGet").empty()) << label;
-        EXPECT_TRUE(filesBelow(w.root() + "\\User").empty()) << label;
-        for (const std::string& f : filesBelow(w.root())) EXPECT_EQ(std::string::npos, f.find("Escape")) << f;
+        EXPECT_EQ(!key.empty(), synchronised) << label;
+        if (key.empty()) {
+            EXPECT_TRUE(logContains("card name not usable as a PC folder")) << label;
+            EXPECT_TRUE(traceOf("VFSFileGet").empty()) << label;
+            EXPECT_TRUE(filesBelow(w.root() + "\\User").empty()) << label;
+        } else {
+            EXPECT_EQ("x", readFile(w.pc(key + "/x.txt"))) << label;
+            EXPECT_TRUE(logContains(": PC folder name " + key + " (the label is no usable folder name)")) << label;
+        }
+        for (const std::string& f : filesBelow(w.root()))
+            EXPECT_TRUE(f.find("Escape") == std::string::npos || f.compare(0, 5, "/User") == 0) << f;
+        w.unload();
     }
 }
 

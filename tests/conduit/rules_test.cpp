@@ -1,23 +1,8 @@
 // The session's rules that need no window or handheld.
 #include <gtest/gtest.h>
-#include <sstream>
 #include "conduit/DriverRules.h"
 #include "conduit/ProgressWindowSink.h"
 #include "conduit/VersionLine.h"
-
-TEST(ListingCardNames, BracketedLinesOnlyInOrderIncludingTheEmptyName) {
-    std::istringstream listing(
-        "<Card A>\n/a.txt\t3300000000 0 12\njunk\n<>\n\n<\n>\n<Card B\nCard C>\n< spaced >\r\n<Last>");
-    std::vector<std::string> names = ListingCardNames(listing);
-    ASSERT_EQ(4u, names.size());
-    EXPECT_EQ("Card A", names[0]);
-    EXPECT_EQ("", names[1]);
-    EXPECT_EQ(" spaced ", names[2]);
-    EXPECT_EQ("Last", names[3]);  // the last line needs no line end
-
-    std::istringstream empty("");
-    EXPECT_TRUE(ListingCardNames(empty).empty());
-}
 
 TEST(UserFolderOf, CutsAtTheLastBackslashIgnoringATrailingOne) {
     EXPECT_EQ("C:\\Palm\\Ann", UserFolderOf("C:\\Palm\\Ann\\Tarnwick\\"));

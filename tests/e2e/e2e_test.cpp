@@ -82,7 +82,7 @@ TEST(HotSync, CompanionListingNamesEveryBracketedLineIncludingTheEmptyName) {
     Scenario s("listing");
     s.deviceIni("[Device]\nCompanion=2\n[Volume1]\nPath=card1\nLabel=Card A\n");
     s.cardFile("card1", "memo.txt", "from card A");
-    WriteText(s.device() + "\\listing.txt", "<Card A>\n/memo.txt\t3300000000 0 11\njunk\n<>\n");
+    WriteText(s.device() + "\\listing.txt", "<Card A>\n/memo.txt\t3300000000 0 11\njunk\n<>\n<Card A>\n");
     HotSyncRun run = s.sync();
     EXPECT_EQ(0, run.exitCode);
     ASSERT_GE(run.log.size(), 3u) << run.dump();
@@ -97,6 +97,9 @@ TEST(HotSync, CompanionListingNamesEveryBracketedLineIncludingTheEmptyName) {
     });
     EXPECT_NE(run.log.end(), unnamed) << run.dump();
     for (const LogLine& l : run.log) EXPECT_EQ(std::string::npos, l.text.find("junk")) << l.text;
+    // A second section of one name reaches the same card: it is synchronised once.
+    EXPECT_EQ(1u, run.count("Card A: Location - " + s.pc() + "\\Card A")) << run.dump();
+    EXPECT_TRUE(run.has("Card listed twice, synchronised once: Card A")) << run.dump();
     std::string text;
     ASSERT_TRUE(ReadText(s.pc() + "\\Card A\\memo.txt", text)) << run.dump();
     EXPECT_EQ("from card A", text);
@@ -290,4 +293,42 @@ TEST(HotSync, AFailedFileCopyEndsWithTheErrorSummaryAndIsCarriedNextTime) {
     HotSyncRun again = s.sync();
     EXPECT_TRUE(Exists(s.pc() + "\\MyCard\\b.txt")) << again.dump();
     EXPECT_EQ("Tarnwick", again.log.back().text) << again.dump();
+}
+
+// Cards whose labels coincide (exactly, or but for case) or are no folder names each get a
+// PC folder, a state file and settings keys of their own, the same ones at every HotSync.
+TEST(HotSync, EveryCardGetsAFolderOfItsOwnAndKeepsIt) {
+    for (bool companion : {false, true}) {
+        Scenario s(companion ? "labels-companion" : "labels-vfs");
+        // The companion reaches a card by its name, so only the VFS route can hold two
+        // cards of one name.
+        std::vector<std::string> labels = {"Card", "card", "Card.", "CON", "a:b"};
+        if (!companion) labels.push_back("Card");
+        std::string ini = std::string("[Device]\n") + (companion ? "Companion=2\n" : "Companion=0\nVfs=1\n");
+        for (size_t i = 0; i < labels.size(); ++i) {
+            const std::string n = std::to_string(i + 1);
+            ini += "[Volume" + n + "]\nPath=card" + n + "\nLabel=" + labels[i] + "\n";
+            s.cardFile("card" + n, "id.txt", "card " + n);
+        }
+        s.deviceIni(ini);
+        HotSyncRun first = s.sync();
+        ASSERT_EQ("Tarnwick", first.log.back().text) << first.dump();
+        EXPECT_TRUE(first.has("card: PC folder name card_2 (another card has this name)")) << first.dump();
+        EXPECT_TRUE(first.has("CON: PC folder name CON_ (the label is no usable folder name)")) << first.dump();
+        std::vector<std::string> found;
+        for (const std::string& f : FilesBelow(s.pc())) {
+            std::string text;
+            if (f.size() > 7 && f.compare(f.size() - 7, 7, "\\id.txt") == 0 && ReadText(s.pc() + "\\" + f, text))
+                found.push_back(text);
+        }
+        std::sort(found.begin(), found.end());
+        std::vector<std::string> want;
+        for (size_t i = 0; i < labels.size(); ++i) want.push_back("card " + std::to_string(i + 1));
+        EXPECT_EQ(want, found) << first.dump();
+
+        HotSyncRun second = s.sync();
+        EXPECT_EQ("Tarnwick", second.log.back().text) << second.dump();
+        EXPECT_TRUE(second.changes().empty()) << second.dump();
+        EXPECT_TRUE(second.has("card: PC folder name card_2 (another card has this name)")) << second.dump();
+    }
 }

@@ -212,6 +212,23 @@ TEST_F(Scenario, UnlistableHandheldAbandonsTheLocation) {
     EXPECT_EQ(last, settings->lastBackup("Ann", "Card"));
 }
 
+TEST_F(Scenario, StateFileThatCannotBeReplacedIsAnErrorAndKeepsTheOldOne) {
+    baseline("/f.txt", "same");
+    const std::string recorded = state();
+    const int32_t last = settings->lastBackup("Ann", "Card");
+    card.put("/new.txt", "n");
+    // Another program holds the state file open without letting it be replaced.
+    HANDLE held = CreateFileA((pcDir + ".txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    const Lines lines = ops();
+    CloseHandle(held);
+    EXPECT_EQ((Lines{"  /new.txt: Copied from Palm to PC", "Could not write state file: " + pcDir + ".txt"}), lines);
+    EXPECT_EQ(1u, failures);  // the driver then ends the HotSync with the error summary
+    EXPECT_EQ(recorded, state());
+    EXPECT_EQ(last, settings->lastBackup("Ann", "Card"));
+}
+
 TEST_F(Scenario, StateFileHoldsBothTimesWithCrLfAndReadsThemBack) {
     baseline("/f.txt", "same");
     const std::string expected = std::to_string(card.objects["/f.txt"].time) + "\t" +

@@ -398,3 +398,20 @@ TEST(FileSlices, RecordsBackIntoAFile) {
     EXPECT_EQ(readBytes(scratch.file("all")).size(), 15u + 5 + 8 + 13 + 19);
     EXPECT_FALSE(img.writeRecordsToFile(scratch.file("no such folder\\x"), false));
 }
+
+// A disk that takes the file's creation but refuses its bytes (here the host's full
+// device, reached through the drive that maps the host's root). A listing cut short this
+// way would read as files deleted on the handheld, so every size must fail, including
+// one that stays in the runtime's buffer until the close.
+TEST(FileSlices, WritesTheDiskRefusesFailTheStep) {
+    const std::string full = "Z:\\dev\\full";
+    for (size_t size : {size_t(20), size_t(5000), size_t(200000)}) {
+        DatabaseImage img;
+        img.records = {std::vector<uint8_t>(size, 'x')};
+        img.recordEntries.resize(1);
+        img.recordCount = 1;
+        EXPECT_FALSE(img.writeRecordsToFile(full, false)) << size;
+        EXPECT_FALSE(img.writeRecordsToFile(full, true)) << size;
+        EXPECT_FALSE(img.writeFile(full)) << size;
+    }
+}

@@ -1,0 +1,80 @@
+#include "engine/PcPaths.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace pcfile {
+namespace {
+constexpr size_t kLongFrom = MAX_PATH - 12;
+}
+
+bool needsLongForm(const std::string& path) { return path.size() >= kLongFrom; }
+
+std::wstring widePath(const std::string& path) {
+    std::wstring wide;
+    if (!path.empty()) {
+        const int n = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+        wide.resize(static_cast<size_t>(n));
+        if (n > 0) MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], n);
+    }
+    for (wchar_t& c : wide)
+        if (c == L'/') c = L'\\';
+    if (!needsLongForm(path) || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    // The long form is taken literally: a doubled separator would be an empty name.
+    std::wstring single;
+    for (size_t i = 0; i < wide.size(); ++i)
+        if (!(i > 1 && wide[i] == L'\\' && wide[i - 1] == L'\\')) single += wide[i];
+    wide.swap(single);
+    const bool drive = wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\';
+    if (drive) return L"\\\\?\\" + wide;
+    if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
+    return wide;  // a relative path has no long form
+}
+
+std::string narrowName(const wchar_t* name) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, name, -1, &out[0], n, nullptr, nullptr);
+    out.pop_back();  // the terminating zero
+    return out;
+}
+
+DWORD attributes(const std::string& path) { return GetFileAttributesW(widePath(path).c_str()); }
+
+bool attributesEx(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+    return GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data) != 0;
+}
+
+bool setAttributes(const std::string& path, DWORD value) {
+    return SetFileAttributesW(widePath(path).c_str(), value) != 0;
+}
+
+bool createDirectory(const std::string& path) { return CreateDirectoryW(widePath(path).c_str(), nullptr) != 0; }
+bool removeDirectory(const std::string& path) { return RemoveDirectoryW(widePath(path).c_str()) != 0; }
+bool deleteFile(const std::string& path) { return DeleteFileW(widePath(path).c_str()) != 0; }
+
+bool moveFile(const std::string& from, const std::string& to, DWORD flags) {
+    return MoveFileExW(widePath(from).c_str(), widePath(to).c_str(), flags) != 0;
+}
+
+bool copyFile(const std::string& from, const std::string& to, bool failIfExists) {
+    return CopyFileW(widePath(from).c_str(), widePath(to).c_str(), failIfExists ? TRUE : FALSE) != 0;
+}
+
+HANDLE createFile(const std::string& path, DWORD access, DWORD share, DWORD disposition) {
+    return CreateFileW(widePath(path).c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+FILE* openStream(const std::string& path, const wchar_t* mode) { return _wfopen(widePath(path).c_str(), mode); }
+
+FolderListing::FolderListing(const std::string& pattern)
+    : find_(FindFirstFileW(widePath(pattern).c_str(), &data_)) {}
+
+FolderListing::~FolderListing() {
+    if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
+}
+
+bool FolderListing::next() { return FindNextFileW(find_, &data_) != 0; }
+
+}  // namespace pcfile

@@ -1,0 +1,51 @@
+// The conduit's own PC file operations, for paths of any length. The ANSI file functions
+// stop at 260 characters; these take the conduit's ANSI paths, convert them from the ANSI
+// code page and hand them to the wide functions, giving a full path that long the "\\?\"
+// form. Each answers as the Win32 function it wraps (GetLastError tells why it failed).
+#pragma once
+#include <windows.h>
+#include <string>
+
+namespace pcfile {
+
+// The path as the wide functions take it: "\\?\" (or "\\?\UNC\") before a full path of
+// 248 characters or more (the limit of folder creation), "/" made "\". Other paths as
+// they are.
+std::wstring widePath(const std::string& path);
+// A name the wide functions gave back, in the ANSI code page.
+std::string narrowName(const wchar_t* name);
+// Whether a path is too long for the ANSI functions (and libraries that use them).
+bool needsLongForm(const std::string& path);
+
+DWORD attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when there is none
+bool attributesEx(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data);
+bool setAttributes(const std::string& path, DWORD attributes);
+bool createDirectory(const std::string& path);
+bool removeDirectory(const std::string& path);
+bool deleteFile(const std::string& path);
+// MoveFileExW with the flags given (0: fails when the target exists).
+bool moveFile(const std::string& from, const std::string& to, DWORD flags);
+bool copyFile(const std::string& from, const std::string& to, bool failIfExists);
+HANDLE createFile(const std::string& path, DWORD access, DWORD share, DWORD disposition);
+// A C stream on the path, with a wide mode such as L"rb"; null when it cannot be opened.
+FILE* openStream(const std::string& path, const wchar_t* mode);
+
+// One folder's entries, names in the ANSI code page.
+class FolderListing {
+public:
+    explicit FolderListing(const std::string& pattern);  // folder + "\\*.*"
+    ~FolderListing();
+    FolderListing(const FolderListing&) = delete;
+    FolderListing& operator=(const FolderListing&) = delete;
+    bool valid() const { return find_ != INVALID_HANDLE_VALUE; }
+    // The current entry; next() moves on and answers false at the end (or on failure).
+    const WIN32_FIND_DATAW& data() const { return data_; }
+    std::string name() const { return narrowName(data_.cFileName); }
+    bool next();
+
+private:
+    HANDLE find_;
+    WIN32_FIND_DATAW data_;
+};
+
+}  // namespace pcfile
