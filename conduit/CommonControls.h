@@ -1,21 +1,25 @@
-// The few common-control calls the conduit makes, bound to the library at the first call
-// rather than when the conduit is loaded. Loading the library registers its window classes
-// and themes and costs tens of milliseconds under some systems: every HotSync paid that
-// before its first step, although only the progress window (on its own thread) and the
-// settings dialog need it. Without the library each call fails as the real one would.
+// The few common-control calls the conduit makes. The library is imported, so the loader
+// brings it in with the conduit, on the thread that loads the conduit and before any thread
+// of ours exists. Binding it at the first call instead saved that load when HotSync only
+// identifies the conduit, but then the progress window's thread loaded it: that first load
+// registers window classes while holding the loader lock, and a host thread that waited on
+// the loader lock while holding what class registration needs (one looking for our window,
+// say) hung the HotSync for good, about one in eight when Cancel came in the first
+// milliseconds. Loading it early on HotSync's thread is not enough, since host threads may
+// be running by then.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
 
 namespace cc {
 
-BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* controls);
-HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int grow);
-int ImageList_AddMasked(HIMAGELIST list, HBITMAP bitmap, COLORREF mask);
-BOOL ImageList_Draw(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style);
-BOOL ImageList_Destroy(HIMAGELIST list);
-BOOL SetWindowSubclass(HWND window, SUBCLASSPROC proc, UINT_PTR id, DWORD_PTR data);
-BOOL RemoveWindowSubclass(HWND window, SUBCLASSPROC proc, UINT_PTR id);
-LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+using ::DefSubclassProc;
+using ::ImageList_AddMasked;
+using ::ImageList_Create;
+using ::ImageList_Destroy;
+using ::ImageList_Draw;
+using ::InitCommonControlsEx;
+using ::RemoveWindowSubclass;
+using ::SetWindowSubclass;
 
 }  // namespace cc

@@ -28,5 +28,9 @@ enum ConduitResult {
     CONDUIT_CFG_NO_SIZE = 4216,
     CONDUIT_CFG_BAD_TYPE = 4217,
     CONDUIT_CFG_BAD_SIZE = 4218,
-    CONDUIT_CFG_BAD_VERSION = 4219
+    CONDUIT_CFG_BAD_VERSION = 4219,
+    // Not an argument error: the call failed inside the conduit (an exception stopped it;
+    // the HotSync log says which). Answered by every export but GetConduitVersion, which
+    // answers 0 then.
+    CONDUIT_FAILED = 4220
 };

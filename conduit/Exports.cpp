@@ -1,10 +1,12 @@
 // The exports HotSync calls. Each checks its arguments in a fixed order, answers a result
-// code and leaves the work to the conduit object.
+// code and leaves the work to the conduit object. No exception leaves an export: each body
+// runs through guarded(), which logs what stopped it and answers the failure value.
 #include <cstring>
 #include <string>
 #include "HotSyncApi.h"
 #include "conduit/ConduitExports.h"
 #include "conduit/ConduitObject.h"
+#include "conduit/DllEdge.h"
 #include "engine/HotSyncLog.h"
 
 namespace {
@@ -23,18 +25,30 @@ void copyName(char* buffer, uint16_t length) {
     std::memcpy(buffer, name.data(), n);
     std::memset(buffer + n, 0, length - n);
 }
-}  // namespace
 
-extern "C" {
-
-int32_t __cdecl GetConduitVersion(void) { return kConduitVersion; }
-
-int32_t __cdecl GetConduitName(char* buffer, uint16_t length) {
-    if (buffer) copyName(buffer, length);
-    return CONDUIT_OK;
+template <typename Body>
+int32_t guarded(const char* entry, int32_t failure, Body&& body) noexcept {
+    return edge::Contained(entry, failure, body, &LogContained);
 }
 
-int32_t __cdecl GetConduitInfo(int32_t kind, void* /*in*/, void* out, uint32_t* size) {
+// Unregisters from the Sync Manager on every way out of the session.
+class Registration {
+public:
+    Registration() : result_(SmRegisterConduit(&handle_)) {}
+    ~Registration() {
+        if (result_ == 0) SmUnregisterConduit(handle_);
+    }
+    Registration(const Registration&) = delete;
+    Registration& operator=(const Registration&) = delete;
+    HsResult result() const { return result_; }
+
+private:
+    uint32_t handle_ = 0;
+    HsResult result_;
+};
+
+// The exports' bodies; each may throw, the exports below contain it.
+int32_t conduitInfo(int32_t kind, void* out, uint32_t* size) {
     if (!out) return CONDUIT_INFO_NO_OUTPUT;
     if (!size) return CONDUIT_INFO_NO_SIZE;
     switch (kind) {
@@ -53,7 +67,7 @@ int32_t __cdecl GetConduitInfo(int32_t kind, void* /*in*/, void* out, uint32_t* 
     }
 }
 
-int32_t __cdecl CfgConduit(int32_t configType, ConduitConfigRecord* record, int32_t* size) {
+int32_t cfgConduit(int32_t configType, ConduitConfigRecord* record, int32_t* size) {
     if (!record) return CONDUIT_CFG_NO_RECORD;
     if (!size) return CONDUIT_CFG_NO_SIZE;
     if (static_cast<uint32_t>(*size) != kConfigRecordSize) return CONDUIT_CFG_BAD_SIZE;
@@ -63,23 +77,16 @@ int32_t __cdecl CfgConduit(int32_t configType, ConduitConfigRecord* record, int3
     return CONDUIT_OK;
 }
 
-int32_t __cdecl ConfigureConduit(void* argument) {
-    TheConduit().Configure(argument);
-    return CONDUIT_OK;
-}
-
-int32_t __cdecl OpenConduit(void* /*unused*/, SyncProperties* properties) {
+int32_t openConduit(SyncProperties* properties) {
     if (!properties) return CONDUIT_OK;
     switch (properties->syncType) {
     case SYNC_TYPE_SYNCHRONISE:
     case SYNC_TYPE_SLOW:
     case SYNC_TYPE_HH_TO_PC:
     case SYNC_TYPE_PC_TO_HH: {
-        uint32_t handle = 0;
-        HsResult registered = SmRegisterConduit(&handle);
-        if (registered != 0) return registered;
+        Registration registration;
+        if (registration.result() != 0) return registration.result();
         TheConduit().Synchronize(properties);
-        SmUnregisterConduit(handle);
         return CONDUIT_OK;
     }
     case SYNC_TYPE_DO_NOTHING: {
@@ -91,6 +98,39 @@ int32_t __cdecl OpenConduit(void* /*unused*/, SyncProperties* properties) {
     default:
         return CONDUIT_OK;
     }
+}
+}  // namespace
+
+extern "C" {
+
+int32_t __cdecl GetConduitVersion(void) {
+    return guarded("GetConduitVersion", 0, [] { return kConduitVersion; });
+}
+
+int32_t __cdecl GetConduitName(char* buffer, uint16_t length) {
+    return guarded("GetConduitName", CONDUIT_FAILED, [&] {
+        if (buffer) copyName(buffer, length);
+        return int32_t{CONDUIT_OK};
+    });
+}
+
+int32_t __cdecl GetConduitInfo(int32_t kind, void* /*in*/, void* out, uint32_t* size) {
+    return guarded("GetConduitInfo", CONDUIT_FAILED, [&] { return conduitInfo(kind, out, size); });
+}
+
+int32_t __cdecl CfgConduit(int32_t configType, ConduitConfigRecord* record, int32_t* size) {
+    return guarded("CfgConduit", CONDUIT_FAILED, [&] { return cfgConduit(configType, record, size); });
+}
+
+int32_t __cdecl ConfigureConduit(void* argument) {
+    return guarded("ConfigureConduit", CONDUIT_FAILED, [&] {
+        TheConduit().Configure(argument);
+        return int32_t{CONDUIT_OK};
+    });
+}
+
+int32_t __cdecl OpenConduit(void* /*unused*/, SyncProperties* properties) {
+    return guarded("OpenConduit", CONDUIT_FAILED, [&] { return openConduit(properties); });
 }
 
 }  // extern "C"

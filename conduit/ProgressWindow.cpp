@@ -1,6 +1,8 @@
 #include "conduit/ProgressWindow.h"
 #include <commctrl.h>
 #include "conduit/CommonControls.h"
+#include "conduit/DllEdge.h"
+#include "engine/HotSyncLog.h"
 #include "conduit/ResourceModule.h"
 #include "conduit/TarnwickIds.h"
 
@@ -60,6 +62,12 @@ void ProgressWindow::signalCancel() {
 }
 
 INT_PTR CALLBACK ProgressWindow::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    // No exception may unwind into the dialog manager's frames (the locks may throw).
+    return edge::Contained("the progress window", INT_PTR{FALSE},
+                           [&] { return handle(dialog, message, wParam, lParam); }, &LogContained);
+}
+
+INT_PTR ProgressWindow::handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, DWLP_USER, lParam);
         auto* self = reinterpret_cast<ProgressWindow*>(lParam);

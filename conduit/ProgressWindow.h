@@ -56,6 +56,8 @@ public:
 
 private:
     static INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    // dialogProc's body; may throw.
+    static INT_PTR handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     void transfer(HWND dialog);  // with the lock held
     void requestRefresh();
     void signalCancel();

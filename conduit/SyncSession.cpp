@@ -1,6 +1,7 @@
 #include "conduit/SyncSession.h"
 #include <string>
 #include "HotSyncApi.h"
+#include "conduit/DllEdge.h"
 #include "engine/HotSyncLog.h"
 #include "conduit/SyncDriver.h"
 #include "conduit/SyncJob.h"
@@ -8,8 +9,16 @@
 #include "settings/Settings.h"
 
 namespace {
+// The worker gives the window thread this head start before the driver's first step, so
+// that the window normally exists when the work begins: the first texts and the bar's range
+// go straight to it, and Cancel can be pressed from the start. Nothing relies on it for
+// correctness: texts set earlier wait in the window object, and a close asked for before
+// the window exists closes it as soon as it appears.
 constexpr DWORD kWorkerHeadStartMs = 100;
 constexpr DWORD kWindowCloseWaitMs = 1000;
+// Exit codes of the two threads; no one reads them but a debugger.
+constexpr DWORD kThreadEnded = 0;
+constexpr DWORD kThreadFailed = 1;
 
 struct WorkerArgs {
     SyncJob* job;
@@ -17,28 +26,52 @@ struct WorkerArgs {
     void (*driver)(SyncJob&, Settings&);
 };
 
-DWORD WINAPI windowThread(void* parameter) {
-    static_cast<SyncJob*>(parameter)->progressWindow.runModal();
-    return 0;
+// Runs a thread's body; an exception it throws is logged and ends the thread, never the
+// process.
+template <typename Body>
+DWORD threadBody(const char* name, Body&& body) noexcept {
+    return edge::Contained(name, kThreadFailed, [&] {
+        body();
+        return kThreadEnded;
+    }, &LogContained);
 }
 
-DWORD WINAPI workerThread(void* parameter) {
-    WorkerArgs& args = *static_cast<WorkerArgs*>(parameter);
-    SyncJob& job = *args.job;
-    OwnedHandle window(CreateThread(nullptr, 0, &windowThread, &job, 0, nullptr));
-    Sleep(kWorkerHeadStartMs);
-    args.driver(job, *args.settings);
-    // The window thread uses the job's progress window object, so the job must not be
-    // destroyed before that thread has really ended: ask the window to close and keep
-    // waiting, a second at a time, until it has. A window still being created when the
-    // driver ends sees the close request as soon as it appears.
-    if (window) {
-        while (WaitForSingleObject(window.get(), 0) == WAIT_TIMEOUT) {
-            job.progressWindow.close();
-            if (WaitForSingleObject(window.get(), kWindowCloseWaitMs) != WAIT_TIMEOUT) break;
+DWORD WINAPI windowThread(void* parameter) {
+    return threadBody("the progress window's thread",
+                      [parameter] { static_cast<SyncJob*>(parameter)->progressWindow.runModal(); });
+}
+
+// The window thread, started on construction. It uses the job's progress window object, so
+// the job must not be destroyed before that thread has really ended: on every way out of
+// the worker, also when the driver threw, the window is asked to close and the thread is
+// waited for, a second at a time, until it has ended. A window still being created sees the
+// close request as soon as it appears.
+class WindowThread {
+public:
+    explicit WindowThread(SyncJob& job)
+        : job_(job), thread_(CreateThread(nullptr, 0, &windowThread, &job, 0, nullptr)) {}
+    ~WindowThread() {
+        if (!thread_) return;
+        while (WaitForSingleObject(thread_.get(), 0) == WAIT_TIMEOUT) {
+            job_.progressWindow.close();
+            if (WaitForSingleObject(thread_.get(), kWindowCloseWaitMs) != WAIT_TIMEOUT) break;
         }
     }
-    return 0;
+    WindowThread(const WindowThread&) = delete;
+    WindowThread& operator=(const WindowThread&) = delete;
+
+private:
+    SyncJob& job_;
+    OwnedHandle thread_;
+};
+
+DWORD WINAPI workerThread(void* parameter) {
+    return threadBody("the HotSync worker", [parameter] {
+        WorkerArgs& args = *static_cast<WorkerArgs*>(parameter);
+        WindowThread window(*args.job);
+        Sleep(kWorkerHeadStartMs);
+        args.driver(*args.job, *args.settings);
+    });
 }
 
 std::string textField(const char* field, size_t capacity) {

@@ -11,6 +11,10 @@ enum HotSyncActivity { LOG_PLAIN = -1, LOG_SUMMARY_ERRORS = 16, LOG_SUMMARY_OK =
 void HotSyncLog(const std::string& text);
 // Any activity code; the summary line uses 16 or 20.
 void HotSyncLogActivity(const std::string& text, int activity);
+// The line for an exception contained at an export or thread of the conduit (see
+// conduit/DllEdge.h): "Error in " + entry + ": " + description, e.g. "Error in OpenConduit:
+// std::bad_alloc". May throw (bad_alloc), as the other two may.
+void LogContained(const char* entry, const char* description);
 
 // A code as log lines print it: lower-case hexadecimal without prefix, of the value as 32
 // unsigned bits ("ffffffff" for -1). Needs no operating system.

@@ -1,6 +1,7 @@
 // Kickoff.dll: starts a program for an installer and optionally waits for it.
 #include "launcher/Kickoff.h"
 
+#include "conduit/DllEdge.h"
 #include "launcher/ProcessStart.h"
 #include "launcher/WaitPlan.h"
 
@@ -18,8 +19,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
 
 extern "C" int32_t __stdcall LaunchApp(uint32_t /*firstArgument*/, uint32_t waitSeconds,
                                        const char* commandLine) {
-    // Without a command line there is nothing to start; process creation would otherwise
-    // be handed a null text.
-    if (commandLine == nullptr) return kickoff::kFailed;
-    return kickoff::startAndWait(commandLine, kickoff::waitMilliseconds(waitSeconds));
+    // Nothing may unwind into the installer (a failed allocation, say): it answers "could
+    // not be started" instead; there is no log to tell.
+    return edge::Contained("LaunchApp", int32_t{kickoff::kFailed}, [&]() -> int32_t {
+        // Without a command line there is nothing to start; process creation would otherwise
+        // be handed a null text.
+        if (commandLine == nullptr) return kickoff::kFailed;
+        return kickoff::startAndWait(commandLine, kickoff::waitMilliseconds(waitSeconds));
+    });
 }

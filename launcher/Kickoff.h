@@ -9,7 +9,8 @@ extern "C" {
 
 // firstArgument is ignored. waitSeconds 0 means no wait. Answers 0 when the program
 // started (and, with a wait, ended within it), 1 when it was still running when the wait
-// ended (it is left running), 2 when it could not be started or the wait failed.
+// ended (it is left running), 2 when it could not be started or the wait failed, or when
+// anything else failed inside (an allocation, say): no exception leaves the library.
 // Exported undecorated as "LaunchApp", standard call.
 int32_t __stdcall LaunchApp(uint32_t firstArgument, uint32_t waitSeconds, const char* commandLine);
 

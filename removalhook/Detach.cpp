@@ -1,6 +1,7 @@
 // Detach.dll: lets the desktop program clean up when the product is removed.
 #include "removalhook/Detach.h"
 
+#include "conduit/DllEdge.h"
 #include "launcher/ProcessStart.h"
 #include "removalhook/CommandLine.h"
 
@@ -21,13 +22,19 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserv
 }
 
 extern "C" int32_t __stdcall DetachInitialize(void) {
-    const char* own = GetCommandLineA();
-    if (own == nullptr) return 0;
-    if (const auto command = detach::quillmarkCommandLine(own)) {
-        // The outcome (ended, still running, not started) changes nothing for the removal.
-        (void)kickoff::startAndWait(*command, kCleanupWaitMs);
-    }
-    return 0;
+    // Nothing may unwind into the removal program (a failed allocation, say); it has no log
+    // to tell, and the removal goes on as if the program had not been found.
+    return edge::Contained("DetachInitialize", int32_t{0}, [] {
+        const char* own = GetCommandLineA();
+        if (own == nullptr) return int32_t{0};
+        if (const auto command = detach::quillmarkCommandLine(own)) {
+            // The outcome (ended, still running, not started) changes nothing for the removal.
+            (void)kickoff::startAndWait(*command, kCleanupWaitMs);
+        }
+        return int32_t{0};
+    });
 }
 
-extern "C" int32_t __stdcall DetachUnInitialize(void) { return 0; }
+extern "C" int32_t __stdcall DetachUnInitialize(void) {
+    return edge::Contained("DetachUnInitialize", int32_t{0}, [] { return int32_t{0}; });
+}

@@ -9,7 +9,7 @@ extern "C" {
 #endif
 
 // Runs "Quillmark.exe" /us from the folder of the file named after -f on this process's
-// command line and gives it up to 15 seconds. Always answers 0.
+// command line and gives it up to 15 seconds. Always answers 0; no exception leaves it.
 int32_t __stdcall DetachInitialize(void);
 // Does nothing; answers 0.
 int32_t __stdcall DetachUnInitialize(void);

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 #include <string>
 
+#include "conduit/DllEdge.h"
 #include "conduit/ResourceModule.h"
 #include "conduit/config/ConfigChoices.h"
 #include "conduit/config/ConfigResource.h"
@@ -92,7 +93,11 @@ INT_PTR CALLBACK ConfigureDialog::dialogProc(HWND hwnd, UINT message, WPARAM wPa
         self->hwnd_ = hwnd;
     }
     auto* self = reinterpret_cast<ConfigureDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
-    return self ? self->handle(message, wParam, lParam) : FALSE;
+    // No exception may unwind into the dialog manager's frames. The settings dialog runs
+    // outside any HotSync, so there is no log to report to: the message counts as unhandled.
+    if (!self) return FALSE;
+    return edge::Contained("the settings dialog", INT_PTR{FALSE},
+                           [&] { return self->handle(message, wParam, lParam); });
 }
 
 INT_PTR ConfigureDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {

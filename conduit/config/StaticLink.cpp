@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include "conduit/CommonControls.h"
+#include "conduit/DllEdge.h"
 #include <shellapi.h>
 #include <memory>
 
@@ -109,7 +110,8 @@ LRESULT CALLBACK CStaticLink::subclassProc(HWND hwnd, UINT message, WPARAM wPara
         // A static text is transparent to the mouse; the link must receive it.
         return HTCLIENT;
     case WM_LBUTTONDOWN:
-        link->open();
+        // The only handler that allocates; nothing may unwind into the system's frames.
+        edge::Contained("the web link", false, [link] { return link->open(); });
         return 0;
     case WM_SETCURSOR:
         if (HCURSOR hand = LinkCursor()) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <atomic>
 #include <cstring>
+#include <new>
 #include <string>
 #include <windows.h>
 #include "StandinLog.h"
@@ -155,4 +156,28 @@ TEST_F(Session, CancelPressedTwiceSignalsAndTheWindowStaysUntilTheEnd) {
     EXPECT_TRUE(seen.cancelled);
     EXPECT_TRUE(seen.windowStayedAfterCancel);
     EXPECT_EQ(nullptr, FindProgressWindow());
+}
+
+TEST_F(Session, ADriverThatThrowsEndsTheSessionWithOneErrorLine) {
+    // Whatever the driver throws stays on the worker thread: the session ends as after a
+    // failure, the window closes, the actions are written back and HotSync lives on.
+    struct Case {
+        void (*driver)(SyncJob&, Settings&);
+        const char* line;
+    } cases[] = {
+        {[](SyncJob&, Settings&) { throw std::bad_alloc(); }, "Error in the HotSync worker: std::bad_alloc"},
+        {[](SyncJob&, Settings&) { throw 7; }, "Error in the HotSync worker: unknown exception"},
+    };
+    ini.write("Throw User", "CardPerm", "2");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        StandinLogClear();
+        SessionHooks hooks;
+        hooks.driver = c.driver;
+        RunSession(propertiesFor("Throw User", 0), ini.settings(), hooks);
+        ASSERT_EQ(2u, StandinLogCount());  // the version line, then the error
+        EXPECT_STREQ(c.line, StandinLogText(1));
+        EXPECT_EQ(nullptr, FindProgressWindow());
+        EXPECT_EQ("2", ini.read("Throw User", "CardTemp"));
+    }
 }
