@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "CancelAfter.h"
 #include "FakeCard.h"
 #include "StandinLog.h"
 #include "engine/AtomicFile.h"
@@ -21,18 +22,6 @@ inline std::vector<std::string> logLines() {
     for (size_t i = 0; i < StandinLogCount(); ++i) lines.emplace_back(StandinLogText(i));
     return lines;
 }
-
-// Cancels once the pass has reported progress for `after` entries.
-class CancelAfter : public ProgressSink {
-public:
-    explicit CancelAfter(int after) : after_(after) {}
-    void SetFileProgress(int32_t, const std::string&, uint32_t) override { ++seen_; }
-    bool IsCancelled() override { return seen_ >= after_; }
-
-private:
-    int after_;
-    int seen_ = 0;
-};
 
 class SyncTest : public ::testing::Test {
 protected:
