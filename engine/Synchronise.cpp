@@ -200,10 +200,12 @@ void HandheldLocation::runPasses() {
         context_->action = baseAction_;
     }
 
+    // Folders were put off in name order, a folder before the folders inside it: deleting
+    // them the other way round takes the innermost first, so each one is empty by its turn.
     pass_ = 2;
-    for (size_t i = 0; i < deferred_.size(); ++i) {
+    for (auto it = deferred_.rbegin(); it != deferred_.rend(); ++it) {
         if (sink.IsCancelled()) break;
-        const std::string name = deferred_[i];
+        const std::string name = *it;
         FileEntry& entry = entries_[name];
         sink.SetFileProgress(-1, name, 0);
         if (!isClaimedDatabase(name)) handleEntry(name, entry);
