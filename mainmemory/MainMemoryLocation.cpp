@@ -26,8 +26,6 @@ std::string codes(int32_t failureCode, int32_t syncError) { return "(" + hex(fai
 // 0 means "no handheld copy" to the engine, so a database never modified still counts.
 uint32_t handheldTimeOf(uint32_t modificationDate) { return modificationDate == 0 ? 1u : modificationDate; }
 
-bool sameIgnoringCase(const std::string& a, const std::string& b) { return upperAscii(a) == upperAscii(b); }
-
 bool pathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The whole of a database file goes to its place in one step: a backup that fails half-way
