@@ -5,6 +5,7 @@
 #include "card/CardRules.h"
 #include "engine/HotSyncLog.h"
 #include "engine/NameRules.h"
+#include "engine/PcPaths.h"
 #include "settings/Settings.h"
 
 CardLocation::CardLocation(SyncContext* context, const std::string& cardName)
@@ -33,8 +34,6 @@ namespace {
 bool containsIgnoringCase(const std::vector<std::string>& list, const std::string& name) {
     return std::any_of(list.begin(), list.end(), [&](const std::string& item) { return sameIgnoringCase(item, name); });
 }
-
-bool pcNameExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 }  // namespace
 
 std::string CardLocation::chooseLocationKey() {
@@ -70,7 +69,7 @@ std::string CardLocation::chooseLocationKey() {
             return true;
         // A made-up name must not adopt a folder or state file that is already there.
         const std::string folder = context_->pcFolder + candidate;
-        return candidate != label && (pcNameExists(folder) || pcNameExists(folder + ".txt"));
+        return candidate != label && (pcfile::exists(folder) || pcfile::exists(folder + ".txt"));
     };
     key = card::firstFreeName(base, true, taken);
     store.setCardKeyOf(user, record, key);

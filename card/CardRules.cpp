@@ -195,9 +195,4 @@ std::string cardRelativeName(const std::string& pcDirectory, const std::string& 
     return name;
 }
 
-std::string pcFolderOf(const std::string& pcPath) {
-    size_t slash = pcPath.rfind('\\');
-    return slash == std::string::npos ? std::string(".") : pcPath.substr(0, slash);
-}
-
 }  // namespace card

@@ -88,11 +88,12 @@ std::string folderPartOf(const std::string& name);
 // One trailing "/" removed.
 std::string withoutTrailingSlash(const std::string& name);
 
-// Card name <-> PC path under pcDirectory (which has no trailing "\").
+// Card name -> PC path under pcDirectory (which has no trailing "\"): one trailing "/"
+// dropped, "/" made "\", appended to pcDirectory.
 std::string cardPcPath(const std::string& pcDirectory, const std::string& name);
+// The inverse: a PC path below pcDirectory -> "/DCIM/a.jpg" ("\" made "/"; a folder's path
+// given with a trailing "\" gives a name ending in "/"); empty for a path no longer than
+// pcDirectory.
 std::string cardRelativeName(const std::string& pcDirectory, const std::string& pcPath);
-
-// The folder part of a PC path (up to, not including, its last "\"; "." without one).
-std::string pcFolderOf(const std::string& pcPath);
 
 }  // namespace card

@@ -41,6 +41,7 @@ std::string narrowName(const wchar_t* name) {
 }
 
 DWORD attributes(const std::string& path) { return GetFileAttributesW(widePath(path).c_str()); }
+bool exists(const std::string& path) { return attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool attributesEx(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
     return GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data) != 0;

@@ -18,6 +18,7 @@ std::string narrowName(const wchar_t* name);
 bool needsLongForm(const std::string& path);
 
 DWORD attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when there is none
+bool exists(const std::string& path);       // a file or a folder is there
 bool attributesEx(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data);
 bool setAttributes(const std::string& path, DWORD attributes);
 bool createDirectory(const std::string& path);

@@ -50,7 +50,7 @@ bool HandheldLocation::synchronise() {
     if (!pcFolderExists(pcDirectory_)) {
         // A folder synchronised before that has gone (an unplugged drive, say) must not
         // read as "every file deleted on the PC".
-        if (pcfile::attributes(statePath()) != INVALID_FILE_ATTRIBUTES) {
+        if (pcfile::exists(statePath())) {
             log("Sync directory missing, aborting...");
             return false;
         }

@@ -145,7 +145,6 @@ TEST(NameHelpers, PathsAndHex) {
     EXPECT_EQ("report.txt", baseNameOf("/Docs/report.txt"));
     EXPECT_EQ("/Docs/", folderPartOf("/Docs/report.txt"));
     EXPECT_EQ("/DCIM", withoutTrailingSlash("/DCIM/"));
-    EXPECT_EQ("C:\\a", pcFolderOf("C:\\a\\b.txt"));
     EXPECT_EQ("ffffffff", hex(int32_t(-1)));
     EXPECT_EQ("2a08", hex(uint32_t(10760)));
     EXPECT_EQ("0", hex(uint32_t(0)));
