@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <string>
 
+#include "engine/Win32Handles.h"
+
 namespace pcfile {
 
 // The path as the wide functions take it: "\\?\" (or "\\?\UNC\") before a full path of
@@ -35,18 +37,17 @@ FILE* openStream(const std::string& path, const wchar_t* mode);
 class FolderListing {
 public:
     explicit FolderListing(const std::string& pattern);  // folder + "\\*.*"
-    ~FolderListing();
     FolderListing(const FolderListing&) = delete;
     FolderListing& operator=(const FolderListing&) = delete;
-    bool valid() const { return find_ != INVALID_HANDLE_VALUE; }
+    bool valid() const { return find_.valid(); }
     // The current entry; next() moves on and answers false at the end (or on failure).
     const WIN32_FIND_DATAW& data() const { return data_; }
     std::string name() const { return narrowName(data_.cFileName); }
     bool next();
 
 private:
-    HANDLE find_;
-    WIN32_FIND_DATAW data_;
+    WIN32_FIND_DATAW data_;  // before find_: the search fills it as find_ is made
+    FindHandle find_;
 };
 
 }  // namespace pcfile
