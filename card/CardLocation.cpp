@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <vector>
 #include "card/CardRules.h"
+#include "engine/HotSyncLog.h"
+#include "engine/NameRules.h"
+#include "engine/PcPaths.h"
 #include "settings/Settings.h"
 
 CardLocation::CardLocation(SyncContext* context, const std::string& cardName)
@@ -29,10 +32,8 @@ bool CardLocation::isStagingName(const std::string& base) const {
 
 namespace {
 bool containsIgnoringCase(const std::vector<std::string>& list, const std::string& name) {
-    return std::any_of(list.begin(), list.end(), [&](const std::string& item) { return card::sameIgnoringCase(item, name); });
+    return std::any_of(list.begin(), list.end(), [&](const std::string& item) { return sameIgnoringCase(item, name); });
 }
-
-bool pcNameExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 }  // namespace
 
 std::string CardLocation::chooseLocationKey() {
@@ -58,17 +59,17 @@ std::string CardLocation::chooseLocationKey() {
     // recorded (the label was the key then); one in other case belongs to another card.
     auto heldByOther = [&](const std::vector<std::string>& keys, const std::string& candidate) {
         return std::any_of(keys.begin(), keys.end(), [&](const std::string& k) {
-            return card::sameIgnoringCase(k, candidate) && !(seen == 0 && k == label && candidate == label);
+            return sameIgnoringCase(k, candidate) && !(seen == 0 && k == label && candidate == label);
         });
     };
     auto taken = [&](const std::string& candidate) {
-        if (claimedNow(candidate) || card::sameIgnoringCase(candidate, "MainMemory") ||
+        if (claimedNow(candidate) || sameIgnoringCase(candidate, "MainMemory") ||
             containsIgnoringCase(given, candidate) || heldByOther(folders, candidate) ||
             heldByOther(lastRuns, candidate))
             return true;
         // A made-up name must not adopt a folder or state file that is already there.
         const std::string folder = context_->pcFolder + candidate;
-        return candidate != label && (pcNameExists(folder) || pcNameExists(folder + ".txt"));
+        return candidate != label && (pcfile::exists(folder) || pcfile::exists(folder + ".txt"));
     };
     key = card::firstFreeName(base, true, taken);
     store.setCardKeyOf(user, record, key);
@@ -138,6 +139,6 @@ bool CardLocation::finishDirectoryDelete(bool deleted, int32_t code, const std::
         deferred_.push_back(name);
         return false;
     }
-    log("Could not delete Palm Directory(" + card::hex(code) + "): " + name);
+    log("Could not delete Palm Directory(" + hex(code) + "): " + name);
     return false;
 }

@@ -1,5 +1,7 @@
 #include "card/CardRules.h"
 
+#include "engine/NameRules.h"
+
 namespace card {
 namespace {
 
@@ -13,13 +15,11 @@ bool isSpecialPathChar(unsigned char c) {
     }
 }
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Windows opens a device instead of a file for these names, with any extension.
 bool isDeviceName(const std::string& component) {
     std::string stem = component.substr(0, component.find('.'));
     while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    for (char& c : stem) c = upper(c);
+    stem = upperAscii(stem);
     if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
         stem == "CONOUT$" || stem == "CLOCK$")
         return true;
@@ -85,13 +85,6 @@ std::string labelRecordKey(const std::string& label, unsigned occurrence) {
     }
     if (occurrence > 1) key += "-" + std::to_string(occurrence);
     return key;
-}
-
-bool sameIgnoringCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i])) return false;
-    return true;
 }
 
 bool isSafeRelativeName(const std::string& name) {
@@ -173,16 +166,6 @@ uint32_t sliceSizeFromFigure(int32_t figure, uint32_t current) {
     return w == 0 ? 1024 : w;
 }
 
-std::string hex(uint32_t value) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    do {
-        out.insert(out.begin(), digits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    return out;
-}
-
 std::string baseNameOf(const std::string& name) {
     size_t slash = name.rfind('/');
     return slash == std::string::npos ? name : name.substr(slash + 1);
@@ -198,12 +181,6 @@ std::string withoutTrailingSlash(const std::string& name) {
     return name;
 }
 
-std::string withSuffixTwo(const std::string& base) {
-    size_t dot = base.rfind('.');
-    if (dot == std::string::npos) return base + "_2";
-    return base.substr(0, dot) + "_2" + base.substr(dot);
-}
-
 std::string cardPcPath(const std::string& pcDirectory, const std::string& name) {
     std::string tail = withoutTrailingSlash(name);
     for (char& c : tail)
@@ -216,11 +193,6 @@ std::string cardRelativeName(const std::string& pcDirectory, const std::string& 
     for (char& c : name)
         if (c == '\\') c = '/';
     return name;
-}
-
-std::string pcFolderOf(const std::string& pcPath) {
-    size_t slash = pcPath.rfind('\\');
-    return slash == std::string::npos ? std::string(".") : pcPath.substr(0, slash);
 }
 
 }  // namespace card

@@ -31,9 +31,6 @@ std::string folderNameForLabel(const std::string& label);
 // not), and for the n-th card of one HotSync with that very label (n > 1) "-" + n.
 std::string labelRecordKey(const std::string& label, unsigned occurrence);
 
-// Case-blind equality of ASCII letters, as Windows compares folder names and settings keys.
-bool sameIgnoringCase(const std::string& a, const std::string& b);
-
 // The first of base, base + "_2", base + "_3", ... that taken() refuses; base itself is
 // tried only when tryBase is set.
 template <typename Taken>
@@ -84,24 +81,19 @@ const ListingSection* findListingSection(const std::vector<ListingSection>& list
 // units, at least 1024; a figure that is not below current leaves current.
 uint32_t sliceSizeFromFigure(int32_t figure, uint32_t current);
 
-// Lower-case hexadecimal without prefix, of the value as 32 unsigned bits.
-std::string hex(uint32_t value);
-inline std::string hex(int32_t value) { return hex(static_cast<uint32_t>(value)); }
-
 // The part after the last "/" (the whole name without one).
 std::string baseNameOf(const std::string& name);
 // The part up to and including the last "/" (empty without one).
 std::string folderPartOf(const std::string& name);
 // One trailing "/" removed.
 std::string withoutTrailingSlash(const std::string& name);
-// "_2" inserted before the last "."; appended when there is no ".".
-std::string withSuffixTwo(const std::string& base);
 
-// Card name <-> PC path under pcDirectory (which has no trailing "\").
+// Card name -> PC path under pcDirectory (which has no trailing "\"): one trailing "/"
+// dropped, "/" made "\", appended to pcDirectory.
 std::string cardPcPath(const std::string& pcDirectory, const std::string& name);
+// The inverse: a PC path below pcDirectory -> "/DCIM/a.jpg" ("\" made "/"; a folder's path
+// given with a trailing "\" gives a name ending in "/"); empty for a path no longer than
+// pcDirectory.
 std::string cardRelativeName(const std::string& pcDirectory, const std::string& pcPath);
-
-// The folder part of a PC path (up to, not including, its last "\"; "." without one).
-std::string pcFolderOf(const std::string& pcPath);
 
 }  // namespace card

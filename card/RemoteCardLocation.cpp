@@ -2,26 +2,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 #include "HotSyncApi.h"
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
+#include "card/Companion.h"
 #include "engine/AtomicFile.h"
+#include "engine/HotSyncLog.h"
 #include "engine/PcPaths.h"
 #include "engine/ProgressSink.h"
+#include "engine/StdioFile.h"
 #include "mainmemory/DatabaseImage.h"
 
 namespace {
-constexpr uint32_t fourCC(char a, char b, char c, char d) {
-    return (uint32_t(uint8_t(a)) << 24) | (uint32_t(uint8_t(b)) << 16) | (uint32_t(uint8_t(c)) << 8) |
-           uint32_t(uint8_t(d));
-}
-constexpr uint32_t kCompanionCreator = fourCC('T', 'n', 'w', 'k');
-constexpr uint32_t kCompanionType = fourCC('a', 'p', 'p', 'l');
-constexpr uint32_t kTransferType = fourCC('d', 'a', 't', 'a');
-const char kTransferDb[] = "TarnwickData";
-
 enum CompanionRequest : uint16_t {
     REQ_GET_SLICE = 2,
     REQ_PUT_SLICE = 3,
@@ -33,7 +26,7 @@ enum CompanionRequest : uint16_t {
     REQ_SLICE_FIGURE = 9
 };
 
-void deleteTransferDatabase() { SmDeleteDb(kTransferDb, 0); }
+void deleteTransferDatabase() { SmDeleteDb(kCompanionTransferDatabase, 0); }
 
 // Where a card file's new contents are sent before they replace it: hidden, so no HotSync
 // ever takes a part-sent copy for a card file, and in the card file's own folder, so one
@@ -42,11 +35,6 @@ void deleteTransferDatabase() { SmDeleteDb(kTransferDb, 0); }
 std::string uploadNameOf(const std::string& name) { return card::folderPartOf(name) + CardLocation::kUploadBase; }
 
 uint32_t sliceCount(uint32_t size, uint32_t slice) { return size / slice + (size % slice != 0 ? 1 : 0); }
-
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using OutputFile = std::unique_ptr<FILE, FileCloser>;
 
 // Writes the records of one fetched slice, whole and in record order, to out. More bytes
 // than were asked for would mean records left over from another transfer: nothing is
@@ -91,8 +79,8 @@ bool RemoteCardLocation::callCompanion(uint16_t request, const std::string* argu
     call.resultBuffer = resultBuffer;
     lastCallError_ = SyncCallRemoteModule(&call);
     if (lastCallError_ != 0) {
-        log("Error communicating with handheld(SyncCallRemoteModule:" + card::hex(uint32_t(request)) + ":" +
-            card::hex(lastCallError_) + ")");
+        log("Error communicating with handheld(SyncCallRemoteModule:" + hex(uint32_t(request)) + ":" +
+            hex(lastCallError_) + ")");
         return false;
     }
     if (resultCode) {
@@ -100,7 +88,7 @@ bool RemoteCardLocation::callCompanion(uint16_t request, const std::string* argu
         return true;
     }
     if (call.resultCode != 0) {
-        log(card::hex(call.resultCode));
+        log(hex(call.resultCode));
         return false;
     }
     return true;
@@ -124,7 +112,7 @@ bool RemoteCardLocation::refreshEntry(const std::string& name) {
     bool read = false;
     DatabaseImage image;
     std::string text;
-    if (image.readFromHandheld(kTransferDb) && image.writeRecordsToFile(reply.path(), true) &&
+    if (image.readFromHandheld(kCompanionTransferDatabase) && image.writeRecordsToFile(reply.path(), true) &&
         readWholeFile(reply.path(), text)) {
         read = true;
         for (const std::string& line : card::splitLines(text)) mergeLine(line);
@@ -149,7 +137,7 @@ bool RemoteCardLocation::listHandheld() {
         for (const std::string& leftover : stagingLeftovers_) callCompanion(REQ_DELETE_FILE, &leftover);
         return true;
     }
-    log("Error getting file list from the handheld(" + card::hex(0u) + ")");
+    log("Error getting file list from the handheld(" + hex(0u) + ")");
     return false;
 }
 
@@ -157,7 +145,7 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
     // Each slice's records go straight into the target, opened once for the whole file: a
     // scratch file per slice (made, written, read back, appended, deleted) cost several file
     // creations and deletions per card file, which on a big card was most of a first HotSync.
-    OutputFile out(pcfile::openStream(target, L"wb"));
+    StdioFile out(pcfile::openStream(target, L"wb"));
     if (!out) return false;
     // Even an entry of size 0 asks for its first slice, so whatever the card holds really
     // arrives and nothing is reported as copied that was not.
@@ -168,15 +156,14 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
         std::string argument = name + "|" + std::to_string(offset) + "|" + std::to_string(sliceSize_);
         if (!callCompanion(REQ_GET_SLICE, &argument)) return false;
         DatabaseImage image;
-        bool arrived = image.readFromHandheld(kTransferDb) && appendRecords(image, out.get(), sliceSize_);
+        bool arrived =
+            image.readFromHandheld(kCompanionTransferDatabase) && appendRecords(image, out.get(), sliceSize_);
         deleteTransferDatabase();
         if (!arrived) return false;
     }
     // A write the disk refused (a full disk, say) shows at the latest here; the copy has
     // then failed and must not be moved over the PC file.
-    // Checked apart from the close: some C runtimes close without reporting a failed flush.
-    const bool flushed = std::fflush(out.get()) == 0;
-    return std::fclose(out.release()) == 0 && flushed;
+    return closeStdioFile(out);
 }
 
 bool RemoteCardLocation::fetchHandheldFile(const std::string& name, const std::string& pcPath) {
@@ -224,9 +211,9 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
         // one makes each slice carry exactly its own bytes.
         deleteTransferDatabase();
         DatabaseImage image;
-        ok = image.loadFileSlice(source.path(), kTransferDb, kCompanionCreator, kTransferType, i * sliceSize_,
-                                 sliceSize_) &&
-             image.writeToHandheld(kTransferDb);
+        ok = image.loadFileSlice(source.path(), kCompanionTransferDatabase, kCompanionCreator,
+                                 kCompanionTransferType, i * sliceSize_, sliceSize_) &&
+             image.writeToHandheld(kCompanionTransferDatabase);
         if (!ok) break;
         std::string target = i == 0 ? upload : "*" + upload;
         sent = true;
@@ -290,7 +277,7 @@ bool RemoteCardLocation::renameOnHandheld(const std::string& name, FileEntry& en
     const std::string newBase = card::baseNameOf(newName);
     std::string argument = name + "|" + newBase;
     if (!callCompanion(REQ_RENAME, &argument)) {
-        log("Could not rename Palm File(" + card::hex(lastCallError_) + "): " + name + " --> " + newBase);
+        log("Could not rename Palm File(" + hex(lastCallError_) + "): " + name + " --> " + newBase);
         return false;
     }
     entries_[newName];

@@ -2,6 +2,7 @@
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
 #include "engine/AtomicFile.h"
+#include "engine/HotSyncLog.h"
 #include "engine/ProgressSink.h"
 #include "settings/Settings.h"
 
@@ -93,7 +94,7 @@ bool VfsCardLocation::listHandheld() {
         log("Error getting file list from the handheld");
         log("Make sure the Tarnwick application is installed on the handheld");
     } else {
-        log("Error getting VFS file list(" + card::hex(lastCallError_) + ")");
+        log("Error getting VFS file list(" + hex(lastCallError_) + ")");
     }
     return false;
 }
@@ -125,7 +126,7 @@ bool VfsCardLocation::fetchHandheldFile(const std::string& name, const std::stri
     int32_t result = 0;
     uint32_t systemError = 0;
     if (getIntoPcFile(name, pcPath, result, systemError)) return true;
-    log("Error getting file from card(" + card::hex(result) + ":" + card::hex(systemError) + "): " + name);
+    log("Error getting file from card(" + hex(result) + ":" + hex(systemError) + "): " + name);
     return false;
 }
 
@@ -142,7 +143,7 @@ bool VfsCardLocation::copyToPc(const std::string& name, FileEntry& entry) {
         fillPcStatus(path, entry);
         return true;
     }
-    log("Could not copy file from Palm to PC(" + card::hex(result) + ":" + card::hex(systemError) + "): " + name);
+    log("Could not copy file from Palm to PC(" + hex(result) + ":" + hex(systemError) + "): " + name);
     return false;
 }
 
@@ -157,7 +158,7 @@ bool VfsCardLocation::copyToHandheld(const std::string& name, FileEntry& entry) 
         readEntryInfo(name, entry);
         return true;
     }
-    log("Could not copy file from PC to Palm(" + card::hex(result) + ":" + card::hex(systemError) + "): " + name);
+    log("Could not copy file from PC to Palm(" + hex(result) + ":" + hex(systemError) + "): " + name);
     return false;
 }
 
@@ -169,7 +170,7 @@ bool VfsCardLocation::deleteOnHandheld(const std::string& name, FileEntry& entry
         entry.handheldTime = 0;
         return true;
     }
-    log("Could not delete Palm File(" + card::hex(result) + "): " + name);
+    log("Could not delete Palm File(" + hex(result) + "): " + name);
     return false;
 }
 
@@ -182,7 +183,7 @@ bool VfsCardLocation::archiveOnHandheld(const std::string& name) {
         log("  " + name + ": Archived");
         return true;
     }
-    log("Could not archive Palm file(" + card::hex(result) + "): " + name);
+    log("Could not archive Palm file(" + hex(result) + "): " + name);
     return false;
 }
 
@@ -191,7 +192,7 @@ bool VfsCardLocation::renameOnHandheld(const std::string& name, FileEntry& entry
     const std::string newBase = card::baseNameOf(newName);
     int32_t result = lastCallError_ = library_.FileRename(volumeRef_, name.c_str(), newBase.c_str());
     if (result != 0) {
-        log("Could not rename Palm File(" + card::hex(result) + "): " + name + " --> " + newBase);
+        log("Could not rename Palm File(" + hex(result) + "): " + name + " --> " + newBase);
         return false;
     }
     readEntryInfo(newName, entries_[newName]);
@@ -206,7 +207,7 @@ bool VfsCardLocation::createHandheldDirectory(const std::string& name, FileEntry
         readEntryInfo(name, entry);
         return true;
     }
-    log("Could not create Palm directory(" + card::hex(result) + "): " + name);
+    log("Could not create Palm directory(" + hex(result) + "): " + name);
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include "conduit/ConduitExports.h"
 #include "conduit/ConduitObject.h"
 #include "conduit/DllEdge.h"
+#include "engine/ActionCode.h"
 #include "engine/HotSyncLog.h"
 
 namespace {
@@ -80,16 +81,16 @@ int32_t cfgConduit(int32_t configType, ConduitConfigRecord* record, int32_t* siz
 int32_t openConduit(SyncProperties* properties) {
     if (!properties) return CONDUIT_OK;
     switch (properties->syncType) {
-    case SYNC_TYPE_SYNCHRONISE:
-    case SYNC_TYPE_SLOW:
-    case SYNC_TYPE_HH_TO_PC:
-    case SYNC_TYPE_PC_TO_HH: {
+    case ACTION_SYNCHRONISE:
+    case ACTION_SLOW:
+    case ACTION_HH_OVERWRITES:
+    case ACTION_PC_OVERWRITES: {
         Registration registration;
         if (registration.result() != 0) return registration.result();
         TheConduit().Synchronize(properties);
         return CONDUIT_OK;
     }
-    case SYNC_TYPE_DO_NOTHING: {
+    case ACTION_DO_NOTHING: {
         std::string name;
         TheConduit().GetName(name);
         HotSyncLog(name + " Conduit configured to Do Nothing");

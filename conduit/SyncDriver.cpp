@@ -1,7 +1,5 @@
 #include "conduit/SyncDriver.h"
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -16,36 +14,13 @@
 #include "mainmemory/DatabaseImage.h"
 #include "mainmemory/MainMemoryLocation.h"
 #include "card/CardRules.h"
+#include "card/Companion.h"
 #include "card/RemoteCardLocation.h"
 #include "card/VfsCardLocation.h"
 #include "engine/AtomicFile.h"
 
 namespace {
-constexpr uint32_t kCompanionCreator = 0x546E776B;  // 'Tnwk'
-constexpr uint32_t kApplicationType = 0x6170706C;   // 'appl'
-const char kTransferDatabase[] = "TarnwickData";
-
 enum CardMode : int32_t { CARD_MODE_CLIE = 1, CARD_MODE_HANDERA = 2, CARD_MODE_HANDSPRING = 3 };
-
-// A file in the system temporary folder, deleted on every way out of its scope.
-class TemporaryFile {
-public:
-    TemporaryFile() {
-        char folder[MAX_PATH + 1] = {};
-        char path[MAX_PATH + 1] = {};
-        DWORD n = GetTempPathA(MAX_PATH, folder);
-        if (n > 0 && n <= MAX_PATH && GetTempFileNameA(folder, "tmp", 0, path) != 0) path_ = path;
-    }
-    ~TemporaryFile() {
-        if (!path_.empty()) DeleteFileA(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
 
 void logLine(const std::string& text) { HotSyncLog(text); }
 
@@ -55,7 +30,7 @@ void probeCardMode(SyncJob& job) {
     unsigned char result[32] = {};
     SmRemoteCall call = {};
     call.creator = kCompanionCreator;
-    call.type = kApplicationType;
+    call.type = kCompanionType;
     call.request = 0;
     call.paramSize = sizeof parameter;
     call.param = parameter;
@@ -93,7 +68,7 @@ void gatherConduitCreators(SyncJob& job) {
 bool readCardNames(const std::string& listingFile, std::vector<std::string>& names) {
     {
         DatabaseImage image;
-        if (!image.readFromHandheld(kTransferDatabase)) return false;
+        if (!image.readFromHandheld(kCompanionTransferDatabase)) return false;
         if (!image.writeRecordsToFile(listingFile, true)) return false;
     }
     std::string text;
@@ -109,7 +84,7 @@ bool readCardNames(const std::string& listingFile, std::vector<std::string>& nam
             names.push_back(section.cardName);
         }
     }
-    SmDeleteDb(kTransferDatabase, 0);
+    SmDeleteDb(kCompanionTransferDatabase, 0);
     return read;
 }
 
@@ -196,14 +171,14 @@ void RunDriver(SyncJob& job, Settings& settings) {
     }
 
     int32_t errors = 0;
-    if (job.mainMemoryAction != 6) {
+    if (job.mainMemoryAction != ACTION_DO_NOTHING) {
         context.action = job.mainMemoryAction;
         MainMemoryLocation location(&context);
         if (!runLocation(location)) errors = 1;
     }
     if (job.cancelRequested()) return;
 
-    if (job.cardAction != 6) {
+    if (job.cardAction != ACTION_DO_NOTHING) {
         context.action = job.cardAction;
         probeCardMode(job);
         if (job.cardMode == CARD_MODE_HANDERA) logLine("Handera Mode");

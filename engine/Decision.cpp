@@ -2,12 +2,12 @@
 
 int32_t effectiveAction(int32_t action) {
     switch (action) {
-    case 2:
-    case 3:
-    case 6:
+    case ACTION_HH_OVERWRITES:
+    case ACTION_PC_OVERWRITES:
+    case ACTION_DO_NOTHING:
         return action;
     default:
-        return 0;
+        return ACTION_SYNCHRONISE;
     }
 }
 
@@ -27,15 +27,15 @@ Decision decideDirectory(const FileEntry& e) {
 Decision decideFile(const FileEntry& e, int32_t action) {
     const uint32_t H = e.handheldTime, Hs = e.lastHandheldTime, P = e.pcTime, Ps = e.lastPcTime;
     switch (effectiveAction(action)) {
-    case 6:
+    case ACTION_DO_NOTHING:
         return op(Operation::Nothing);
-    case 2:  // handheld overwrites PC
+    case ACTION_HH_OVERWRITES:
         if (H != 0 && P == 0) return op(Operation::CopyToPc);
         if (H == 0 && P != 0) return op(Operation::DeleteOnPc);
         if (H == 0 && P == 0) return op(Operation::Nothing);
         if (H == Hs && P == Ps) return op(Operation::Nothing);
         return Decision{Operation::CopyToPc, H != Hs && P != Ps};
-    case 3:  // PC overwrites handheld
+    case ACTION_PC_OVERWRITES:
         if (H != 0 && P == 0) return op(Operation::DeleteOnHandheld);
         if (H == 0 && P != 0) return op(Operation::CopyToHandheld);
         if (H == 0 && P == 0) return op(Operation::Nothing);
@@ -87,10 +87,10 @@ const char* frequencyWord(int32_t code) {
 
 const char* exceptionLabel(int32_t code) {
     switch (code) {
-    case 1: return "Sychronize";
-    case 2: return "Handheld to PC";
-    case 3: return "PC to Handheld";
-    case 6: return "Skip";
+    case ACTION_SLOW: return "Sychronize";
+    case ACTION_HH_OVERWRITES: return "Handheld to PC";
+    case ACTION_PC_OVERWRITES: return "PC to Handheld";
+    case ACTION_DO_NOTHING: return "Skip";
     default: return "";
     }
 }

@@ -2,6 +2,7 @@
 // with it. Pure functions: no file is touched here, so the rules can be tested as a table.
 #pragma once
 #include <cstdint>
+#include "engine/ActionCode.h"
 #include "engine/FileEntry.h"
 
 enum class Operation {
@@ -24,11 +25,12 @@ struct Decision {
     bool compareContentsFirst = false;
 };
 
-// The action the file rules act on. 2, 3 and 6 keep their meaning. Every other code
-// (1: slow synchronisation and the "SYNC" keyword, and codes nobody defines) synchronises:
-// applying the table literally to such a code would undo every change on the side where
-// it was made, deleting new files and reverting edits, which is the one outcome a user
-// never asked for. Synchronising keeps both versions of a conflict and archives deletions.
+// The action the file rules act on. ACTION_HH_OVERWRITES, ACTION_PC_OVERWRITES and
+// ACTION_DO_NOTHING keep their meaning. Every other code (ACTION_SLOW, which is also the
+// "SYNC" keyword, and codes nobody defines) is ACTION_SYNCHRONISE: applying the table
+// literally to such a code would undo every change on the side where it was made, deleting
+// new files and reverting edits, which is the one outcome a user never asked for.
+// Synchronising keeps both versions of a conflict and archives deletions.
 int32_t effectiveAction(int32_t action);
 
 // The operation for one entry: its four times and status, the action in force and

@@ -16,11 +16,6 @@
 
 namespace {
 
-std::string withoutTrailingBackslash(const std::string& path) {
-    if (!path.empty() && path.back() == '\\') return path.substr(0, path.size() - 1);
-    return path;
-}
-
 uint64_t toUint64(const FILETIME& ft) {
     return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
 }
@@ -84,7 +79,7 @@ uint32_t HandheldLocation::pcTimeFromFileTime(uint64_t fileTime) {
 
 bool HandheldLocation::fillPcStatus(const std::string& pcPath, FileEntry& entry) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!pcfile::attributesEx(withoutTrailingBackslash(pcPath), data)) {
+    if (!pcfile::attributesEx(withoutTrailingBackslashes(pcPath), data)) {
         entry.status = ENTRY_PC_UNREADABLE;
         return false;
     }
@@ -96,7 +91,7 @@ bool HandheldLocation::fillPcStatus(const std::string& pcPath, FileEntry& entry)
 bool HandheldLocation::pcFolderExists(const std::string& path) const {
     // Only a folder counts: a plain file of that name would make every file look
     // deleted on the PC.
-    const DWORD attributes = pcfile::attributes(withoutTrailingBackslash(path));
+    const DWORD attributes = pcfile::attributes(withoutTrailingBackslashes(path));
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -119,9 +114,7 @@ ProgressSink& HandheldLocation::progress() {
 std::string HandheldLocation::directoryOf(const std::string& key) const {
     // A folder entered as "C:\\Sync\\Card\\" names the same folder; every relative name is
     // cut from paths built as folder + "\\" + name, so the separator must not come twice.
-    std::string folder = settings().directoryOf(context_->userName, key);
-    while (folder.size() > 1 && folder.back() == '\\') folder.pop_back();
-    return folder;
+    return withoutTrailingBackslashes(settings().directoryOf(context_->userName, key));
 }
 
 void HandheldLocation::setDirectoryOf(const std::string& key, const std::string& folder) const {
@@ -139,7 +132,7 @@ std::string HandheldLocation::makeArchiveDirectory(const std::string& key) {
     std::string archive = root.substr(0, k) + "\\Archive";
     pcfile::createDirectory(archive);
     archive += root.substr(k);
-    pcfile::createDirectory(withoutTrailingBackslash(archive));
+    pcfile::createDirectory(withoutTrailingBackslashes(archive));
     archive += key;
     pcfile::createDirectory(archive);
     archiveDirectory_ = archive;
@@ -150,7 +143,7 @@ std::string HandheldLocation::makeArchiveDirectory(const std::string& key) {
 
 bool HandheldLocation::createPcDirectory(const std::string& name, FileEntry& entry) {
     const std::string path = pcPathOf(name);
-    if (!pcfile::createDirectory(withoutTrailingBackslash(path))) {
+    if (!pcfile::createDirectory(withoutTrailingBackslashes(path))) {
         log("Could not create PC directory: " + path);
         return false;
     }
@@ -160,7 +153,7 @@ bool HandheldLocation::createPcDirectory(const std::string& name, FileEntry& ent
 
 bool HandheldLocation::deletePcDirectory(const std::string& name, FileEntry& entry) {
     const std::string path = pcPathOf(name);
-    if (pcfile::removeDirectory(withoutTrailingBackslash(path))) {
+    if (pcfile::removeDirectory(withoutTrailingBackslashes(path))) {
         entry.pcTime = 0;
         return true;
     }
@@ -229,7 +222,7 @@ std::string HandheldLocation::archivePathFor(const std::string& name) {
         start = end + 1;
     }
     if (parts.empty()) return std::string();
-    std::string path = withoutTrailingBackslash(archiveDirectory_);
+    std::string path = withoutTrailingBackslashes(archiveDirectory_);
     for (size_t i = 0; i + 1 < parts.size(); ++i) {
         // A file already archived under a folder's name gets the folder a number instead.
         path = firstFree(path + "\\" + parts[i], true);

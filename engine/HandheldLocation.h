@@ -93,7 +93,7 @@ protected:
     std::vector<std::string> deferred_;
     std::string pcDirectory_;
     std::string archiveDirectory_;
-    int32_t baseAction_ = 0;
+    int32_t baseAction_ = ACTION_SYNCHRONISE;
     std::string locationName_;
     int32_t pass_ = 1;
     SyncContext* context_;

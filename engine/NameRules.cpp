@@ -1,22 +1,5 @@
 #include "engine/NameRules.h"
 
-std::string cardRelativeName(const std::string& pcDirectory, const std::string& pcPath) {
-    std::string name = pcPath.size() > pcDirectory.size() ? pcPath.substr(pcDirectory.size()) : std::string();
-    for (char& c : name) {
-        if (c == '\\') c = '/';
-    }
-    return name;
-}
-
-std::string cardPcPath(const std::string& pcDirectory, const std::string& name) {
-    std::string tail = name;
-    if (!tail.empty() && tail.back() == '/') tail.pop_back();
-    for (char& c : tail) {
-        if (c == '/') c = '\\';
-    }
-    return pcDirectory + tail;
-}
-
 std::string withSuffixBeforeExtension(const std::string& path, const std::string& suffix) {
     const size_t lastSeparator = path.find_last_of("\\/");
     const size_t componentStart = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
@@ -25,11 +8,21 @@ std::string withSuffixBeforeExtension(const std::string& path, const std::string
     return path.substr(0, dot) + suffix + path.substr(dot);
 }
 
+namespace {
+char upperAsciiChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+}  // namespace
+
 std::string upperAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    }
+    for (char& c : text) c = upperAsciiChar(c);
     return text;
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (upperAsciiChar(a[i]) != upperAsciiChar(b[i])) return false;
+    }
+    return true;
 }
 
 int matchException(const std::string& upperName, const std::vector<std::string>& exceptionNames) {
@@ -44,4 +37,9 @@ bool sameKindOfName(const std::string& a, const std::string& b) {
     const bool aDir = !a.empty() && a.back() == '/';
     const bool bDir = !b.empty() && b.back() == '/';
     return aDir == bDir;
+}
+
+std::string withoutTrailingBackslashes(std::string path) {
+    while (path.size() > 1 && path.back() == '\\') path.pop_back();
+    return path;
 }

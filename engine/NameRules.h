@@ -1,14 +1,8 @@
-// Rules about names and paths that need no operating system: the card form of relative
-// names, the "_2" name of a conflict copy, and exception matching.
+// Rules about names and paths that need no operating system: the "_2" name of a conflict
+// copy, case-blind comparison, exception matching and a folder path's trailing "\".
 #pragma once
 #include <string>
 #include <vector>
-
-// Card locations: a PC path below pcDirectory -> "/DCIM/a.jpg" ("\" becomes "/";
-// a directory's path given with a trailing "\" gives a name ending in "/").
-std::string cardRelativeName(const std::string& pcDirectory, const std::string& pcPath);
-// The inverse: one trailing "/" dropped, "/" turned into "\", appended to pcDirectory.
-std::string cardPcPath(const std::string& pcDirectory, const std::string& name);
 
 // The name a conflict copy moves to: suffix inserted before the last "." of the last
 // path component, or appended when that component has none. Looking only at the last
@@ -19,9 +13,18 @@ std::string withSuffixBeforeExtension(const std::string& path, const std::string
 // Letters a to z in upper case, every other byte as it is.
 std::string upperAscii(std::string text);
 
+// Equal once the letters a to z are taken as A to Z, as Windows compares folder names and
+// settings keys; every other byte must match exactly.
+bool sameIgnoringCase(const std::string& a, const std::string& b);
+
 // Index of the first exception name (already upper case) that is a prefix of the
 // upper-cased entry name, or -1.
 int matchException(const std::string& upperName, const std::vector<std::string>& exceptionNames);
 
 // Both names end in "/" or neither does.
 bool sameKindOfName(const std::string& a, const std::string& b);
+
+// The path without the "\" characters at its end, as the Win32 calls want a folder named
+// and as a folder is joined to the names below it (folder + "\" + name). The first
+// character always stays: "\" alone, like the empty path, comes back as it is.
+std::string withoutTrailingBackslashes(std::string path);

@@ -41,6 +41,7 @@ std::string narrowName(const wchar_t* name) {
 }
 
 DWORD attributes(const std::string& path) { return GetFileAttributesW(widePath(path).c_str()); }
+bool exists(const std::string& path) { return attributes(path) != INVALID_FILE_ATTRIBUTES; }
 
 bool attributesEx(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
     return GetFileAttributesExW(widePath(path).c_str(), GetFileExInfoStandard, &data) != 0;
@@ -69,12 +70,8 @@ HANDLE createFile(const std::string& path, DWORD access, DWORD share, DWORD disp
 FILE* openStream(const std::string& path, const wchar_t* mode) { return _wfopen(widePath(path).c_str(), mode); }
 
 FolderListing::FolderListing(const std::string& pattern)
-    : find_(FindFirstFileW(widePath(pattern).c_str(), &data_)) {}
+    : data_(), find_(FindFirstFileW(widePath(pattern).c_str(), &data_)) {}
 
-FolderListing::~FolderListing() {
-    if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
-}
-
-bool FolderListing::next() { return FindNextFileW(find_, &data_) != 0; }
+bool FolderListing::next() { return FindNextFileW(find_.get(), &data_) != 0; }
 
 }  // namespace pcfile

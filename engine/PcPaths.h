@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <string>
 
+#include "engine/Win32Handles.h"
+
 namespace pcfile {
 
 // The path as the wide functions take it: "\\?\" (or "\\?\UNC\") before a full path of
@@ -18,6 +20,7 @@ std::string narrowName(const wchar_t* name);
 bool needsLongForm(const std::string& path);
 
 DWORD attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when there is none
+bool exists(const std::string& path);       // a file or a folder is there
 bool attributesEx(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data);
 bool setAttributes(const std::string& path, DWORD attributes);
 bool createDirectory(const std::string& path);
@@ -34,18 +37,17 @@ FILE* openStream(const std::string& path, const wchar_t* mode);
 class FolderListing {
 public:
     explicit FolderListing(const std::string& pattern);  // folder + "\\*.*"
-    ~FolderListing();
     FolderListing(const FolderListing&) = delete;
     FolderListing& operator=(const FolderListing&) = delete;
-    bool valid() const { return find_ != INVALID_HANDLE_VALUE; }
+    bool valid() const { return find_.valid(); }
     // The current entry; next() moves on and answers false at the end (or on failure).
     const WIN32_FIND_DATAW& data() const { return data_; }
     std::string name() const { return narrowName(data_.cFileName); }
     bool next();
 
 private:
-    HANDLE find_;
-    WIN32_FIND_DATAW data_;
+    WIN32_FIND_DATAW data_;  // before find_: the search fills it as find_ is made
+    FindHandle find_;
 };
 
 }  // namespace pcfile

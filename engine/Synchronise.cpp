@@ -18,11 +18,6 @@ namespace {
 
 uint32_t currentTime() { return static_cast<uint32_t>(std::time(nullptr)); }
 
-std::string withoutTrailingBackslash(const std::string& path) {
-    if (!path.empty() && path.back() == '\\') return path.substr(0, path.size() - 1);
-    return path;
-}
-
 }  // namespace
 
 bool HandheldLocation::synchronise() {
@@ -55,11 +50,11 @@ bool HandheldLocation::synchronise() {
     if (!pcFolderExists(pcDirectory_)) {
         // A folder synchronised before that has gone (an unplugged drive, say) must not
         // read as "every file deleted on the PC".
-        if (pcfile::attributes(statePath()) != INVALID_FILE_ATTRIBUTES) {
+        if (pcfile::exists(statePath())) {
             log("Sync directory missing, aborting...");
             return false;
         }
-        pcfile::createDirectory(withoutTrailingBackslash(pcDirectory_));
+        pcfile::createDirectory(withoutTrailingBackslashes(pcDirectory_));
     }
 
     progress().SetFileText("Examining PC");
@@ -86,7 +81,7 @@ bool HandheldLocation::synchronise() {
 }
 
 bool HandheldLocation::scanRoot() {
-    const std::string root = withoutTrailingBackslash(pcDirectory_);
+    const std::string root = withoutTrailingBackslashes(pcDirectory_);
     std::deque<std::string> folders{root};
     while (!folders.empty()) {
         const std::string folder = folders.front();

@@ -5,26 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <new>
-#include <utility>
+
+#include "engine/StdioFile.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-File openFile(const std::string& path, const char* mode) { return File(std::fopen(path.c_str(), mode)); }
-
-// Closes a file that was written and tells whether everything reached it: buffered data
-// is only written out here, so a full disk may show for the first time at the close. The
-// flush is checked on its own because some C runtimes close without reporting it.
-bool closeWritten(File f) {
-    const bool flushed = std::fflush(f.get()) == 0;
-    return std::fclose(f.release()) == 0 && flushed;
-}
 
 uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 uint32_t be32(const uint8_t* p) {
@@ -197,7 +182,7 @@ bool DatabaseImage::parseFileBytes(const uint8_t* data, size_t size) {
 }
 
 bool DatabaseImage::readFile(const std::string& path) {
-    File f = openFile(path, "rb");
+    StdioFile f = openStdioFile(path, "rb");
     if (!f) return false;
     std::vector<uint8_t> bytes;
     if (!readAll(f.get(), bytes)) {
@@ -267,11 +252,11 @@ std::vector<uint8_t> DatabaseImage::toFileBytes() {
 }
 
 bool DatabaseImage::writeFile(const std::string& path) {
-    File f = openFile(path, "wb");
+    StdioFile f = openStdioFile(path, "wb");
     if (!f) return false;
     const std::vector<uint8_t> bytes = toFileBytes();
     const bool written = writeAll(f.get(), bytes.data(), bytes.size());
-    return closeWritten(std::move(f)) && written;
+    return closeStdioFile(f) && written;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -287,7 +272,7 @@ bool DatabaseImage::loadFileSlice(const std::string& path, const std::string& db
     recordEntries.clear();
     resourceEntries.clear();
 
-    File f = openFile(path, "rb");
+    StdioFile f = openStdioFile(path, "rb");
     if (!f) return false;
     if (skip > 0 && !skipForward(f.get(), skip)) return true;  // past the end: no pieces
 
@@ -305,7 +290,7 @@ bool DatabaseImage::loadFileSlice(const std::string& path, const std::string& db
 }
 
 bool DatabaseImage::writeRecordsToFile(const std::string& path, bool dropLeadBytes) {
-    File f = openFile(path, "wb");
+    StdioFile f = openStdioFile(path, "wb");
     if (!f) return false;
     const size_t n = std::min<size_t>(recordCount, records.size());
     const size_t lead = dropLeadBytes ? 8 : 0;
@@ -315,5 +300,5 @@ bool DatabaseImage::writeRecordsToFile(const std::string& path, bool dropLeadByt
         // A listing or reply cut short would read as files missing from the handheld.
         if (!writeAll(f.get(), records[i].data() + lead, records[i].size() - lead)) return false;
     }
-    return closeWritten(std::move(f));
+    return closeStdioFile(f);
 }

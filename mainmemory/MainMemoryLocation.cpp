@@ -10,6 +10,7 @@
 #include "engine/AtomicFile.h"
 #include "engine/HotSyncLog.h"
 #include "engine/NameRules.h"
+#include "engine/PcPaths.h"
 #include "engine/ProgressSink.h"
 #include "engine/StdioFile.h"
 #include "mainmemory/DatabaseImage.h"
@@ -25,10 +26,6 @@ std::string codes(int32_t failureCode, int32_t syncError) { return "(" + hex(fai
 
 // 0 means "no handheld copy" to the engine, so a database never modified still counts.
 uint32_t handheldTimeOf(uint32_t modificationDate) { return modificationDate == 0 ? 1u : modificationDate; }
-
-bool sameIgnoringCase(const std::string& a, const std::string& b) { return upperAscii(a) == upperAscii(b); }
-
-bool pathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // The whole of a database file goes to its place in one step: a backup that fails half-way
 // leaves the previous backup as it was.
@@ -223,8 +220,8 @@ bool MainMemoryLocation::renameOnPc(const std::string& name, FileEntry& entry) {
     std::string content, renamed;
     // The new file never replaces one that is there, and a file too short to hold a name
     // field is no database to rename.
-    if (pathExists(newPath) || !readWholeFile(oldPath, content) || !renamedDatabaseFile(content, newName, renamed) ||
-        !AtomicFile::writeWhole(newPath, renamed)) {
+    if (pcfile::exists(newPath) || !readWholeFile(oldPath, content) ||
+        !renamedDatabaseFile(content, newName, renamed) || !AtomicFile::writeWhole(newPath, renamed)) {
         log("Could not rename PC File: " + oldPath + " --> " + newPath);
         return false;
     }
@@ -248,7 +245,7 @@ std::string MainMemoryLocation::relativeNameOf(const std::string& pcPath) {
 bool MainMemoryLocation::pathTakenByAnother(const std::string& path, const std::string& name) const {
     for (const auto& mapped : nameMap_)
         if (mapped.first != name && sameIgnoringCase(mapped.second, path)) return true;
-    return pathExists(path);
+    return pcfile::exists(path);
 }
 
 std::string MainMemoryLocation::pcPathOf(const std::string& name) {

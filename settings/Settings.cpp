@@ -118,9 +118,13 @@ int32_t Settings::frequency(const std::string& user) const { return readInt(user
 int32_t Settings::maxDelete(const std::string& user) const { return readInt(user, "MaxDelete", 50); }
 void Settings::setFrequency(const std::string& user, int32_t code) const { writeInt(user, "Frequency", code); }
 bool Settings::backupConduitDatabases(const std::string& user) const { return readInt(user, "ConduitDB", 1) != 0; }
-int32_t Settings::mainPermanentAction(const std::string& user) const { return readInt(user, "MainPerm", 0); }
+int32_t Settings::mainPermanentAction(const std::string& user) const {
+    return readInt(user, "MainPerm", ACTION_SYNCHRONISE);
+}
 void Settings::setMainTemporaryAction(const std::string& user, int32_t code) const { writeInt(user, "MainTemp", code); }
-int32_t Settings::cardPermanentAction(const std::string& user) const { return readInt(user, "CardPerm", 0); }
+int32_t Settings::cardPermanentAction(const std::string& user) const {
+    return readInt(user, "CardPerm", ACTION_SYNCHRONISE);
+}
 void Settings::setCardTemporaryAction(const std::string& user, int32_t code) const { writeInt(user, "CardTemp", code); }
 
 void Settings::copyPermanentToTemporary(const std::string& user) const {

@@ -14,7 +14,6 @@
 #include "platform/handheld/StandinDevice.h"
 
 namespace {
-const uint32_t kDataType = 0x64617461;          // 'data'
 const uint16_t kOpenBit = 0x8000;
 const size_t kReplyRecord = 1024;       // bytes of file contents per transfer record
 const size_t kReplyTextPerRecord = 1000;  // text bytes per record, after the 8 lead bytes
@@ -619,7 +618,7 @@ bool HandheldState::putTransferDatabase(const std::string& bytes, bool textReply
     RamDatabase db;
     db.name = kCompanionTransferDatabase;
     db.creator = kCompanionCreator;
-    db.type = kDataType;
+    db.type = kCompanionTransferType;
     db.created = db.modified = now();
     size_t piece = textReply ? kReplyTextPerRecord : kReplyRecord;
     for (size_t at = 0; at < bytes.size(); at += piece) {

@@ -6,7 +6,7 @@
 #pragma pack(push, 1)
 // Passed by address to OpenConduit.
 typedef struct SyncProperties {
-    int32_t syncType;         // 0
+    int32_t syncType;         // 0: what HotSync asks for, numbered as the action codes
     char    pcFolder[512];    // 4
     char    userName[256];    // 516
     uint8_t reserved[252];    // 772
@@ -22,15 +22,6 @@ typedef struct ConduitConfigRecord {
     int32_t  setAsDefault;    // 348: written by the conduit, 1 or 2
 } ConduitConfigRecord;
 #pragma pack(pop)
-
-// The sync types HotSync hands to OpenConduit, which are also the action codes.
-enum {
-    SYNC_TYPE_SYNCHRONISE = 0,
-    SYNC_TYPE_SLOW = 1,
-    SYNC_TYPE_HH_TO_PC = 2,
-    SYNC_TYPE_PC_TO_HH = 3,
-    SYNC_TYPE_DO_NOTHING = 6
-};
 
 #ifdef __cplusplus
 static_assert(offsetof(SyncProperties, syncType) == 0 && offsetof(SyncProperties, pcFolder) == 4 &&

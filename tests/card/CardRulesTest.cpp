@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include "card/CardRules.h"
+#include "engine/HotSyncLog.h"
+#include "engine/NameRules.h"
 
 using namespace card;
 
@@ -135,18 +137,14 @@ TEST(SliceSize, FollowsTheHandheldsFigure) {
     EXPECT_EQ(117760u, sliceSizeFromFigure(131071, 131072));
 }
 
-TEST(NameHelpers, PathsSuffixesAndHex) {
+TEST(NameHelpers, PathsAndHex) {
     EXPECT_EQ("C:\\S\\Card\\DCIM\\a.jpg", cardPcPath("C:\\S\\Card", "/DCIM/a.jpg"));
     EXPECT_EQ("C:\\S\\Card\\DCIM", cardPcPath("C:\\S\\Card", "/DCIM/"));
     EXPECT_EQ("/DCIM/", cardRelativeName("C:\\S\\Card", "C:\\S\\Card\\DCIM\\"));
     EXPECT_EQ("/DCIM/a.jpg", cardRelativeName("C:\\S\\Card", cardPcPath("C:\\S\\Card", "/DCIM/a.jpg")));
-    EXPECT_EQ("report_2.txt", withSuffixTwo("report.txt"));
-    EXPECT_EQ("a.b_2.c", withSuffixTwo("a.b.c"));
-    EXPECT_EQ("README_2", withSuffixTwo("README"));
     EXPECT_EQ("report.txt", baseNameOf("/Docs/report.txt"));
     EXPECT_EQ("/Docs/", folderPartOf("/Docs/report.txt"));
     EXPECT_EQ("/DCIM", withoutTrailingSlash("/DCIM/"));
-    EXPECT_EQ("C:\\a", pcFolderOf("C:\\a\\b.txt"));
     EXPECT_EQ("ffffffff", hex(int32_t(-1)));
     EXPECT_EQ("2a08", hex(uint32_t(10760)));
     EXPECT_EQ("0", hex(uint32_t(0)));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "card/CardRules.h"
 #include "engine/AtomicFile.h"
 #include "engine/HandheldLocation.h"
 #include "engine/NameRules.h"
@@ -96,8 +97,10 @@ public:
     const std::vector<std::string>& deferred() const { return deferred_; }
 
     // Card names, as both card locations form them.
-    std::string relativeNameOf(const std::string& pcPath) override { return cardRelativeName(pcDirectory_, pcPath); }
-    std::string pcPathOf(const std::string& name) override { return cardPcPath(pcDirectory_, name); }
+    std::string relativeNameOf(const std::string& pcPath) override {
+        return card::cardRelativeName(pcDirectory_, pcPath);
+    }
+    std::string pcPathOf(const std::string& name) override { return card::cardPcPath(pcDirectory_, name); }
     bool isDirectoryName(const std::string& name) override { return !name.empty() && name.back() == '/'; }
 
     bool listHandheld() override {

@@ -20,16 +20,6 @@ TEST(ConflictName, SuffixGoesBeforeTheLastDotOfTheLastComponent) {
     EXPECT_LT(std::string("/report.doc"), withSuffixBeforeExtension("/report.doc", "_2"));
 }
 
-TEST(CardNames, RoundTripBetweenPcPathsAndRelativeNames) {
-    const std::string dir = "C:\\Sync\\Card";
-    EXPECT_EQ("/DCIM/a.jpg", cardRelativeName(dir, "C:\\Sync\\Card\\DCIM\\a.jpg"));
-    EXPECT_EQ("/DCIM/", cardRelativeName(dir, "C:\\Sync\\Card\\DCIM\\"));
-    EXPECT_EQ("C:\\Sync\\Card\\DCIM\\a.jpg", cardPcPath(dir, "/DCIM/a.jpg"));
-    EXPECT_EQ("C:\\Sync\\Card\\DCIM", cardPcPath(dir, "/DCIM/"));
-    const std::string file = "C:\\Sync\\Card\\x\\y\\z.txt";
-    EXPECT_EQ(file, cardPcPath(dir, cardRelativeName(dir, file)));
-}
-
 TEST(ExceptionMatch, FirstPrefixWinsComparedInUpperCase) {
     const std::vector<std::string> names{"/DOCS", "/DOCS/SUB/", "/"};
     EXPECT_EQ(0, matchException(upperAscii("/docs/"), names));
