@@ -120,6 +120,10 @@ bool CardLocation::checkName(const std::string& name) const {
     return false;
 }
 
+void CardLocation::logUnreadableListingLine(const std::string& line) const {
+    log("Error: unreadable line in the file list from the handheld: " + card::printableName(line));
+}
+
 FileEntry* CardLocation::acceptHandheldName(const std::string& name) {
     if (!checkName(name)) return nullptr;
     if (!isDirectoryName(name) && isStagingName(card::baseNameOf(name))) {

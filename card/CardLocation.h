@@ -38,6 +38,9 @@ protected:
     // and is kept in stagingLeftovers_ for the route to remove.
     FileEntry* acceptHandheldName(const std::string& name);
 
+    // Logs a line of the handheld's listing that cannot be read, which fails the listing.
+    void logUnreadableListingLine(const std::string& line) const;
+
     // True when name may be written below pcDirectory (and its base name into the
     // archive folder); otherwise logs the refusal.
     bool checkName(const std::string& name) const;

@@ -106,15 +106,17 @@ bool RemoteCardLocation::callCompanion(uint16_t request, const std::string* argu
     return true;
 }
 
-void RemoteCardLocation::mergeLine(const std::string& line) {
+bool RemoteCardLocation::mergeLine(const std::string& line) {
+    if (line.empty()) return true;
     card::ListingLine parsed;
-    if (!card::parseListingLine(line, parsed)) return;
+    if (!card::parseListingLine(line, parsed)) return false;
     FileEntry* entry = acceptHandheldName(parsed.name);
-    if (!entry) return;
+    if (!entry) return true;
     // Time 0 would mean "not on the handheld" and turn a listed file into a deletion.
     entry->handheldTime = parsed.time != 0 ? parsed.time : 1;
     entry->attributes = parsed.attributes;
     entry->size = parsed.size;
+    return true;
 }
 
 bool RemoteCardLocation::refreshEntry(const std::string& name) {
@@ -142,10 +144,17 @@ bool RemoteCardLocation::listHandheld() {
         listing = card::parseCardListing(text);
         section = card::findListingSection(listing, cardName_);
     }
-    // Only a missing section is a failed listing. A section without lines is a card that
-    // holds nothing yet, which the PC's files must be able to fill.
-    if (section != nullptr) {
-        for (const std::string& line : section->lines) mergeLine(line);
+    // A missing section is a failed listing; a section without lines is a card that holds
+    // nothing yet, which the PC's files must be able to fill. A line that cannot be read
+    // means the section is not what the companion wrote: the file it stood for, and any
+    // the damage took with it, would read as deleted on the card and be deleted on the PC,
+    // so such a section fails as a missing one does.
+    bool readable = section != nullptr;
+    for (size_t i = 0; readable && i < section->lines.size(); ++i) {
+        readable = mergeLine(section->lines[i]);
+        if (!readable) logUnreadableListingLine(section->lines[i]);
+    }
+    if (readable) {
         for (const std::string& leftover : stagingLeftovers_) callCompanion(REQ_DELETE_FILE, &leftover);
         return true;
     }

@@ -34,7 +34,9 @@ public:
 
 private:
     bool fetchSlices(const std::string& name, uint32_t size, const std::string& target);
-    void mergeLine(const std::string& line);
+    // Enters one entry line of the listing or a reply; an empty line carries nothing.
+    // False when the line cannot be read (nothing is entered then).
+    bool mergeLine(const std::string& line);
 
     uint32_t sliceSize_ = 131072;
     int32_t lastCallError_ = 0;

@@ -78,7 +78,11 @@ bool VfsCardLocation::listHandheld() {
     lastCallError_ = listing.valid() ? library_.FileGet(volumeRef_, kCardListing, listing.path().c_str()) : -1;
     if (lastCallError_ == 0) {
         std::string text;
-        if (readWholeFile(listing.path(), text)) {
+        // Every name ends with its LF: characters after the last one are a line cut short,
+        // and whatever the cut took would read as files deleted on the card.
+        const bool whole = readWholeFile(listing.path(), text) && (text.empty() || text.back() == '\n');
+        if (!whole && !text.empty()) logUnreadableListingLine(text.substr(text.rfind('\n') + 1));
+        if (whole) {
             listed = true;
             for (const std::string& line : card::splitLines(text)) {
                 if (line == kCardListing || line == kMemoryStickIndex || line.empty()) continue;
