@@ -155,11 +155,23 @@ bool RemoteCardLocation::listHandheld() {
         if (!readable) logUnreadableListingLine(section->lines[i]);
     }
     if (readable) {
-        for (const std::string& leftover : stagingLeftovers_) callCompanion(REQ_DELETE_FILE, &leftover);
+        settleLeftovers();
         return true;
     }
     log("Error getting file list from the handheld(" + card::hex(0u) + ")");
     return false;
+}
+
+bool RemoteCardLocation::renameCardFile(const std::string& name, const std::string& newBase) {
+    std::string argument = name + "|" + newBase;
+    return callCompanion(REQ_RENAME, &argument);
+}
+
+bool RemoteCardLocation::deleteCardFile(const std::string& name) { return callCompanion(REQ_DELETE_FILE, &name); }
+
+void RemoteCardLocation::readBackEntry(const std::string& name, FileEntry& /*entry*/) {
+    // The reply goes into the entry map, where entry is name's entry.
+    refreshEntry(name);
 }
 
 bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, const std::string& target) {
@@ -243,23 +255,33 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
     }
     // Nothing of this copy may linger for the next fetch or reply to be mixed into.
     if (slices > 0) deleteTransferDatabase();
-    // The companion renames onto no existing name, so a listed card copy goes first. A
-    // new file has none to delete, and a companion may answer an error for deleting a
-    // name it does not have; should an unlisted file be there after all, the rename
-    // fails and the card keeps it.
-    bool cardCopyGone = false;
-    if (ok && entry.handheldTime != 0) ok = cardCopyGone = callCompanion(REQ_DELETE_FILE, &name);
-    if (ok) {
-        std::string argument = upload + "|" + card::baseNameOf(name);
-        ok = ok && callCompanion(REQ_RENAME, &argument);
+    // The companion renames onto no existing name, so a listed card copy has to make way.
+    // It is set aside, not deleted: a HotSync killed before the new copy is in place then
+    // leaves the old one on the card under a name that says whose it is, and the next
+    // listing puts it back (settleLeftovers); taken for a file deleted on the card, it would
+    // cost the PC its copy. A new file has none to move (a companion may answer an error
+    // for a name it does not have); should an unlisted file be there after all, the rename
+    // into place fails and the card keeps it.
+    const std::string aside = asideNameOf(name);
+    bool setAside = false, cardCopyGone = false;
+    if (ok && entry.handheldTime != 0) {
+        if (!aside.empty())
+            ok = setAside = renameCardFile(name, card::baseNameOf(aside));
+        else  // no room for the aside name: the old copy can only go first
+            ok = cardCopyGone = deleteCardFile(name);
     }
+    ok = ok && renameCardFile(upload, card::baseNameOf(name));
     if (ok) {
+        // Should this fail, the next listing removes it, finding the new copy in place.
+        if (setAside) deleteCardFile(aside);
         log("  " + name + ": Copied from PC to Palm");
         refreshEntry(name);
         return true;
     }
     // A part-sent copy is no copy of anything; the PC file still has all of it.
     if (sent) callCompanion(REQ_DELETE_FILE, &upload);
+    // Should the old copy not go back now, the next listing puts it back.
+    if (setAside) renameCardFile(aside, card::baseNameOf(name));
     if (cardCopyGone) {
         // The card's old copy is gone. Were the entry left with its history, the next
         // HotSync would take the missing card file for a deletion on the handheld and
@@ -297,8 +319,7 @@ bool RemoteCardLocation::archiveOnHandheld(const std::string& name) {
 bool RemoteCardLocation::renameOnHandheld(const std::string& name, FileEntry& entry) {
     const std::string newName = conflictNameFor(name);
     const std::string newBase = card::baseNameOf(newName);
-    std::string argument = name + "|" + newBase;
-    if (!callCompanion(REQ_RENAME, &argument)) {
+    if (!renameCardFile(name, newBase)) {
         log("Could not rename Palm File(" + card::hex(lastCallError_) + "): " + name + " --> " + newBase);
         return false;
     }

@@ -32,6 +32,11 @@ public:
     uint32_t sliceSize() const { return sliceSize_; }
     int32_t lastCallError() const { return lastCallError_; }
 
+protected:
+    bool renameCardFile(const std::string& name, const std::string& newBase) override;
+    bool deleteCardFile(const std::string& name) override;
+    void readBackEntry(const std::string& name, FileEntry& entry) override;
+
 private:
     bool fetchSlices(const std::string& name, uint32_t size, const std::string& target);
     // Enters one entry line of the listing or a reply; an empty line carries nothing.

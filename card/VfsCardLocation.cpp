@@ -90,7 +90,7 @@ bool VfsCardLocation::listHandheld() {
             }
         }
         library_.FileDelete(volumeRef_, kCardListing);
-        for (const std::string& leftover : stagingLeftovers_) library_.FileDelete(volumeRef_, leftover.c_str());
+        if (listed) settleLeftovers();
     }
     if (listed) return true;
     if (lastCallError_ == VFS_ERR_NOT_FOUND) {
@@ -101,6 +101,16 @@ bool VfsCardLocation::listHandheld() {
     }
     return false;
 }
+
+bool VfsCardLocation::renameCardFile(const std::string& name, const std::string& newBase) {
+    return library_.FileRename(volumeRef_, name.c_str(), newBase.c_str()) == 0;
+}
+
+bool VfsCardLocation::deleteCardFile(const std::string& name) {
+    return library_.FileDelete(volumeRef_, name.c_str()) == 0;
+}
+
+void VfsCardLocation::readBackEntry(const std::string& name, FileEntry& entry) { readEntryInfo(name, entry); }
 
 bool VfsCardLocation::getIntoPcFile(const std::string& name, const std::string& target, int32_t& result,
                                     uint32_t& systemError) {

@@ -322,6 +322,32 @@ TEST_P(CardRoute, AListingWithALineThatCannotBeReadDeletesNothing) {
     expectQuietRun();
 }
 
+// What a HotSync killed while replacing card files leaves: /a.txt set aside with its new
+// copy not yet in place, /b.txt in place with its old copy still aside. The old copy of
+// /a.txt goes back (and, while it cannot, /a.txt is not deleted on the PC); the stale
+// copy of /b.txt goes.
+TEST_P(CardRoute, OldCopiesSetAsideByAKilledHotSyncGoBackOrGo) {
+    writeFile(card("/Docs/a.txt"), "a");
+    writeFile(card("/Docs/b.txt"), "b new");
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    removeFile(card("/Docs/a.txt"));
+    writeFile(card("/Docs/.tarnwick-old-a.txt"), "a");
+    writeFile(card("/Docs/.tarnwick-old-b.txt"), "b old");
+    const bool remote = GetParam() == Route::Remote;
+    EXPECT_TRUE(hotSync(w, GetParam(), {remote ? "SyncCallRemoteModule name=8 result=5" : "VFSFileRename result=1"}));
+    EXPECT_TRUE(logHas("Could not restore Palm File: /Docs/a.txt"));
+    EXPECT_FALSE(logContains("Deleted"));
+    EXPECT_EQ("a", readFile(pc("/Docs/a.txt")));
+
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    EXPECT_TRUE(logHas("  /Docs/a.txt: Restored on Palm"));
+    EXPECT_EQ("a", readFile(card("/Docs/a.txt")));
+    EXPECT_EQ("a", readFile(pc("/Docs/a.txt")));
+    EXPECT_EQ("b new", readFile(pc("/Docs/b.txt")));
+    EXPECT_EQ(std::vector<std::string>({"/Docs/a.txt", "/Docs/b.txt"}), filesBelow(w.device("card1")));
+    expectQuietRun();
+}
+
 INSTANTIATE_TEST_SUITE_P(BothRoutes, CardRoute, ::testing::Values(Route::Remote, Route::Vfs),
                          [](const ::testing::TestParamInfo<Route>& info) {
                              return info.param == Route::Remote ? std::string("Companion") : std::string("Vfs");
