@@ -26,8 +26,25 @@ std::string CardLocation::pcPathOf(const std::string& name) { return card::cardP
 
 bool CardLocation::isDirectoryName(const std::string& name) { return !name.empty() && name.back() == '/'; }
 
+namespace {
+// The longest name one folder of a card holds.
+constexpr size_t kLongestCardBaseName = 255;
+}  // namespace
+
 bool CardLocation::isStagingName(const std::string& base) const {
-    return base == kUploadBase || HandheldLocation::isStagingName(base);
+    return base == kUploadBase || !originalOfAside(base).empty() || HandheldLocation::isStagingName(base);
+}
+
+std::string CardLocation::asideNameOf(const std::string& name) {
+    const std::string base = kAsidePrefix + card::baseNameOf(name);
+    return base.size() > kLongestCardBaseName ? std::string() : card::folderPartOf(name) + base;
+}
+
+std::string CardLocation::originalOfAside(const std::string& name) {
+    const std::string base = card::baseNameOf(name);
+    const size_t prefix = sizeof kAsidePrefix - 1;
+    if (base.size() <= prefix || base.compare(0, prefix, kAsidePrefix) != 0) return std::string();
+    return card::folderPartOf(name) + base.substr(prefix);
 }
 
 namespace {
@@ -121,6 +138,10 @@ bool CardLocation::checkName(const std::string& name) const {
     return false;
 }
 
+void CardLocation::logUnreadableListingLine(const std::string& line) const {
+    log("Error: unreadable line in the file list from the handheld: " + card::printableName(line));
+}
+
 FileEntry* CardLocation::acceptHandheldName(const std::string& name) {
     if (!checkName(name)) return nullptr;
     if (!isDirectoryName(name) && isStagingName(card::baseNameOf(name))) {
@@ -128,6 +149,33 @@ FileEntry* CardLocation::acceptHandheldName(const std::string& name) {
         return nullptr;
     }
     return &entries_[name];
+}
+
+void CardLocation::settleLeftovers() {
+    for (const std::string& leftover : stagingLeftovers_) {
+        const std::string original = originalOfAside(leftover);
+        if (original.empty()) {
+            deleteCardFile(leftover);
+            continue;
+        }
+        // Only a name of ours is put back (the aside name passed the same check).
+        if (!card::isSafeRelativeName(original)) continue;
+        const auto listed = entries_.find(original);
+        if (listed != entries_.end() && listed->second.handheldTime != 0) {
+            deleteCardFile(leftover);  // the new copy made it into place
+            continue;
+        }
+        FileEntry& entry = entries_[original];
+        if (renameCardFile(leftover, card::baseNameOf(original))) {
+            readBackEntry(original, entry);
+            log("  " + original + ": Restored on Palm");
+        } else {
+            log("Could not restore Palm File: " + original);
+            countFailure();
+        }
+        if (entry.handheldTime == 0) entry.status = ENTRY_HANDHELD_UNREADABLE;
+    }
+    stagingLeftovers_.clear();
 }
 
 bool CardLocation::finishDirectoryDelete(bool deleted, int32_t code, const std::string& name, FileEntry& entry) {

@@ -18,6 +18,13 @@ public:
     // The name the companion route sends a card file's new contents under, in the card
     // file's own folder, before they replace it.
     static constexpr char kUploadBase[] = ".tarnwick-upload";
+    // The companion route sets a card file's old copy aside under this prefix and its own
+    // base name, in its own folder, while the new copy takes its place.
+    static constexpr char kAsidePrefix[] = ".tarnwick-old-";
+    // The aside name of a card file; empty when it would be longer than a card name may be.
+    static std::string asideNameOf(const std::string& name);
+    // The card file an aside name stands for; empty when name is no aside name.
+    static std::string originalOfAside(const std::string& name);
 
     const std::string& cardName() const { return cardName_; }
     // False when the card's name cannot serve as a PC folder name: the location then owns
@@ -38,9 +45,25 @@ protected:
     // and is kept in stagingLeftovers_ for the route to remove.
     FileEntry* acceptHandheldName(const std::string& name);
 
+    // Logs a line of the handheld's listing that cannot be read, which fails the listing.
+    void logUnreadableListingLine(const std::string& line) const;
+
     // True when name may be written below pcDirectory (and its base name into the
     // archive folder); otherwise logs the refusal.
     bool checkName(const std::string& name) const;
+
+    // The card operations the leftovers of a killed HotSync are settled with; true when
+    // done. The route logs its own failure lines.
+    virtual bool renameCardFile(const std::string& name, const std::string& newBase) = 0;
+    virtual bool deleteCardFile(const std::string& name) = 0;
+    // Reads the handheld fields of a card file into its entry.
+    virtual void readBackEntry(const std::string& name, FileEntry& entry) = 0;
+
+    // Once the listing is in: removes the staging files a killed HotSync left on the card.
+    // An old copy set aside goes back to its name when the listing lacks that name (the
+    // HotSync died before the new copy was in place) and is removed otherwise; until its
+    // copy is back, the entry is kept out of this run, so it never reads as deleted.
+    void settleLeftovers();
 
     // What both routes do once a directory delete was tried: a deleted directory clears
     // the entry's handheld time; a failure in the main pass puts the name off to the

@@ -94,15 +94,17 @@ bool RemoteCardLocation::callCompanion(uint16_t request, const std::string* argu
     return true;
 }
 
-void RemoteCardLocation::mergeLine(const std::string& line) {
+bool RemoteCardLocation::mergeLine(const std::string& line) {
+    if (line.empty()) return true;
     card::ListingLine parsed;
-    if (!card::parseListingLine(line, parsed)) return;
+    if (!card::parseListingLine(line, parsed)) return false;
     FileEntry* entry = acceptHandheldName(parsed.name);
-    if (!entry) return;
+    if (!entry) return true;
     // Time 0 would mean "not on the handheld" and turn a listed file into a deletion.
     entry->handheldTime = parsed.time != 0 ? parsed.time : 1;
     entry->attributes = parsed.attributes;
     entry->size = parsed.size;
+    return true;
 }
 
 bool RemoteCardLocation::refreshEntry(const std::string& name) {
@@ -130,15 +132,34 @@ bool RemoteCardLocation::listHandheld() {
         listing = card::parseCardListing(text);
         section = card::findListingSection(listing, cardName_);
     }
-    // Only a missing section is a failed listing. A section without lines is a card that
-    // holds nothing yet, which the PC's files must be able to fill.
-    if (section != nullptr) {
-        for (const std::string& line : section->lines) mergeLine(line);
-        for (const std::string& leftover : stagingLeftovers_) callCompanion(REQ_DELETE_FILE, &leftover);
+    // A missing section is a failed listing; a section without lines is a card that holds
+    // nothing yet, which the PC's files must be able to fill. A line that cannot be read
+    // means the section is not what the companion wrote: the file it stood for, and any
+    // the damage took with it, would read as deleted on the card and be deleted on the PC,
+    // so such a section fails as a missing one does.
+    bool readable = section != nullptr;
+    for (size_t i = 0; readable && i < section->lines.size(); ++i) {
+        readable = mergeLine(section->lines[i]);
+        if (!readable) logUnreadableListingLine(section->lines[i]);
+    }
+    if (readable) {
+        settleLeftovers();
         return true;
     }
     log("Error getting file list from the handheld(" + hex(0u) + ")");
     return false;
+}
+
+bool RemoteCardLocation::renameCardFile(const std::string& name, const std::string& newBase) {
+    std::string argument = name + "|" + newBase;
+    return callCompanion(REQ_RENAME, &argument);
+}
+
+bool RemoteCardLocation::deleteCardFile(const std::string& name) { return callCompanion(REQ_DELETE_FILE, &name); }
+
+void RemoteCardLocation::readBackEntry(const std::string& name, FileEntry& /*entry*/) {
+    // The reply goes into the entry map, where entry is name's entry.
+    refreshEntry(name);
 }
 
 bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, const std::string& target) {
@@ -221,23 +242,33 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
     }
     // Nothing of this copy may linger for the next fetch or reply to be mixed into.
     if (slices > 0) deleteTransferDatabase();
-    // The companion renames onto no existing name, so a listed card copy goes first. A
-    // new file has none to delete, and a companion may answer an error for deleting a
-    // name it does not have; should an unlisted file be there after all, the rename
-    // fails and the card keeps it.
-    bool cardCopyGone = false;
-    if (ok && entry.handheldTime != 0) ok = cardCopyGone = callCompanion(REQ_DELETE_FILE, &name);
-    if (ok) {
-        std::string argument = upload + "|" + card::baseNameOf(name);
-        ok = ok && callCompanion(REQ_RENAME, &argument);
+    // The companion renames onto no existing name, so a listed card copy has to make way.
+    // It is set aside, not deleted: a HotSync killed before the new copy is in place then
+    // leaves the old one on the card under a name that says whose it is, and the next
+    // listing puts it back (settleLeftovers); taken for a file deleted on the card, it would
+    // cost the PC its copy. A new file has none to move (a companion may answer an error
+    // for a name it does not have); should an unlisted file be there after all, the rename
+    // into place fails and the card keeps it.
+    const std::string aside = asideNameOf(name);
+    bool setAside = false, cardCopyGone = false;
+    if (ok && entry.handheldTime != 0) {
+        if (!aside.empty())
+            ok = setAside = renameCardFile(name, card::baseNameOf(aside));
+        else  // no room for the aside name: the old copy can only go first
+            ok = cardCopyGone = deleteCardFile(name);
     }
+    ok = ok && renameCardFile(upload, card::baseNameOf(name));
     if (ok) {
+        // Should this fail, the next listing removes it, finding the new copy in place.
+        if (setAside) deleteCardFile(aside);
         log("  " + name + ": Copied from PC to Palm");
         refreshEntry(name);
         return true;
     }
     // A part-sent copy is no copy of anything; the PC file still has all of it.
     if (sent) callCompanion(REQ_DELETE_FILE, &upload);
+    // Should the old copy not go back now, the next listing puts it back.
+    if (setAside) renameCardFile(aside, card::baseNameOf(name));
     if (cardCopyGone) {
         // The card's old copy is gone. Were the entry left with its history, the next
         // HotSync would take the missing card file for a deletion on the handheld and
@@ -275,8 +306,7 @@ bool RemoteCardLocation::archiveOnHandheld(const std::string& name) {
 bool RemoteCardLocation::renameOnHandheld(const std::string& name, FileEntry& entry) {
     const std::string newName = conflictNameFor(name);
     const std::string newBase = card::baseNameOf(newName);
-    std::string argument = name + "|" + newBase;
-    if (!callCompanion(REQ_RENAME, &argument)) {
+    if (!renameCardFile(name, newBase)) {
         log("Could not rename Palm File(" + hex(lastCallError_) + "): " + name + " --> " + newBase);
         return false;
     }

@@ -32,9 +32,16 @@ public:
     uint32_t sliceSize() const { return sliceSize_; }
     int32_t lastCallError() const { return lastCallError_; }
 
+protected:
+    bool renameCardFile(const std::string& name, const std::string& newBase) override;
+    bool deleteCardFile(const std::string& name) override;
+    void readBackEntry(const std::string& name, FileEntry& entry) override;
+
 private:
     bool fetchSlices(const std::string& name, uint32_t size, const std::string& target);
-    void mergeLine(const std::string& line);
+    // Enters one entry line of the listing or a reply; an empty line carries nothing.
+    // False when the line cannot be read (nothing is entered then).
+    bool mergeLine(const std::string& line);
 
     uint32_t sliceSize_ = 131072;
     int32_t lastCallError_ = 0;

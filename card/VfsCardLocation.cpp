@@ -79,7 +79,11 @@ bool VfsCardLocation::listHandheld() {
     lastCallError_ = listing.valid() ? library_.FileGet(volumeRef_, kCardListing, listing.path().c_str()) : -1;
     if (lastCallError_ == 0) {
         std::string text;
-        if (readWholeFile(listing.path(), text)) {
+        // Every name ends with its LF: characters after the last one are a line cut short,
+        // and whatever the cut took would read as files deleted on the card.
+        const bool whole = readWholeFile(listing.path(), text) && (text.empty() || text.back() == '\n');
+        if (!whole && !text.empty()) logUnreadableListingLine(text.substr(text.rfind('\n') + 1));
+        if (whole) {
             listed = true;
             for (const std::string& line : card::splitLines(text)) {
                 if (line == kCardListing || line == kMemoryStickIndex || line.empty()) continue;
@@ -87,7 +91,7 @@ bool VfsCardLocation::listHandheld() {
             }
         }
         library_.FileDelete(volumeRef_, kCardListing);
-        for (const std::string& leftover : stagingLeftovers_) library_.FileDelete(volumeRef_, leftover.c_str());
+        if (listed) settleLeftovers();
     }
     if (listed) return true;
     if (lastCallError_ == VFS_ERR_NOT_FOUND) {
@@ -98,6 +102,16 @@ bool VfsCardLocation::listHandheld() {
     }
     return false;
 }
+
+bool VfsCardLocation::renameCardFile(const std::string& name, const std::string& newBase) {
+    return library_.FileRename(volumeRef_, name.c_str(), newBase.c_str()) == 0;
+}
+
+bool VfsCardLocation::deleteCardFile(const std::string& name) {
+    return library_.FileDelete(volumeRef_, name.c_str()) == 0;
+}
+
+void VfsCardLocation::readBackEntry(const std::string& name, FileEntry& entry) { readEntryInfo(name, entry); }
 
 bool VfsCardLocation::getIntoPcFile(const std::string& name, const std::string& target, int32_t& result,
                                     uint32_t& systemError) {

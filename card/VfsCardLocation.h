@@ -30,6 +30,11 @@ public:
     VfsVolume volumeRef() const { return volumeRef_; }
     int32_t lastCallError() const { return lastCallError_; }
 
+protected:
+    bool renameCardFile(const std::string& name, const std::string& newBase) override;
+    bool deleteCardFile(const std::string& name) override;
+    void readBackEntry(const std::string& name, FileEntry& entry) override;
+
 private:
     // Copies a card file into target through a staged file; result and systemError tell
     // why it failed.

@@ -191,8 +191,12 @@ void RunDriver(SyncJob& job, Settings& settings) {
     }
     if (job.cancelRequested()) return;
 
-    if (errors == 0)
-        HotSyncLogActivity("Tarnwick", LOG_SUMMARY_OK);
-    else
+    LogSummary(errors != 0);
+}
+
+void LogSummary(bool errors) {
+    if (errors)
         HotSyncLogActivity("Tarnwick encountered 1 or more errors", LOG_SUMMARY_ERRORS);
+    else
+        HotSyncLogActivity("Tarnwick", LOG_SUMMARY_OK);
 }

@@ -6,3 +6,7 @@ class Settings;
 class SyncJob;
 
 void RunDriver(SyncJob& job, Settings& settings);
+
+// The line a HotSync ends with: "Tarnwick" (activity 20) after a clean one, "Tarnwick
+// encountered 1 or more errors" (activity 16) after one with errors. May throw (bad_alloc).
+void LogSummary(bool errors);

@@ -26,14 +26,22 @@ struct WorkerArgs {
     void (*driver)(SyncJob&, Settings&);
 };
 
-// Runs a thread's body; an exception it throws is logged and ends the thread, never the
-// process.
-template <typename Body>
-DWORD threadBody(const char* name, Body&& body) noexcept {
+// Runs a thread's body; an exception it throws is reported (by default its one log line)
+// and ends the thread, never the process.
+template <typename Body, typename Report = void (*)(const char*, const char*)>
+DWORD threadBody(const char* name, Body&& body, Report report = &LogContained) noexcept {
     return edge::Contained(name, kThreadFailed, [&] {
         body();
         return kThreadEnded;
-    }, &LogContained);
+    }, report);
+}
+
+// A worker that died has not carried its HotSync through: after the line that says why,
+// the HotSync ends with the error summary, as every other failed one does. (The driver
+// writes the summary last, so a worker that threw has not written one yet.)
+void reportWorkerDeath(const char* entry, const char* description) {
+    LogContained(entry, description);
+    LogSummary(true);
 }
 
 DWORD WINAPI windowThread(void* parameter) {
@@ -71,7 +79,7 @@ DWORD WINAPI workerThread(void* parameter) {
         WindowThread window(*args.job);
         Sleep(kWorkerHeadStartMs);
         args.driver(*args.job, *args.settings);
-    });
+    }, &reportWorkerDeath);
 }
 
 std::string textField(const char* field, size_t capacity) {

@@ -105,6 +105,10 @@ protected:
     // the entry map then takes such names as one entry. Call before anything is listed.
     void compareNamesWithoutCase() { entries_ = EntryMap(NameOrder{true}); }
 
+    // Counts a failure that a concrete class logged outside the engine's operations (one
+    // while listing, say), so the HotSync ends with the error summary.
+    void countFailure() { ++failures_; }
+
     // The settings and progress sink of the context (a silent sink when it has none).
     Settings& settings() const;
     ProgressSink& progress();

@@ -159,8 +159,10 @@ bool MainMemoryLocation::archiveOnHandheld(const std::string& name) {
     const std::string path = pcPathOf(name);
     const size_t slash = path.find_last_of('\\');
     const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string target = archiveDirectory_ + "\\" + fileName;
-    if (archiveDirectory_.empty() || !fetchHandheldFile(name, target)) {
+    // A name the archive already holds (an earlier version, or another database with the
+    // same file name) gets a number: the archive never replaces what it was given.
+    const std::string target = archivePathFor(fileName);
+    if (target.empty() || !fetchHandheldFile(name, target)) {
         log("Could not archive Palm file" + codes(failureCode_, lastSyncError_) + ": " + name);
         return false;
     }

@@ -23,6 +23,10 @@ bool FaultPlan::add(const std::string& line) {
     if (!(words >> rule.call)) return false;
     std::string word;
     while (words >> word) {
+        if (lowerCase(word) == "kill") {
+            rule.kill = true;
+            continue;
+        }
         size_t eq = word.find('=');
         if (eq == std::string::npos) return false;
         std::string key = lowerCase(word.substr(0, eq));
@@ -67,6 +71,7 @@ FaultHit FaultPlan::check(const std::string& call, const std::string& nameArgume
         hit.result = r.result;
         hit.hasCode = r.hasCode;
         hit.code = r.code;
+        hit.kill = r.kill;
     }
     if (hit.fires) ++fired_;
     return hit;

@@ -1,11 +1,13 @@
 // Injected failures. One rule per line, in [Faults] of device.ini or through
 // StandinFaultAdd:
-//   <Call> [name=<argument>] [nth=<n>] [times=<k>] [result=<value>] [code=<value>]
+//   <Call> [name=<argument>] [nth=<n>] [times=<k>] [result=<value>] [code=<value>] [kill]
 // A rule matches a call by its name (any case) and, with name=, by the call's name argument
 // (database name, card path, or companion request number; any case). With nth=, only the
 // n-th matching call fails (counted per rule, from 1); with times=, at most k calls fail.
 // result= is what the call answers instead of doing anything (default 1); code= applies to
 // SyncCallRemoteModule only and makes the call answer 0 with that companion result code.
+// kill ends the whole process at that call, before it does anything, as a HotSync killed
+// from outside between two calls.
 // OS-free.
 #pragma once
 #include <cstdint>
@@ -17,6 +19,7 @@ struct FaultHit {
     int32_t result = 0;
     bool hasCode = false;
     int32_t code = 0;
+    bool kill = false;
 };
 
 class FaultPlan {
@@ -39,6 +42,7 @@ private:
         int32_t result = 1;
         bool hasCode = false;
         int32_t code = 0;
+        bool kill = false;
         long seen = 0;
         long firedCount = 0;
     };

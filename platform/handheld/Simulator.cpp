@@ -5,6 +5,11 @@
 
 #include <cstdarg>
 
+namespace {
+// What a process killed by an injected fault ends with, as the robustness suite's kills.
+constexpr UINT kKilledExitCode = 99;
+}  // namespace
+
 Simulator& Simulator::instance() {
     static Simulator sim;
     return sim;
@@ -68,6 +73,10 @@ const char* Simulator::traceLine(size_t index) const {
 SimCall::SimCall(const char* call, const std::string& nameArgument, std::string arguments)
     : hold_(Simulator::instance().lock()), call_(call), arguments_(std::move(arguments)) {
     hit_ = Simulator::instance().faults().check(call_, nameArgument);
+    if (hit_.fires && hit_.kill) {
+        Simulator::instance().trace(call_ + '\t' + arguments_ + "\tkilled");
+        TerminateProcess(GetCurrentProcess(), kKilledExitCode);
+    }
 }
 
 void SimCall::note(const std::string& more) {

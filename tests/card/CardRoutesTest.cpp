@@ -292,6 +292,62 @@ TEST_P(CardRoute, PcPathsLongerThan260CharactersWorkBothWays) {
     EXPECT_EQ("changed on the PC", readFile(card(deep + "/pc.txt")));
 }
 
+// A card listing in which the line of /keep.txt cannot be read (cut short, garbled, a
+// header cut short) is no listing: the card fails as a missing listing does, and nothing
+// is deleted on either side for a file the damage took out of it.
+TEST_P(CardRoute, AListingWithALineThatCannotBeReadDeletesNothing) {
+    writeFile(card("/a.txt"), "a");
+    writeFile(card("/keep.txt"), "kept");
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    const bool remote = GetParam() == Route::Remote;
+    const std::vector<std::string> damaged =
+        remote ? std::vector<std::string>{"/keep.txt 3700000000 0 4\n", "/keep.txt\t3700000000 0\n",
+                                          "/keep.txt\t3700000000 x 4\n", "/keep.txt\t99999999999 0 4\n",
+                                          "/" + std::string(600, 'k') + "\t3700000000 0 4\n", "<Other\n",
+                                          "/keep.txt\t37"}
+               : std::vector<std::string>{"/keep.t", "/keep.txt"};
+    for (const std::string& line : damaged) {
+        if (remote)
+            writeFile(w.device("listing.txt"), "<Card>\n/a.txt\t3700000000 0 1\n" + line);
+        else
+            writeFile(card("/Tarnwick.txt"), "/a.txt\n" + line);
+        EXPECT_FALSE(hotSync(w, GetParam())) << line;
+        EXPECT_TRUE(logHas(remote ? "Error getting file list from the handheld(0)" : "Error getting VFS file list(0)")) << line;
+        EXPECT_TRUE(logContains("Error: unreadable line in the file list from the handheld: ")) << line;
+        EXPECT_FALSE(logContains("Deleted")) << line;
+        EXPECT_EQ("kept", readFile(pc("/keep.txt"))) << line;
+        EXPECT_EQ("kept", readFile(card("/keep.txt"))) << line;
+    }
+    removeFile(w.device("listing.txt"));
+    expectQuietRun();
+}
+
+// What a HotSync killed while replacing card files leaves: /a.txt set aside with its new
+// copy not yet in place, /b.txt in place with its old copy still aside. The old copy of
+// /a.txt goes back (and, while it cannot, /a.txt is not deleted on the PC); the stale
+// copy of /b.txt goes.
+TEST_P(CardRoute, OldCopiesSetAsideByAKilledHotSyncGoBackOrGo) {
+    writeFile(card("/Docs/a.txt"), "a");
+    writeFile(card("/Docs/b.txt"), "b new");
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    removeFile(card("/Docs/a.txt"));
+    writeFile(card("/Docs/.tarnwick-old-a.txt"), "a");
+    writeFile(card("/Docs/.tarnwick-old-b.txt"), "b old");
+    const bool remote = GetParam() == Route::Remote;
+    EXPECT_TRUE(hotSync(w, GetParam(), {remote ? "SyncCallRemoteModule name=8 result=5" : "VFSFileRename result=1"}));
+    EXPECT_TRUE(logHas("Could not restore Palm File: /Docs/a.txt"));
+    EXPECT_FALSE(logContains("Deleted"));
+    EXPECT_EQ("a", readFile(pc("/Docs/a.txt")));
+
+    ASSERT_TRUE(hotSync(w, GetParam()));
+    EXPECT_TRUE(logHas("  /Docs/a.txt: Restored on Palm"));
+    EXPECT_EQ("a", readFile(card("/Docs/a.txt")));
+    EXPECT_EQ("a", readFile(pc("/Docs/a.txt")));
+    EXPECT_EQ("b new", readFile(pc("/Docs/b.txt")));
+    EXPECT_EQ(std::vector<std::string>({"/Docs/a.txt", "/Docs/b.txt"}), filesBelow(w.device("card1")));
+    expectQuietRun();
+}
+
 INSTANTIATE_TEST_SUITE_P(BothRoutes, CardRoute, ::testing::Values(Route::Remote, Route::Vfs),
                          [](const ::testing::TestParamInfo<Route>& info) {
                              return info.param == Route::Remote ? std::string("Companion") : std::string("Vfs");

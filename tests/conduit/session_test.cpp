@@ -158,9 +158,10 @@ TEST_F(Session, CancelPressedTwiceSignalsAndTheWindowStaysUntilTheEnd) {
     EXPECT_EQ(nullptr, FindProgressWindow());
 }
 
-TEST_F(Session, ADriverThatThrowsEndsTheSessionWithOneErrorLine) {
-    // Whatever the driver throws stays on the worker thread: the session ends as after a
-    // failure, the window closes, the actions are written back and HotSync lives on.
+TEST_F(Session, ADriverThatThrowsEndsTheSessionWithItsErrorLineAndTheErrorSummary) {
+    // Whatever the driver throws stays on the worker thread: the session ends as a failed
+    // one does, with the error summary, the window closes, the actions are written back
+    // and HotSync lives on.
     struct Case {
         void (*driver)(SyncJob&, Settings&);
         const char* line;
@@ -175,8 +176,10 @@ TEST_F(Session, ADriverThatThrowsEndsTheSessionWithOneErrorLine) {
         SessionHooks hooks;
         hooks.driver = c.driver;
         RunSession(propertiesFor("Throw User", 0), ini.settings(), hooks);
-        ASSERT_EQ(2u, StandinLogCount());  // the version line, then the error
+        ASSERT_EQ(3u, StandinLogCount());  // the version line, the error, the summary
         EXPECT_STREQ(c.line, StandinLogText(1));
+        EXPECT_STREQ("Tarnwick encountered 1 or more errors", StandinLogText(2));
+        EXPECT_EQ(16, StandinLogActivity(2));
         EXPECT_EQ(nullptr, FindProgressWindow());
         EXPECT_EQ("2", ini.read("Throw User", "CardTemp"));
     }

@@ -82,7 +82,7 @@ TEST(HotSync, CompanionListingNamesEveryBracketedLineIncludingTheEmptyName) {
     Scenario s("listing");
     s.deviceIni("[Device]\nCompanion=2\n[Volume1]\nPath=card1\nLabel=Card A\n");
     s.cardFile("card1", "memo.txt", "from card A");
-    WriteText(s.device() + "\\listing.txt", "<Card A>\n/memo.txt\t3300000000 0 11\njunk\n<>\n<Card A>\n");
+    WriteText(s.device() + "\\listing.txt", "junk\n<Card A>\n/memo.txt\t3300000000 0 11\n<>\n<Card A>\n");
     HotSyncRun run = s.sync();
     EXPECT_EQ(0, run.exitCode);
     ASSERT_GE(run.log.size(), 3u) << run.dump();

@@ -162,6 +162,34 @@ TEST_F(DeviceTest, DeleteArchivesFirstAndStopsWhenTheArchiveFails) {
     EXPECT_EQ(archived.records.size(), 4u);
 }
 
+// Archived twice (deleted, made again, deleted), and a database of another name whose file
+// name is the same deleted in a later run: the archive keeps all three.
+TEST_F(DeviceTest, TheArchiveKeepsEveryVersionItIsGiven) {
+    std::string archive;
+    auto archiveAndDelete = [&](MainMemoryLocation& loc, const TestDatabase& db) {
+        create(db);
+        ASSERT_TRUE(loc.listHandheld());
+        ASSERT_TRUE(loc.deleteOnHandheld(db.name, loc.entries().at(db.name)));
+        archive = loc.archiveDirectory();
+    };
+    TestDatabase second = memoDb("Old Memo");
+    second.records.resize(1);
+    archiveAndDelete(location(), memoDb("Old Memo"));
+    archiveAndDelete(location(), second);
+    {
+        MainMemoryLocation later(&context_);
+        archiveAndDelete(later, memoDb("Old.Memo"));
+    }
+    const std::pair<const char*, std::pair<const char*, size_t>> kept[] = {
+        {"Old_Memo.pdb", {"Old Memo", 4}}, {"Old_Memo_2.pdb", {"Old Memo", 1}}, {"Old_Memo_3.pdb", {"Old.Memo", 4}}};
+    for (const auto& k : kept) {
+        DatabaseImage archived;
+        ASSERT_TRUE(archived.readFile(archive + "\\" + k.first)) << k.first;
+        EXPECT_EQ(archived.nameString(), k.second.first) << k.first;
+        EXPECT_EQ(archived.records.size(), k.second.second) << k.first;
+    }
+}
+
 TEST_F(DeviceTest, DeleteWithoutArchiveAndAFailingDelete) {
     context_.archive = false;
     create(memoDb("Scratch"));

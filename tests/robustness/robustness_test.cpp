@@ -506,6 +506,82 @@ void sweep(const Route& route, FaultKinds kinds) {
 
 }  // namespace
 
+// The companion replaces a card file in steps (the old copy made way, the new one renamed
+// into its place, the old one removed). A HotSync killed at any of them, copying a PC edit
+// under action 0 or a PC copy over a card edit under action 3, with "Archive" off: the next
+// HotSync, under action 0 or 2, must leave the file on both sides, alike, holding a version
+// it had, and nothing of the replacement behind on the card.
+TEST(Interruption, ACompanionReplacementKilledBetweenItsStepsLosesNothing) {
+    Layout base;
+    base.root = freshWorkFolder("replace_base");
+    writeHostFile(base.device() + "\\device.ini", kCompanionRoute.deviceIni);
+    writeHostFile(base.card() + "\\doc.txt", "v1");
+    setWriteTime(base.card() + "\\doc.txt", kCardTime);
+    makeFolders(base.pcRoot());
+    makeFolders(base.conduit());
+    CopyFileA("Tarnwick.dll", (base.conduit() + "\\Tarnwick.dll").c_str(), FALSE);
+    writeHostFile(base.conduit() + "\\Tarnwick.ini", std::string("[") + kUser + "]\r\nArchive=0\r\nFrequency=0\r\n");
+    runHotSync(hotSyncArgs(base, base.root + "\\log0.txt", base.root + "\\trace0.txt"), base.root + "\\trace0.txt");
+    ASSERT_EQ("v1", readHostFile(base.location() + "\\doc.txt"));
+
+    struct Case {
+        const char* killedType;  // the edit is on the PC under 0, on the card under 3
+        const char* nextType;
+        const char* kill;
+    };
+    std::vector<Case> cases;
+    for (const char* killedType : {"0", "3"})
+        for (const char* nextType : {"0", "2"})
+            for (const char* kill : {"name=8 nth=1", "name=8 nth=2", "name=7 nth=2"}) cases.push_back({killedType, nextType, kill});
+    std::vector<std::vector<std::string>> results(cases.size());
+    std::atomic<size_t> next{0};
+    auto runCase = [&](size_t i) {
+        const Case& c = cases[i];
+        std::vector<std::string>& problems = results[i];
+        Layout at;
+        at.root = freshWorkFolder("replace_" + std::to_string(i));
+        copyHotSyncFolder(base, at);
+        const std::string edited = std::string("edited, then synchronised under action ") + c.killedType;
+        const std::string side = c.killedType[0] == '0' ? at.location() : at.card();
+        writeHostFile(side + "\\doc.txt", edited);
+        setWriteTime(side + "\\doc.txt", writeTime(side + "\\doc.txt") + 500);
+        std::vector<std::string> args = hotSyncArgs(at, at.root + "\\log1.txt", at.root + "\\trace1.txt");
+        for (const char* a : {"--type", c.killedType, "--fault"}) args.push_back(a);
+        args.push_back(std::string("SyncCallRemoteModule ") + c.kill + " kill");
+        runHotSync(args, at.root + "\\trace1.txt");
+        args = hotSyncArgs(at, at.root + "\\log2.txt", at.root + "\\trace2.txt");
+        args.push_back("--type");
+        args.push_back(c.nextType);
+        runHotSync(args, at.root + "\\trace2.txt");
+        const Tree card = scanTree(at.card()), pc = scanTree(at.location());
+        const auto onCard = card.files.find("doc.txt"), onPc = pc.files.find("doc.txt");
+        if (onCard == card.files.end() || onPc == pc.files.end()) {
+            problems.push_back(std::string("doc.txt gone from the ") + (onCard == card.files.end() ? "card" : "PC"));
+        } else if (onCard->second != onPc->second || (onCard->second != "v1" && onCard->second != edited)) {
+            problems.push_back("doc.txt holds \"" + onCard->second + "\" on the card, \"" + onPc->second + "\" on the PC");
+        }
+        for (const auto& f : card.files)
+            if (hiddenPath(f.first) || isSimulatorStaging(f.first)) problems.push_back("left on the card: " + f.first);
+        if (problems.empty()) removeTree(at.root);
+        else problems.push_back("kept for inspection: " + at.root);
+    };
+    std::vector<std::thread> workers;
+    for (int w = 0; w < 4; ++w)
+        workers.emplace_back([&] {
+            for (size_t i = next++; i < cases.size(); i = next++) runCase(i);
+        });
+    for (std::thread& t : workers) t.join();
+    bool failed = false;
+    for (size_t i = 0; i < cases.size(); ++i) {
+        if (results[i].empty()) continue;
+        failed = true;
+        ADD_FAILURE() << "killed at request " << cases[i].kill << " under action " << cases[i].killedType
+                      << ", then a HotSync under action " << cases[i].nextType << ":\n  "
+                      << ::testing::PrintToString(results[i]);
+    }
+    if (!failed) removeTree(base.root);
+}
+
 TEST(FaultSweep, VfsRouteLosesNothing) { sweep(kVfsRoute, kCallsAndPc); }
 TEST(FaultSweep, CompanionRouteLosesNothing) { sweep(kCompanionRoute, kCallsAndPc); }
 TEST(Interruption, VfsRouteLosesNothing) { sweep(kVfsRoute, kKills); }
