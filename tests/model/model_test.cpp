@@ -19,13 +19,7 @@
 // TARNWICK_MODEL_HOST_HISTORIES (per card route, default 2), TARNWICK_MODEL_ROUNDS,
 // TARNWICK_MODEL_SEED (replay that one seed on every route the test filter selects),
 // TARNWICK_MODEL_FIRST_SEED (first seed of a run), TARNWICK_MODEL_VERBOSE=1 (print every
-// history), TARNWICK_MODEL_LEAVE_OUT: comma-separated kinds of history the generator avoids,
-// to look past a known fault: case (renames in case only, names differing in case), dot
-// (names beginning with "."), deledit (a file deleted on one side, changed on the other),
-// folderadd (a folder deleted on one side, something added or changed in it on the other),
-// conflict2 (a conflict while its "_2" name exists), archive ("Archive" on when a deletion
-// could meet a name the archive holds), nested (deleting a folder that held folders), empty
-// (a side left without files).
+// history).
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -37,6 +31,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <set>
 #include <sstream>
@@ -47,7 +42,6 @@
 #include "CancelAfter.h"
 #include "FakeCard.h"
 #include "StandinLog.h"
-#include "engine/NameRules.h"
 #include "settings/Settings.h"
 #include "tests/common/FileTimes.h"
 #include "tests/robustness/SweepFiles.h"
@@ -73,18 +67,31 @@ bool isStaging(const std::string& path) {
     const size_t tw = base.rfind(".tw");
     return tw != std::string::npos && base.size() > 5 && base.compare(base.size() - 5, 5, ".part") == 0;
 }
+// A card-style name ("/Docs/a.txt", folders ending in "/") as a path below a host folder.
+std::string hostPath(const std::string& root, std::string name) {
+    if (isFolderName(name)) name.pop_back();
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return root + name;
+}
+size_t fromEnvironment(const char* name, size_t fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? static_cast<size_t>(std::strtoul(v, nullptr, 10)) : fallback;
+}
+bool verbose() { return fromEnvironment("TARNWICK_MODEL_VERBOSE", 0) != 0; }
 
-// One side as the user sees it: every file and folder under its lower-case name ("/docs/a.txt",
-// folders ending in "/"), with its spelling and, for files, its content.
+template <typename T>
+const T& pickOf(std::mt19937& rng, const std::vector<T>& from) {
+    return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(rng)];
+}
+int pick(std::mt19937& rng, int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
+
+// One side as the user sees it: every file and folder under its lower-case name, with its
+// spelling and, for files, its content.
 struct Item {
     std::string spelled;
     std::string content;
 };
 using View = std::map<std::string, Item>;
-
-size_t fileCount(const View& v) {
-    return std::count_if(v.begin(), v.end(), [](const View::value_type& i) { return !isFolderName(i.first); });
-}
 
 class Side {
 public:
@@ -110,15 +117,18 @@ public:
         return v;
     }
     void write(const std::string& n, const std::string& content) override {
-        writeHostFile(path(n), content);
-        setWriteTime(path(n), clock_ += 10);
+        writeHostFile(hostPath(root_, n), content);
+        setWriteTime(hostPath(root_, n), clock_ += 10);
     }
-    void mkdir(const std::string& n) override { makeFolders(path(n)); }
-    void remove(const std::string& n) override { isFolderName(n) ? removeTree(path(n)) : (void)DeleteFileA(path(n).c_str()); }
+    void mkdir(const std::string& n) override { makeFolders(hostPath(root_, n)); }
+    void remove(const std::string& n) override {
+        isFolderName(n) ? removeTree(hostPath(root_, n)) : (void)DeleteFileA(hostPath(root_, n).c_str());
+    }
     void rename(const std::string& from, const std::string& to) override {
         // Through a third name: a move to the same name in another case does nothing here.
-        MoveFileA(path(from).c_str(), (path(from) + "~").c_str());
-        MoveFileA((path(from) + "~").c_str(), path(to).c_str());
+        const std::string aside = hostPath(root_, from) + "~";
+        MoveFileA(hostPath(root_, from).c_str(), aside.c_str());
+        MoveFileA(aside.c_str(), hostPath(root_, to).c_str());
     }
 
 private:
@@ -126,14 +136,15 @@ private:
         std::replace(rel.begin(), rel.end(), '\\', '/');
         return "/" + rel;
     }
-    std::string path(std::string n) const {
-        if (isFolderName(n)) n.pop_back();
-        std::replace(n.begin(), n.end(), '/', '\\');
-        return root_ + n;
-    }
     std::string root_;
     uint32_t& clock_;
 };
+
+// Makes every folder above name the in-memory card lacks, as a card file system would.
+void makeParents(FakeCard& card, const std::string& name) {
+    for (size_t s = name.find('/', 1); s != std::string::npos && s + 1 < name.size(); s = name.find('/', s + 1))
+        if (!card.has(name.substr(0, s + 1))) card.mkdir(name.substr(0, s + 1));
+}
 
 // The in-memory card of the engine suite.
 class FakeSide : public Side {
@@ -144,14 +155,8 @@ public:
         for (const auto& o : card_.objects) v[lower(o.first)] = Item{o.first, o.second.content};
         return v;
     }
-    void write(const std::string& n, const std::string& content) override {
-        parents(n);
-        card_.put(n, content);
-    }
-    void mkdir(const std::string& n) override {
-        parents(n);
-        card_.mkdir(n);
-    }
+    void write(const std::string& n, const std::string& content) override { makeParents(card_, n), card_.put(n, content); }
+    void mkdir(const std::string& n) override { makeParents(card_, n), card_.mkdir(n); }
     void remove(const std::string& n) override {
         for (const std::string& k : under(n)) card_.objects.erase(k);
     }
@@ -164,10 +169,6 @@ public:
     }
 
 private:
-    void parents(const std::string& n) {
-        for (size_t s = n.find('/', 1); s != std::string::npos && s + 1 < n.size(); s = n.find('/', s + 1))
-            if (!card_.has(n.substr(0, s + 1))) card_.mkdir(n.substr(0, s + 1));
-    }
     std::vector<std::string> under(const std::string& n) {
         std::vector<std::string> keys;
         for (const auto& o : card_.objects)
@@ -183,7 +184,7 @@ struct Order {
     bool archive = false;
     std::vector<std::pair<std::string, std::string>> exceptions;  // name, keyword
     std::string cardFault;  // fake route "kind name", host routes a fault rule
-    std::string pcLock;     // a PC path below the location, or "state" for the state file
+    std::string pcLock;     // a PC name below the location, or "state" for the state file
     int cancel = -1;        // fake route: entries before the Cancel; host routes: milliseconds
     bool faulty() const { return !cardFault.empty() || !pcLock.empty() || cancel >= 0; }
     bool clean() const { return action == 0 && exceptions.empty() && !faulty(); }
@@ -197,30 +198,7 @@ struct Order {
     }
 };
 
-// One way of running HotSyncs: the two sides, the HotSync itself, and the folders it owns.
-class Route {
-public:
-    virtual ~Route() { removeTree(root); }
-    virtual Side& card() = 0;
-    Side& pc() { return *pc_; }
-    // Runs one HotSync; answers its log lines.
-    virtual std::vector<std::string> sync(const Order& order) = 0;
-    virtual std::string randomCardFault(std::mt19937& rng, const View& card) = 0;
-    virtual bool owned(const std::string& rel) const = 0;  // relative to root
-    virtual int cancelRange() const = 0;
-    std::string root, location, archive;
-    uint32_t pcClock = 0;
-
-protected:
-    void writeExceptions(const std::string& ini, const std::string& section, const Order& order) {
-        WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, ini.c_str());
-        for (const auto& e : order.exceptions)
-            WritePrivateProfileStringA(section.c_str(), e.first.c_str(), ("x|" + e.second).c_str(), ini.c_str());
-    }
-    std::unique_ptr<Side> pc_;
-};
-
-class HeldOpen {  // a PC file or folder another program holds open, unshared
+class HeldOpen {  // a PC file or folder another program holds open, unshared; "" holds nothing
 public:
     explicit HeldOpen(const std::string& path)
         : h_(path.empty() ? INVALID_HANDLE_VALUE
@@ -235,126 +213,116 @@ private:
     HANDLE h_;
 };
 
-std::string lockPath(const Route& r, const std::string& lock) {
-    if (lock.empty()) return "";
-    if (lock == "state") return r.location + ".txt";
-    std::string p = lock;
-    if (isFolderName(p)) p.pop_back();
-    std::replace(p.begin(), p.end(), '/', '\\');
-    return r.location + p;
-}
+// One way of running HotSyncs: the two sides, the HotSync itself, and the folders it owns.
+// A derived route fills in every member in its constructor.
+class Route {
+public:
+    explicit Route(uint32_t seed) : root(freshWorkFolder("model_" + std::to_string(seed))) {}
+    virtual ~Route() { removeTree(root); }
+    Side& card() { return *card_; }
+    Side& pc() { return *pc_; }
+    // Runs one HotSync with the order's exceptions, the PC name it names held open; answers
+    // its log lines.
+    std::vector<std::string> sync(const Order& order) {
+        WritePrivateProfileStringA(exceptionSection_.c_str(), nullptr, nullptr, ini_.c_str());
+        for (const auto& e : order.exceptions)
+            WritePrivateProfileStringA(exceptionSection_.c_str(), e.first.c_str(), ("x|" + e.second).c_str(), ini_.c_str());
+        HeldOpen held(order.pcLock.empty() ? "" : order.pcLock == "state" ? location + ".txt" : hostPath(location, order.pcLock));
+        return run(order);
+    }
+    virtual std::string randomCardFault(std::mt19937& rng, const View& card) = 0;
+    bool owned(const std::string& rel) const {  // rel: relative to root
+        return std::any_of(owned_.begin(), owned_.end(), [&](const std::string& o) { return within(rel, o); });
+    }
+    const std::string root;
+    std::string location, archive;
+    int cancelRange = 0;
 
-template <typename T>
-const T& pickOf(std::mt19937& rng, const std::vector<T>& from) {
-    return from[std::uniform_int_distribution<size_t>(0, from.size() - 1)(rng)];
-}
-int pick(std::mt19937& rng, int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
+protected:
+    virtual std::vector<std::string> run(const Order& order) = 0;
+    std::unique_ptr<Side> pc_, card_;
+    std::string ini_, exceptionSection_;
+    std::vector<std::string> owned_;
+};
 
 class FakeRoute : public Route {
 public:
-    explicit FakeRoute(uint32_t seed) {
-        root = freshWorkFolder("model_" + std::to_string(seed));
-        makeFolders(root + "\\Sync\\Card");
+    explicit FakeRoute(uint32_t seed) : Route(seed), settings_(root + "\\Tarnwick.ini") {
         location = root + "\\Sync\\Card";
         archive = root + "\\Archive";
-        settings_ = std::make_unique<Settings>(root + "\\Tarnwick.ini");
+        makeFolders(location);
+        ini_ = root + "\\Tarnwick.ini";
+        exceptionSection_ = "Ann-Card-Exceptions";
+        owned_ = {"Sync\\Card", "Sync\\Card.txt", "Archive", "Tarnwick.ini"};
+        cancelRange = 20;
         context_.userName = "Ann";
         context_.pcFolder = root + "\\Sync\\";
-        context_.settings = settings_.get();
-        card_.pcClock = static_cast<uint32_t>(std::time(nullptr)) - 1000000u;
-        pc_ = std::make_unique<FolderSide>(location, card_.pcClock);
-        side_ = std::make_unique<FakeSide>(card_);
+        context_.settings = &settings_;
+        fake_.pcClock = static_cast<uint32_t>(std::time(nullptr)) - 1000000u;
+        pc_ = std::make_unique<FolderSide>(location, fake_.pcClock);
+        card_ = std::make_unique<FakeSide>(fake_);
     }
-    Side& card() override { return *side_; }
-    std::vector<std::string> sync(const Order& order) override {
-        writeExceptions(root + "\\Tarnwick.ini", "Ann-Card-Exceptions", order);
+    std::string randomCardFault(std::mt19937& rng, const View& card) override {
+        std::vector<std::string> names;
+        for (const auto& i : card) names.push_back(i.second.spelled);
+        if (names.empty()) names.push_back("/a.txt");
+        const std::string kind = std::next(faults().begin(), pick(rng, static_cast<int>(faults().size())))->first;
+        return kind + " " + pickOf(rng, names);
+    }
+
+private:
+    using FaultSet = std::set<std::string> FakeCard::*;
+    static const std::map<std::string, FaultSet>& faults() {
+        static const std::map<std::string, FaultSet> kinds = {
+            {"copyToPc", &FakeCard::failCopyToPc}, {"copyToHandheld", &FakeCard::failCopyToHandheld},
+            {"delete", &FakeCard::failDelete}, {"rename", &FakeCard::failRename}, {"fetch", &FakeCard::failFetch}};
+        return kinds;
+    }
+    std::vector<std::string> run(const Order& order) override {
         std::istringstream fault(order.cardFault);
         std::string kind, name;
         fault >> kind >> name;
-        std::map<std::string, std::set<std::string>*> sets = {
-            {"copyToPc", &card_.failCopyToPc}, {"copyToHandheld", &card_.failCopyToHandheld},
-            {"delete", &card_.failDelete}, {"rename", &card_.failRename}, {"fetch", &card_.failFetch}};
-        if (sets.count(kind)) sets[kind]->insert(name);
+        if (faults().count(kind)) (fake_.*faults().at(kind)).insert(name);
         CancelAfter cancel(order.cancel < 0 ? 1 << 30 : order.cancel);
         StandinLogClear();
         context_.archive = order.archive;
         context_.action = order.action;
         context_.progress = &cancel;
-        {
-            HeldOpen held(lockPath(*this, order.pcLock));
-            FakeLocation location(&context_, card_, this->location);
-            location.synchronise();
-        }
-        for (auto& s : sets) s.second->clear();
+        FakeLocation(&context_, fake_, location).synchronise();
+        for (const auto& f : faults()) (fake_.*f.second).clear();
         // A card cannot hold a file without its folder: one the engine wrote into a folder
         // the card lacked gets that folder, as a card file system would make it.
         std::vector<std::string> names;
-        for (const auto& o : card_.objects) names.push_back(o.first);
-        for (const std::string& n : names)
-            for (size_t s = n.find('/', 1); s != std::string::npos && s + 1 < n.size(); s = n.find('/', s + 1))
-                if (!card_.has(n.substr(0, s + 1))) card_.mkdir(n.substr(0, s + 1));
+        for (const auto& o : fake_.objects) names.push_back(o.first);
+        for (const std::string& n : names) makeParents(fake_, n);
         std::vector<std::string> lines;
         for (size_t i = 0; i < StandinLogCount(); ++i) lines.emplace_back(StandinLogText(i));
         return lines;
     }
-    std::string randomCardFault(std::mt19937& rng, const View& card) override {
-        std::vector<std::string> names;
-        for (const auto& i : card) names.push_back(i.second.spelled);
-        const std::vector<std::string> kinds = {"copyToPc", "copyToHandheld", "delete", "rename", "fetch"};
-        return pickOf(rng, kinds) + " " + (names.empty() ? "/a.txt" : pickOf(rng, names));
-    }
-    bool owned(const std::string& rel) const override {
-        return within(rel, "Sync\\Card") || rel == "Sync\\Card.txt" || within(rel, "Archive") || rel == "Tarnwick.ini";
-    }
-    int cancelRange() const override { return 20; }
-
-private:
-    FakeCard card_;
-    std::unique_ptr<FakeSide> side_;
-    std::unique_ptr<Settings> settings_;
+    Settings settings_;
+    FakeCard fake_;
     SyncContext context_;
 };
 
 // hotsync.exe against the simulated handheld: the VFS route or the companion route.
 class HostRoute : public Route {
 public:
-    HostRoute(bool companion, uint32_t seed) : companion_(companion) {
-        root = freshWorkFolder("model_" + std::to_string(seed));
+    HostRoute(bool companion, uint32_t seed) : Route(seed), companion_(companion) {
         writeHostFile(root + "\\dev\\device.ini",
                       std::string("[Device]\r\n") + (companion ? "Companion=2\r\n" : "Companion=0\r\nVfs=1\r\n") +
                           "[Volume1]\r\nPath=card1\r\nLabel=MyCard\r\n");
-        makeFolders(root + "\\dev\\card1");
-        makeFolders(root + "\\pc\\Modeller\\MyCard");
-        makeFolders(root + "\\conduit");
-        CopyFileA("Tarnwick.dll", (root + "\\conduit\\Tarnwick.dll").c_str(), FALSE);
         location = root + "\\pc\\Modeller\\MyCard";
         archive = root + "\\pc\\Archive";
-        pcClock = static_cast<uint32_t>(std::time(nullptr)) - 1000000u;
-        cardClock_ = pcClock - 500000u;
-        pc_ = std::make_unique<FolderSide>(location, pcClock);
+        for (const std::string& f : {root + "\\dev\\card1", location, root + "\\conduit"}) makeFolders(f);
+        CopyFileA("Tarnwick.dll", (root + "\\conduit\\Tarnwick.dll").c_str(), FALSE);
+        ini_ = root + "\\conduit\\Tarnwick.ini";
+        exceptionSection_ = "Modeller-MyCard-Exceptions";
+        owned_ = {"dev", "pc\\Modeller\\MyCard", "pc\\Modeller\\MyCard.txt", "pc\\Archive", "conduit\\Tarnwick.ini", "log.txt", "trace.txt"};
+        cancelRange = 1500;
+        pcClock_ = static_cast<uint32_t>(std::time(nullptr)) - 1000000u;
+        cardClock_ = pcClock_ - 500000u;
+        pc_ = std::make_unique<FolderSide>(location, pcClock_);
         card_ = std::make_unique<FolderSide>(root + "\\dev\\card1", cardClock_);
-    }
-    Side& card() override { return *card_; }
-    std::vector<std::string> sync(const Order& order) override {
-        const std::string ini = root + "\\conduit\\Tarnwick.ini";
-        WritePrivateProfileStringA("Modeller", "Archive", order.archive ? "1" : "0", ini.c_str());
-        WritePrivateProfileStringA("Modeller", "Frequency", "0", ini.c_str());
-        writeExceptions(ini, "Modeller-MyCard-Exceptions", order);
-        const std::string log = root + "\\log.txt", trace = root + "\\trace.txt";
-        DeleteFileA(log.c_str());
-        DeleteFileA(trace.c_str());
-        std::vector<std::string> args = {"sync", "--device", root + "\\dev", "--user", "Modeller", "--pc",
-                                         root + "\\pc\\Modeller", "--type", std::to_string(order.action),
-                                         "--conduit", root + "\\conduit\\Tarnwick.dll", "--log", log, "--trace", trace};
-        if (!order.cardFault.empty()) args.insert(args.end(), {"--fault", order.cardFault});
-        if (order.cancel >= 0) args.insert(args.end(), {"--cancel-after", std::to_string(order.cancel)});
-        {
-            HeldOpen held(lockPath(*this, order.pcLock));
-            runHotSync(args, trace);
-        }
-        std::vector<std::string> lines;
-        for (const std::string& l : readLines(log)) lines.push_back(l.substr(l.find('\t') + 1));
-        return lines;
     }
     std::string randomCardFault(std::mt19937& rng, const View&) override {
         const std::vector<std::string> vfs = {"VFSFileGet", "VFSFilePut", "VFSFileDelete", "VFSFileRename",
@@ -363,42 +331,40 @@ public:
         const std::string nth = " nth=" + std::to_string(1 + pick(rng, 3));
         return companion_ ? "SyncCallRemoteModule name=" + pickOf(rng, requests) + nth : pickOf(rng, vfs) + nth;
     }
-    bool owned(const std::string& rel) const override {
-        return within(rel, "dev") || within(rel, "pc\\Modeller\\MyCard") || rel == "pc\\Modeller\\MyCard.txt" ||
-               within(rel, "pc\\Archive") || rel == "conduit\\Tarnwick.ini" || rel == "log.txt" || rel == "trace.txt";
-    }
-    int cancelRange() const override { return 1500; }
 
 private:
+    std::vector<std::string> run(const Order& order) override {
+        WritePrivateProfileStringA("Modeller", "Archive", order.archive ? "1" : "0", ini_.c_str());
+        WritePrivateProfileStringA("Modeller", "Frequency", "0", ini_.c_str());
+        const std::string log = root + "\\log.txt", trace = root + "\\trace.txt";
+        DeleteFileA(log.c_str());
+        DeleteFileA(trace.c_str());
+        std::vector<std::string> args = {"sync", "--device", root + "\\dev", "--user", "Modeller", "--pc",
+                                         root + "\\pc\\Modeller", "--type", std::to_string(order.action),
+                                         "--conduit", root + "\\conduit\\Tarnwick.dll", "--log", log, "--trace", trace};
+        if (!order.cardFault.empty()) args.insert(args.end(), {"--fault", order.cardFault});
+        if (order.cancel >= 0) args.insert(args.end(), {"--cancel-after", std::to_string(order.cancel)});
+        runHotSync(args, trace);
+        std::vector<std::string> lines;
+        for (const std::string& l : readLines(log)) lines.push_back(l.substr(l.find('\t') + 1));
+        return lines;
+    }
     bool companion_;
-    uint32_t cardClock_ = 0;
-    std::unique_ptr<FolderSide> card_;
+    uint32_t pcClock_ = 0, cardClock_ = 0;
 };
 
-size_t fromEnvironment(const char* name, size_t fallback) {
-    const char* v = std::getenv(name);
-    return v && *v ? static_cast<size_t>(std::strtoul(v, nullptr, 10)) : fallback;
-}
-
-std::set<std::string> leaveOutFromEnvironment() {
-    std::set<std::string> out;
-    const char* v = std::getenv("TARNWICK_MODEL_LEAVE_OUT");
-    std::stringstream s(v ? v : "");
-    for (std::string k; std::getline(s, k, ',');)
-        if (!k.empty()) out.insert(k);
-    return out;
+// f: the in-memory card, v: the VFS route, c: the companion route.
+std::unique_ptr<Route> makeRoute(char route, uint32_t seed) {
+    if (route == 'f') return std::make_unique<FakeRoute>(seed);
+    return std::make_unique<HostRoute>(route == 'c', seed);
 }
 
 // A history: the user's actions and the HotSyncs, each HotSync checked against the model.
 class History {
 public:
-    History(std::unique_ptr<Route> route, uint32_t seed, std::set<std::string> leaveOut = {})
-        : r_(std::move(route)), rng_(seed), leaveOut_(std::move(leaveOut)) {}
+    History(std::unique_ptr<Route> route, uint32_t seed) : r_(std::move(route)), rng_(seed) {}
 
-    Side& side(bool pc) { return pc ? r_->pc() : r_->card(); }
-    const char* sideName(bool pc) const { return pc ? "PC" : "card"; }
     std::string content() { return "v" + std::to_string(++versions_) + "\r\n"; }
-
     // User actions, each recorded in the transcript.
     void write(bool pc, const std::string& n, const std::string& c) { side(pc).write(n, c), note(pc, "write " + n + " = " + trim(c)); }
     void mkdir(bool pc, const std::string& n) { side(pc).mkdir(n), note(pc, "mkdir " + n); }
@@ -429,10 +395,9 @@ public:
                 const std::string& c = i.second.content;
                 // Unchanged on this side since both sides last held the same version.
                 const bool synced = agreed_.count(i.first) && agreed_.at(i.first) == c;
-                const int action = actionFor(order, i.first);
-                const bool overwritten = action == (pc ? 2 : 3);
+                const bool overwritten = actionFor(order, i.first) == (pc ? 2 : 3);
                 if (synced && !yb.count(i.first) && !overwritten) deleted[c] = i.second.spelled;
-                if (!(synced && at(yb, i.first) != c) && !overwritten) kept[c] = std::string(sideName(pc)) + " " + i.second.spelled;
+                if (!(synced && at(yb, i.first) != c) && !overwritten) kept[c] = std::string(pc ? "PC " : "card ") + i.second.spelled;
             }
         }
         for (const auto& k : kept)
@@ -449,7 +414,7 @@ public:
         std::set<std::string> paths;
         for (const Tree* t : {&wholeBefore, &wholeAfter}) {
             for (const auto& f : t->files) paths.insert(f.first);
-            for (const auto& f : t->folders) paths.insert(f);
+            paths.insert(t->folders.begin(), t->folders.end());
         }
         for (const std::string& p : paths) {
             const bool same = wholeBefore.files.count(p) ? wholeAfter.files.count(p) && wholeAfter.files.at(p) == wholeBefore.files.at(p)
@@ -467,28 +432,25 @@ public:
             if (problems_.empty()) {
                 for (const std::string& l : r_->sync(order))
                     if (isChangeLine(l)) problem("the HotSync after a clean one did: " + l);
-                if (!same(r_->card().list(), ca) || !same(r_->pc().list(), pa))
-                    problem("the HotSync after a clean one changed the sides");
+                if (!same(r_->card().list(), ca) || !same(r_->pc().list(), pa)) problem("the HotSync after a clean one changed the sides");
             }
         }
-        if (!problems_.empty() || fromEnvironment("TARNWICK_MODEL_VERBOSE", 0)) {
+        if (!problems_.empty() || verbose())
             for (const std::string& l : log)
                 if (isChangeLine(l) && logShown_++ < 20) lastLog_ += "    | " + l + "\n";
-        }
         if (!order.faulty()) remember(ca, pa, order);
         return problems_.empty();
     }
 
-    // A random history: a first HotSync of a few files, then rounds of actions and HotSyncs.
+    // A random history: a first HotSync of a few files, then rounds of actions and HotSyncs;
+    // a failed or cancelled HotSync is followed by a clean one without actions (4).
     bool play(int rounds) {
         for (int i = 0, n = 2 + pick(rng_, 3); i < n; ++i) randomAction(i % 3 == 2, 0);
-        if (left("empty") && fileCount(view(false)) == 0) write(false, "/Docs/a.txt", content());
         if (!hotSync(Order())) return false;
         bool recover = false;
         for (int round = 1; round <= rounds; ++round) {
             transcript_ += "round " + std::to_string(round) + (recover ? " (no actions)" : "") + "\n";
-            if (!recover)
-                for (int i = 0, n = 1 + pick(rng_, 4); i < n; ++i) randomAction(pick(rng_, 2) == 1, 0);
+            for (int i = 0, n = recover ? 0 : 1 + pick(rng_, 4); i < n; ++i) randomAction(pick(rng_, 2) == 1, 0);
             const Order order = randomOrder(recover);
             if (!hotSync(order)) return false;
             recover = order.faulty();
@@ -505,6 +467,7 @@ public:
     size_t hotSyncs() const { return hotSyncs_; }
 
 private:
+    Side& side(bool pc) { return pc ? r_->pc() : r_->card(); }
     static std::string at(const View& v, const std::string& key) {
         auto it = v.find(key);
         return it == v.end() ? std::string("\x01") : it->second.content;
@@ -519,12 +482,13 @@ private:
         return c;
     }
     static bool isChangeLine(const std::string& l) {
-        return l.compare(0, 2, "  ") == 0 || l.compare(0, 9, "Could not") == 0 || l.compare(0, 8, "Conflict") == 0 ||
-               l.compare(0, 5, "Error") == 0;
+        for (const char* start : {"  ", "Could not", "Conflict", "Error"})
+            if (l.rfind(start, 0) == 0) return true;
+        return false;
     }
     void note(bool pc, const std::string& what) {
-        transcript_ += std::string("  ") + sideName(pc) + ": " + what + "\n";
-        cached_[0].clear(), cached_[1].clear(), fresh_[0] = fresh_[1] = false;
+        transcript_ += std::string("  ") + (pc ? "PC" : "card") + ": " + what + "\n";
+        fresh_[0] = fresh_[1] = false;
     }
     // The side as the generator sees it, listed once per change.
     const View& view(bool pc) {
@@ -534,12 +498,10 @@ private:
     void problem(const std::string& p) {
         if (std::find(problems_.begin(), problems_.end(), p) == problems_.end()) problems_.push_back(p);
     }
-    bool left(const char* kind) const { return leaveOut_.count(kind) != 0; }
     // The action the engine applies to a name: the first exception whose name starts it.
     static int actionFor(const Order& order, const std::string& key) {
         for (const auto& e : order.exceptions)
-            if (key.compare(0, e.first.size(), lower(e.first)) == 0)
-                return e.second == "SKIP" ? 6 : e.second == "HHTOPC" ? 2 : 3;
+            if (key.compare(0, e.first.size(), lower(e.first)) == 0) return e.second == "SKIP" ? 6 : e.second == "HHTOPC" ? 2 : 3;
         return order.action;
     }
 
@@ -552,56 +514,24 @@ private:
         for (auto it = agreed_.begin(); it != agreed_.end();)
             it = !ca.count(it->first) && !pa.count(it->first) ? agreed_.erase(it) : std::next(it);
     }
-    bool changedOn(bool pc, const std::string& key) {
-        const View& v = view(pc);
-        return v.count(key) && (!agreed_.count(key) || agreed_[key] != v.at(key).content);
-    }
-    bool deletedOn(bool pc, const std::string& key) {
-        const View& v = view(pc);
-        for (const auto& a : agreed_)
-            if ((a.first == key || below(key, a.first)) && !v.count(a.first)) return true;
-        return false;
-    }
-    // The generator's guards against the actions whose faults are known (see the header).
-    bool allowedWrite(bool pc, const std::string& key, const std::string& c) {
-        if (left("deledit") && deletedOn(!pc, key) && agreed_.count(key)) return false;
-        if (left("folderadd") && deletedOn(!pc, key) && !agreed_.count(key)) return false;
-        if (!left("conflict2")) return true;
-        auto twin = [](const std::string& k) { return lower(withSuffixBeforeExtension(k, "_2")); };
-        if (changedOn(!pc, key) && view(!pc).at(key).content != c && (view(false).count(twin(key)) || view(true).count(twin(key))))
-            return false;
-        for (const auto& m : view(pc))  // nor the "_2" name of a name in conflict
-            if (twin(m.first) == key && changedOn(pc, m.first) && changedOn(!pc, m.first)) return false;
-        return true;
-    }
-    bool allowedDelete(bool pc, const std::string& key) {
-        const View& other = view(!pc);
-        for (const auto& o : other) {
-            if (o.first != key && !below(o.first, key)) continue;
-            if (left(o.first == key ? "deledit" : "folderadd") && changedOn(!pc, o.first)) return false;
-        }
-        // A mass deletion is held back on purpose: stay below the 10 files it needs.
-        size_t pending = 0;
-        const View mine = view(pc);
+    // The engine holds back a mass deletion on purpose (10 files or more): the generator
+    // stays below it, counting what this side already deleted since both sides agreed.
+    bool belowMassDeletion(bool pc, const std::string& key) {
+        const View& mine = view(pc);
         size_t going = 0;
-        for (const auto& a : agreed_) pending += !isFolderName(a.first) && !mine.count(a.first);
+        for (const auto& a : agreed_) going += !isFolderName(a.first) && !mine.count(a.first);
         for (const auto& m : mine) going += !isFolderName(m.first) && (m.first == key || below(m.first, key));
-        return pending + going <= 8 && !(left("empty") && going == fileCount(mine));
+        return going <= 8;
     }
-
+    // Names keep the spelling this side already has; only case renames change it.
     std::string spell(bool pc, const std::string& name) {
-        // Names keep the spelling a side already has; only case renames change it.
-        const View mine = view(pc), other = view(!pc);
+        const View& mine = view(pc);
         std::string out;
         for (size_t s = 1, e; s <= name.size(); s = e + 1) {
-            e = name.find('/', s);
-            if (e == std::string::npos) e = name.size();
+            e = std::min(name.find('/', s), name.size());
             const std::string prefix = name.substr(0, e + (e < name.size()));
-            const std::string key = lower(prefix);
-            std::string spelled = prefix;
-            if (mine.count(key)) spelled = mine.at(key).spelled;
-            else if (left("case") && other.count(key)) spelled = other.at(key).spelled;
-            out += spelled.substr(out.size());
+            auto it = mine.find(lower(prefix));
+            out += (it == mine.end() ? prefix : it->second.spelled).substr(out.size());
         }
         return out;
     }
@@ -609,88 +539,59 @@ private:
     void randomAction(bool pc, int depth) {
         static const std::vector<std::string> folders = {"/", "/Docs/", "/Docs/Sub/", "/Pics/", "/.cfg/"};
         static const std::vector<std::string> files = {"a.txt", "Notes.txt", "readme.txt", "b.doc", "c", ".profile"};
-        auto pool = [&](const std::vector<std::string>& from) {
-            std::string n;
-            do n = pickOf(rng_, from);
-            while (left("dot") && (n.find("/.") != std::string::npos || n[0] == '.'));
-            return n;
-        };
         const View mine = view(pc);
         std::vector<std::string> myFiles, myFolders;
         for (const auto& i : mine) (isFolderName(i.first) ? myFolders : myFiles).push_back(i.second.spelled);
         const int kind = pick(rng_, 100);
-        if (kind < 30 || (myFiles.empty() && kind < 75)) {  // create or edit, same names both sides at times
-            const std::string name = spell(pc, pool(folders) + pool(files));
+        if (kind < 30 || (myFiles.empty() && kind < 75)) {  // create or edit, at times the same new name on both sides
+            const std::string name = spell(pc, pickOf(rng_, folders) + pickOf(rng_, files));
+            if (myFiles.size() >= 8 && !mine.count(lower(name))) return;
+            const bool both = kind < 8 && !mine.count(lower(name)) && !view(!pc).count(lower(name));
             const std::string c = content();
-            if (fileCount(mine) >= 8 && !mine.count(lower(name))) return;
-            if (kind < 8 && !mine.count(lower(name)) && !view(!pc).count(lower(name))) {
-                const std::string c2 = pick(rng_, 2) ? c : content();
-                if (!allowedWrite(pc, lower(name), c)) return;
-                write(pc, name, c);
-                if (allowedWrite(!pc, lower(name), c2)) write(!pc, spell(!pc, name), c2);
-            } else if (allowedWrite(pc, lower(name), c)) {
-                write(pc, name, c);
-            }
-        } else if (kind < 55) {
-            const std::string& n = pickOf(rng_, myFiles);
-            const std::string c = content();
-            if (allowedWrite(pc, lower(n), c)) write(pc, n, c);
+            write(pc, name, c);
+            if (both) write(!pc, spell(!pc, name), pick(rng_, 2) ? c : content());
+        } else if (kind < 55) {  // edit
+            write(pc, pickOf(rng_, myFiles), content());
         } else if (kind < 67 && !myFiles.empty()) {
             const std::string& n = pickOf(rng_, myFiles);
-            if (allowedDelete(pc, lower(n))) remove(pc, n);
+            if (belowMassDeletion(pc, lower(n))) remove(pc, n);
         } else if (kind < 75 && !myFiles.empty()) {  // move to another folder
             const std::string& n = pickOf(rng_, myFiles);
-            const std::string to = spell(pc, pool(folders) + n.substr(n.rfind('/') + 1));
-            if (mine.count(lower(to)) || !allowedDelete(pc, lower(n)) || !allowedWrite(pc, lower(to), mine.at(lower(n)).content)) return;
+            const std::string to = spell(pc, pickOf(rng_, folders) + n.substr(n.rfind('/') + 1));
+            if (mine.count(lower(to)) || !belowMassDeletion(pc, lower(n))) return;
             const std::string folder = to.substr(0, to.rfind('/') + 1);
             if (folder != "/" && !mine.count(lower(folder))) mkdir(pc, folder);
             rename(pc, n, to);
-        } else if (kind < 83 && !left("case") && !mine.empty()) {  // rename in case only
+        } else if (kind < 83 && !mine.empty()) {  // rename a file or folder in case only
             const std::string n = pickOf(rng_, myFolders.empty() || (pick(rng_, 3) && !myFiles.empty()) ? myFiles : myFolders);
             std::string to = n;
-            const size_t from = n.rfind('/', n.size() - 2) + 1;
-            for (size_t i = from; i < to.size(); ++i)
+            for (size_t i = n.rfind('/', n.size() - 2) + 1; i < to.size(); ++i)
                 if (std::isalpha(static_cast<unsigned char>(to[i])) && pick(rng_, 2)) to[i] ^= 0x20;
-            if (to != n && allowedWrite(pc, lower(n), mine.at(lower(n)).content)) rename(pc, n, to);
+            if (to != n) rename(pc, n, to);
         } else if (kind < 88) {
-            const std::string f = pool(folders);
-            if (f != "/" && !mine.count(lower(f)) && allowedWrite(pc, lower(f), "")) mkdir(pc, spell(pc, f));
+            const std::string f = pickOf(rng_, folders);
+            if (f != "/" && !mine.count(lower(f))) mkdir(pc, spell(pc, f));
         } else if (!myFolders.empty()) {  // delete a folder, empty or not
             const std::string& f = pickOf(rng_, myFolders);
-            bool nested = false;  // folders below it, here now or when both sides last agreed
-            for (const auto& i : mine) nested |= isFolderName(i.first) && below(i.first, lower(f));
-            for (const auto& i : agreed_) nested |= isFolderName(i.first) && below(i.first, lower(f));
-            if (allowedDelete(pc, lower(f)) && !(nested && left("nested"))) remove(pc, f);
+            if (belowMassDeletion(pc, lower(f))) remove(pc, f);
         } else if (depth < 2) {
             randomAction(pc, depth + 1);
         }
     }
 
+    // Random settings; a clean order only draws "Archive".
     Order randomOrder(bool clean) {
         Order o;
         o.archive = pick(rng_, 2) == 1;
-        if (!clean) randomize(o);
-        if (left("archive") && o.archive) {
-            // Leave "Archive" off when a deletion could meet a name the archive already holds.
-            const View c = view(false), p = view(true);
-            std::set<std::string> bases;
-            for (const auto& f : scanTree(r_->archive).files) bases.insert(lower(f.first.substr(f.first.rfind('\\') + 1)));
-            for (const View* v : {&c, &p})
-                for (const auto& i : *v)
-                    if (!isFolderName(i.first) && !(v == &c ? p : c).count(i.first) &&
-                        !bases.insert(i.first.substr(i.first.rfind('/') + 1)).second)
-                        o.archive = false;
-        }
-        return o;
-    }
-
-    void randomize(Order& o) {
+        if (clean) return o;
         const int a = pick(rng_, 100);
         o.action = a < 70 ? 0 : a < 80 ? 2 : a < 90 ? 3 : 6;
-        View both = view(false);
-        for (const auto& i : view(true)) both.insert(i);
-        std::vector<std::string> names;
-        for (const auto& i : both) names.push_back(i.second.spelled);
+        std::vector<std::string> names, pcNames = {"state"};
+        for (bool pc : {false, true})
+            for (const auto& i : view(pc)) {
+                if (pc) pcNames.push_back(i.second.spelled);
+                if (!pc || !view(false).count(i.first)) names.push_back(i.second.spelled);
+            }
         if (!names.empty() && pick(rng_, 5) == 0) {
             static const std::vector<std::string> words = {"SKIP", "HHTOPC", "PCTOHH"};
             for (int i = 0, n = 1 + pick(rng_, 2); i < n; ++i) {
@@ -700,18 +601,14 @@ private:
         }
         if (pick(rng_, 10) < 2) {
             if (pick(rng_, 2)) o.cardFault = r_->randomCardFault(rng_, view(false));
-            else {
-                std::vector<std::string> pcNames = {"state"};
-                for (const auto& i : view(true)) pcNames.push_back(i.second.spelled);
-                o.pcLock = pickOf(rng_, pcNames);
-            }
+            else o.pcLock = pickOf(rng_, pcNames);
         }
-        if (pick(rng_, 10) == 0) o.cancel = pick(rng_, r_->cancelRange());
+        if (pick(rng_, 10) == 0) o.cancel = pick(rng_, r_->cancelRange);
+        return o;
     }
 
     std::unique_ptr<Route> r_;
     std::mt19937 rng_;
-    std::set<std::string> leaveOut_;
     std::map<std::string, std::string> agreed_;
     View cached_[2];
     bool fresh_[2] = {false, false};
@@ -721,53 +618,48 @@ private:
     size_t hotSyncs_ = 0;
 };
 
-// Plays histories on one route, on `workers` threads (a HotSync through hotsync.exe mostly
-// waits); every failing history prints its seed and itself.
-void playMany(const std::function<std::unique_ptr<Route>(uint32_t)>& route, const char* label, size_t count,
-              uint32_t firstSeed, int rounds, size_t workers) {
-    const char* replay = std::getenv("TARNWICK_MODEL_SEED");
+// Runs job(i) for every i below count on `workers` threads (a HotSync through hotsync.exe
+// mostly waits).
+void onThreads(size_t count, size_t workers, const std::function<void(size_t)>& job) {
+    std::atomic<size_t> next{0};
+    std::vector<std::thread> threads;
+    for (size_t w = 0; w < workers; ++w)
+        threads.emplace_back([&] {
+            for (size_t i = next++; i < count; i = next++) job(i);
+        });
+    for (std::thread& t : threads) t.join();
+}
+
+// Plays histories on one route; every failing history prints its seed and itself, and the
+// summary lists a few seeds for each kind of problem.
+void playMany(char route, const char* label, size_t count, uint32_t firstSeed, int rounds, size_t workers) {
     std::vector<uint32_t> seeds;
-    if (replay && *replay) seeds.push_back(static_cast<uint32_t>(std::strtoul(replay, nullptr, 10)));
+    if (const size_t replay = fromEnvironment("TARNWICK_MODEL_SEED", 0)) seeds.push_back(static_cast<uint32_t>(replay));
     else
         for (size_t i = 0; i < count; ++i) seeds.push_back(static_cast<uint32_t>(fromEnvironment("TARNWICK_MODEL_FIRST_SEED", firstSeed) + i));
-    const auto leaveOut = leaveOutFromEnvironment();
-    const bool verbose = fromEnvironment("TARNWICK_MODEL_VERBOSE", 0) != 0;
     rounds = static_cast<int>(fromEnvironment("TARNWICK_MODEL_ROUNDS", static_cast<size_t>(rounds)));
-    struct Result {
-        bool ok = true;
-        std::string report, kind;
-        size_t hotSyncs = 0;
-    };
-    std::vector<Result> results(seeds.size());
-    std::atomic<size_t> next{0};
+    std::vector<std::string> reports(seeds.size()), kinds(seeds.size());  // a kind only when it failed
+    std::atomic<size_t> hotSyncs{0};
     const auto start = std::chrono::steady_clock::now();
-    std::vector<std::thread> threads;
-    for (size_t w = 0; w < workers; ++w) {
-        threads.emplace_back([&] {
-            for (size_t i = next++; i < seeds.size(); i = next++) {
-                History h(route(seeds[i]), seeds[i], leaveOut);
-                results[i].ok = h.play(rounds);
-                results[i].hotSyncs = h.hotSyncs();
-                results[i].report = h.report();
-                if (!results[i].ok) results[i].kind = h.problems().front().substr(0, h.problems().front().find(':'));
-            }
-        });
-    }
-    for (std::thread& t : threads) t.join();
+    onThreads(seeds.size(), workers, [&](size_t i) {
+        History h(makeRoute(route, seeds[i]), seeds[i]);
+        if (!h.play(rounds)) kinds[i] = h.problems().front().substr(0, h.problems().front().find(':'));
+        hotSyncs += h.hotSyncs();
+        reports[i] = h.report();
+    });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    size_t hotSyncs = 0, failed = 0;
+    size_t failed = 0;
     std::map<std::string, std::vector<uint32_t>> byProblem;
     for (size_t i = 0; i < seeds.size(); ++i) {
-        hotSyncs += results[i].hotSyncs;
-        if (results[i].ok) {
-            if (verbose) std::printf("%s seed %u:\n%s", label, seeds[i], results[i].report.c_str());
+        const std::string heading = std::string(label) + " seed " + std::to_string(seeds[i]);
+        if (kinds[i].empty()) {
+            if (verbose()) std::printf("%s:\n%s", heading.c_str(), reports[i].c_str());
             continue;
         }
-        if (byProblem[results[i].kind].size() < 8) byProblem[results[i].kind].push_back(seeds[i]);
-        if (failed++ < 3 || verbose)
-            ADD_FAILURE() << label << " seed " << seeds[i] << " (TARNWICK_MODEL_SEED=" << seeds[i] << "):\n" << results[i].report;
+        if (byProblem[kinds[i]].size() < 8) byProblem[kinds[i]].push_back(seeds[i]);
+        if (failed++ < 3 || verbose()) ADD_FAILURE() << heading << " (TARNWICK_MODEL_SEED=" << seeds[i] << "):\n" << reports[i];
     }
-    std::printf("[ model    ] %s: %zu histories, %zu HotSyncs, %zu failed, %.1f s\n", label, seeds.size(), hotSyncs, failed, seconds);
+    std::printf("[ model    ] %s: %zu histories, %zu HotSyncs, %zu failed, %.1f s\n", label, seeds.size(), hotSyncs.load(), failed, seconds);
     for (const auto& p : byProblem) {
         std::printf("[ model    ]   %s: seeds", p.first.c_str());
         for (uint32_t s : p.second) std::printf(" %u", s);
@@ -776,28 +668,41 @@ void playMany(const std::function<std::unique_ptr<Route>(uint32_t)>& route, cons
     EXPECT_EQ(0u, failed);
 }
 
+// Plays a history written as steps, each "c" or "p" (card, PC) followed by + (write a new
+// version), - (delete), > (rename to the second name) or / (make a folder), or "s" for a
+// clean HotSync ("sa": with "Archive"); false at the first HotSync that finds a problem.
+bool replay(History& h, const std::string& steps) {
+    std::stringstream in(steps);
+    for (std::string step; std::getline(in, step, ';');) {
+        std::stringstream words(step);
+        std::string op, name, to;
+        words >> op >> name >> to;
+        const bool pc = op[0] == 'p';
+        if (op[0] == 's') {
+            Order o;
+            o.archive = op == "sa";
+            if (!h.hotSync(o)) return false;
+        } else if (op[1] == '+') h.write(pc, name, h.content());
+        else if (op[1] == '-') h.remove(pc, name);
+        else if (op[1] == '>') h.rename(pc, name, to);
+        else if (op[1] == '/') h.mkdir(pc, name);
+    }
+    return true;
+}
+
 }  // namespace
 
 // The in-memory card shares the process's log, so its histories run one at a time.
-TEST(ModelHistories, InMemoryCard) {
-    playMany([](uint32_t seed) { return std::unique_ptr<Route>(new FakeRoute(seed)); }, "in-memory card",
-             fromEnvironment("TARNWICK_MODEL_HISTORIES", 80), 1, 8, 1);
-}
-TEST(ModelHistories, VfsRoute) {
-    playMany([](uint32_t seed) { return std::unique_ptr<Route>(new HostRoute(false, seed)); }, "VFS route",
-             fromEnvironment("TARNWICK_MODEL_HOST_HISTORIES", 2), 1000001, 4, 2);
-}
+TEST(ModelHistories, InMemoryCard) { playMany('f', "in-memory card", fromEnvironment("TARNWICK_MODEL_HISTORIES", 80), 1, 8, 1); }
+TEST(ModelHistories, VfsRoute) { playMany('v', "VFS route", fromEnvironment("TARNWICK_MODEL_HOST_HISTORIES", 2), 1000001, 4, 2); }
 TEST(ModelHistories, CompanionRoute) {
-    playMany([](uint32_t seed) { return std::unique_ptr<Route>(new HostRoute(true, seed)); }, "companion route",
-             fromEnvironment("TARNWICK_MODEL_HOST_HISTORIES", 2), 2000001, 4, 2);
+    playMany('c', "companion route", fromEnvironment("TARNWICK_MODEL_HOST_HISTORIES", 2), 2000001, 4, 2);
 }
 
-// Histories the model found, kept as plain cases. A step is "c" or "p" (card, PC) followed by
-// + (write a new version), - (delete), > (rename to the second name) or / (make a folder), or
-// "s" for a clean HotSync ("sa": with "Archive").
+// Histories the model found, kept as plain cases (steps as replay() reads them).
 struct Found {
     const char* what;
-    const char* routes;  // f in-memory card, v VFS route, c companion route
+    const char* routes;  // as makeRoute() reads them
     const char* steps;
 };
 const Found kFound[] = {
@@ -813,44 +718,23 @@ const Found kFound[] = {
     {"an emptied card takes new files", "c", "c+ /a.txt; s; c- /a.txt; s; p+ /b.txt; s"},
 };
 
-// Each case on each of its routes, side by side: a HotSync through hotsync.exe mostly waits.
+// Each case on each of its routes, side by side; the in-memory card's runs take turns, as
+// they share the process's log.
 TEST(ModelFound, PlainHistories) {
     std::vector<std::pair<const Found*, char>> runs;
     for (const Found& f : kFound)
         for (const char* r = f.routes; *r; ++r) runs.emplace_back(&f, *r);
-    std::vector<std::string> reports(runs.size());
-    std::vector<std::thread> threads;
-    for (size_t i = 0; i < runs.size(); ++i) {
-        threads.emplace_back([&, i] {
-            const char r = runs[i].second;
-            History h(r == 'f' ? std::unique_ptr<Route>(new FakeRoute(i)) : std::unique_ptr<Route>(new HostRoute(r == 'c', i)), 0);
-            std::stringstream steps(runs[i].first->steps);
-            bool ok = true;
-            for (std::string step; ok && std::getline(steps, step, ';');) {
-                std::stringstream words(step);
-                std::string op, name, to;
-                words >> op >> name >> to;
-                if (op[0] == 's') {
-                    Order o;
-                    o.archive = op == "sa";
-                    ok = h.hotSync(o);
-                    continue;
-                }
-                const bool pc = op[0] == 'p';
-                if (op[1] == '+') h.write(pc, name, h.content());
-                if (op[1] == '-') h.remove(pc, name);
-                if (op[1] == '>') h.rename(pc, name, to);
-                if (op[1] == '/') h.mkdir(pc, name);
-            }
-            if (!ok || fromEnvironment("TARNWICK_MODEL_VERBOSE", 0))
-                reports[i] = std::string(runs[i].first->what) + " (route " + r + "):\n" + h.report();
-            if (ok) reports[i].insert(0, "passed: ");
-        });
-        // The in-memory card shares the process's log: those run one at a time.
-        if (runs[i].second == 'f') threads.back().join(), threads.pop_back();
-    }
-    for (std::thread& t : threads) t.join();
-    for (const std::string& r : reports)
-        if (r.compare(0, 8, "passed: ") != 0) ADD_FAILURE() << r;
-        else if (r.size() > 8) std::printf("%s", r.c_str() + 8);
+    std::vector<std::string> failures(runs.size());
+    std::mutex inProcess;
+    onThreads(runs.size(), runs.size(), [&](size_t i) {
+        std::unique_lock<std::mutex> turn(inProcess, std::defer_lock);
+        if (runs[i].second == 'f') turn.lock();
+        History h(makeRoute(runs[i].second, static_cast<uint32_t>(i)), 0);
+        const bool ok = replay(h, runs[i].first->steps);
+        const std::string report = std::string(runs[i].first->what) + " (route " + runs[i].second + "):\n" + h.report();
+        if (!ok) failures[i] = report;
+        else if (verbose()) std::printf("%s", report.c_str());
+    });
+    for (const std::string& f : failures)
+        if (!f.empty()) ADD_FAILURE() << f;
 }
