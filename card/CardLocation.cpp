@@ -88,7 +88,7 @@ std::string CardLocation::chooseLocationKey() {
         const std::string folder = context_->pcFolder + candidate;
         return candidate != label && (pcfile::exists(folder) || pcfile::exists(folder + ".txt"));
     };
-    key = card::firstFreeName(base, true, taken);
+    key = firstFreeName(base, true, false, taken);
     store.setCardKeyOf(user, record, key);
     return key;
 }

@@ -31,17 +31,6 @@ std::string folderNameForLabel(const std::string& label);
 // not), and for the n-th card of one HotSync with that very label (n > 1) "-" + n.
 std::string labelRecordKey(const std::string& label, unsigned occurrence);
 
-// The first of base, base + "_2", base + "_3", ... that taken() refuses; base itself is
-// tried only when tryBase is set.
-template <typename Taken>
-std::string firstFreeName(const std::string& base, bool tryBase, Taken taken) {
-    if (tryBase && !taken(base)) return base;
-    for (unsigned n = 2;; ++n) {
-        std::string candidate = base + "_" + std::to_string(n);
-        if (!taken(candidate)) return candidate;
-    }
-}
-
 // A name made printable for a log line (control characters become "?").
 std::string printableName(const std::string& name);
 

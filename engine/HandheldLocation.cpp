@@ -60,10 +60,8 @@ bool HandheldLocation::isDirectoryName(const std::string&) { return false; }
 bool HandheldLocation::isStagingName(const std::string& base) const { return AtomicFile::isTempName(base); }
 
 std::string HandheldLocation::conflictNameFor(const std::string& name) const {
-    for (uint32_t n = 2;; ++n) {
-        const std::string candidate = withSuffixBeforeExtension(name, "_" + std::to_string(n));
-        if (entries_.count(candidate) == 0) return candidate;
-    }
+    return firstFreeName(name, false, true,
+                         [this](const std::string& candidate) { return entries_.count(candidate) != 0; });
 }
 
 // ---- helpers ----
@@ -198,13 +196,10 @@ Kind kindOf(const std::string& path) {
 // The first of path, then path with "_2", "_3", ... before its extension, that is missing
 // or (for a folder) already a folder; empty when none is within reach.
 std::string firstFree(const std::string& path, bool folder) {
-    std::string candidate = path;
-    for (uint32_t n = 2; n < 100000; ++n) {
+    return firstFreeName(path, true, true, [folder](const std::string& candidate) {
         const Kind kind = kindOf(candidate);
-        if (kind == Kind::Missing || (folder && kind == Kind::Folder)) return candidate;
-        candidate = withSuffixBeforeExtension(path, "_" + std::to_string(n));
-    }
-    return std::string();
+        return !(kind == Kind::Missing || (folder && kind == Kind::Folder));
+    }, 100000);
 }
 
 }  // namespace

@@ -10,6 +10,21 @@
 // move at a folder that does not exist.
 std::string withSuffixBeforeExtension(const std::string& path, const std::string& suffix);
 
+// The first of name (only when tryName), then name with "_2", "_3", ... (before its
+// extension when beforeExtension, else at its end) that taken() does not refuse. Empty when
+// every candidate up to "_" + (limit - 1) is taken.
+template <typename Taken>
+std::string firstFreeName(const std::string& name, bool tryName, bool beforeExtension, Taken taken,
+                          unsigned long limit = ~0ul) {
+    if (tryName && !taken(name)) return name;
+    for (unsigned long n = 2; n < limit; ++n) {
+        const std::string suffix = "_" + std::to_string(n);
+        std::string candidate = beforeExtension ? withSuffixBeforeExtension(name, suffix) : name + suffix;
+        if (!taken(candidate)) return candidate;
+    }
+    return std::string();
+}
+
 // Letters a to z in upper case, every other byte as it is.
 std::string upperAscii(std::string text);
 

@@ -51,8 +51,8 @@ TEST(CardNames, LabelsBecomeUsableFolderNamesOrNothing) {
     EXPECT_NE(labelRecordKey("Card", 1), labelRecordKey("Card", 2));
     EXPECT_EQ(labelRecordKey("", 1), "L");
     auto taken = [](const std::string& n) { return n == "Card" || n == "Card_2"; };
-    EXPECT_EQ("Card_3", firstFreeName("Card", true, taken));
-    EXPECT_EQ("Other", firstFreeName("Other", true, taken));
+    EXPECT_EQ("Card_3", firstFreeName("Card", true, false, taken));
+    EXPECT_EQ("Other", firstFreeName("Other", true, false, taken));
     EXPECT_TRUE(sameIgnoringCase("MainMemory", "mainMEMORY"));
     EXPECT_FALSE(sameIgnoringCase("Card", "Card "));
 }
