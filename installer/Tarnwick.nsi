@@ -2,11 +2,12 @@
 ;   makensis -DBIN=<folder with the three DLLs> -DOUT=<output folder> Tarnwick.nsi
 ; The version is the conduit DLL's own version resource; nothing else states it.
 ;
-; Setup: refuses without a HotSync installation or when another conduit holds the
-; creator, stops the HotSync manager if it runs, copies the DLLs, registers the conduit
-; through the conduit manager library of the HotSync installation, restarts the manager.
-; Removal: the same in reverse, keeping the settings file and everything of the user's.
-; Exit codes (also in silent mode, /S): see ERR_* below.
+; Setup: finds the HotSync installation, refuses without one, while a HotSync runs (silent:
+; at once; otherwise after asking the user to let it finish) or when another conduit holds
+; the creator; closes the HotSync manager, copies the DLLs, registers the conduit through
+; the installation's conduit manager (CondMgr.dll) and starts the manager again (HsApi.dll),
+; so that it loads the conduit. Removal: the same in reverse, keeping the settings file and
+; everything of the user's. Exit codes (also in silent mode, /S): see ERR_* below.
 
 Unicode true
 !ifndef BIN | OUT
@@ -16,26 +17,28 @@ Unicode true
 !define VERSION "${TW_1}.${TW_2}.${TW_3}.${TW_4}"
 
 !include "LogicLib.nsh"
-!include "WinMessages.nsh"
 
-; Where the HotSync installation is marked: values Folder (holds CONDMGR.dll) and
-; ManagerCommand (starts the HotSync manager); the running manager owns a window of
-; MANAGER_WINDOW's class.
-!define HOTSYNC_KEY "Software\Tarnwick Standin\HotSync"
-!define MANAGER_WINDOW "TarnwickStandinHotSyncManager"
-; The conduit's registration: creator "Tnwk", display name and priority.
-!define CREATOR 0x546E776B
-!define CREATOR_TEXT "Tnwk"
+; Where the HotSync installation is recorded: Path is its folder, holding CondMgr.dll and
+; HsApi.dll.
+!define CORE_KEY "Software\U.S. Robotics\Pilot Desktop\Core"
+; The conduit's registration: an application conduit (type 1) under the creator "Tnwk", its
+; display name, the folder under each user's folder that HotSync hands it, its priority.
+!define CREATOR "Tnwk"
+!define CONDUIT_TYPE 1
 !define DISPLAY_NAME "Tarnwick"
+!define DIRECTORY "Tarnwick"
 !define PRIORITY 2
-; Results come back as decimal text ("error" when the call could not be made): compared as text.
-!define CM_ERR_NOT_REGISTERED 32561
+; The conduit manager's and the HotSync calls' results that steer this program.
+!define CM_ERR_NO_SUCH_CONDUIT -1003
+!define HS_ERR_NOT_FOUND 0x10000001
+!define HS_CLOSE 0
+!define HS_START 1
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnwick"
 
 !define ERR_NO_HOTSYNC 3
 !define ERR_CREATOR_TAKEN 4
 !define ERR_REGISTER 5
-!define ERR_MANAGER_BUSY 6
+!define ERR_MANAGER_BUSY 6  ; a HotSync runs, or the manager did not close
 !define ERR_REGISTRY 7
 
 Name "Tarnwick ${VERSION}"
@@ -59,85 +62,77 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 Var HotSyncFolder   ; empty: no HotSync installation
-Var ManagerStopped  ; 1 when this program closed the running HotSync manager
+Var Replace         ; 1: a registration of ours, or a stale one, is made anew
 
 ; ---- shared by setup and removal ----------------------------------------------------
 
-; Finds the HotSync installation: $HotSyncFolder is its folder, or empty.
+; Finds the HotSync installation: $HotSyncFolder is its folder, or empty. The conduit
+; manager finds its companions in its own folder, so that folder is the DLL search folder.
 !macro FIND_HOTSYNC un
 Function ${un}FindHotSync
-  ReadRegStr $HotSyncFolder HKCU "${HOTSYNC_KEY}" "Folder"
+  ReadRegStr $HotSyncFolder HKCU "${CORE_KEY}" "Path"
   ${If} $HotSyncFolder != ""
-  ${AndIfNot} ${FileExists} "$HotSyncFolder\CONDMGR.dll"
-    StrCpy $HotSyncFolder ""
+    ${IfNot} ${FileExists} "$HotSyncFolder\CondMgr.dll"
+    ${OrIfNot} ${FileExists} "$HotSyncFolder\HsApi.dll"
+      StrCpy $HotSyncFolder ""
+    ${EndIf}
+  ${EndIf}
+  ${If} $HotSyncFolder != ""
+    System::Call 'kernel32::SetDllDirectoryW(w "$HotSyncFolder")'
   ${EndIf}
 FunctionEnd
 !macroend
 
-; The creator's registration: $R0 = 0 and $R1 = the registered library path, or $R0 = the
-; conduit manager's failure (CM_ERR_NOT_REGISTERED when none). The manager library finds
-; its companions (SYNC20.dll) in its own folder, so that folder is the DLL search folder.
+; The creator's registration: $R0 = 0 and $R1 = its conduit library (may be empty), or
+; $R0 = the conduit manager's failure (CM_ERR_NO_SUCH_CONDUIT when none holds it).
 !macro READ_REGISTRATION un
 Function ${un}ReadRegistration
-  System::Call 'kernel32::SetDllDirectoryW(w "$HotSyncFolder")'
-  System::Call '*(i, i, &m260, &m64) p .R2'
-  System::Call '$HotSyncFolder\CONDMGR.dll::CmRegistrationByCreator(i ${CREATOR}, p R2) i .R0 ?c'
   StrCpy $R1 ""
-  ${If} $R0 == 0
-    System::Call '*$R2(i, i, &m260 .R1, &m64)'
+  System::Call '$HotSyncFolder\CondMgr.dll::CmGetCreatorFile(m "${CREATOR}", m .R1, *i ${NSIS_MAX_STRLEN} R2) i .R0'
+  ${If} $R0 != 0
+    StrCpy $R1 ""
   ${EndIf}
-  System::Free $R2
 FunctionEnd
 !macroend
 
-; Closes the HotSync manager if it runs, so that it reads the registrations again when it
-; is started afterwards, and so that no library of ours is in use. Aborts (ERR_MANAGER_BUSY)
-; when it is still there after ten seconds.
-!macro STOP_MANAGER un
-Function ${un}StopManager
-  StrCpy $ManagerStopped 0
-  FindWindow $R0 "${MANAGER_WINDOW}"
+; Returns when no HotSync runs (or no manager is there to run one). While one runs it asks
+; the user to let it finish and try again; silently, or when the user cancels, it quits
+; (ERR_MANAGER_BUSY) before anything was changed. Then closes the HotSync manager, so that
+; no library of ours is in use and it reads the registrations when started again.
+!macro STOP_HOTSYNC un
+Function ${un}StopHotSync
+  again:
+  System::Call '$HotSyncFolder\HsApi.dll::HsGetSyncStatus(*i 0 R1) i .R0'
   ${If} $R0 = 0
-    Return
+  ${AndIf} $R1 = 1
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "A HotSync is in progress.$\n$\nLet it finish, then choose Retry." /SD IDCANCEL IDRETRY again
+    SetErrorLevel ${ERR_MANAGER_BUSY}
+    Quit
+  ${ElseIf} $R0 != 0
+  ${AndIf} $R0 != ${HS_ERR_NOT_FOUND}
+    MessageBox MB_ICONSTOP "HotSync could not tell whether a HotSync is in progress (error $R0)." /SD IDOK
+    SetErrorLevel ${ERR_MANAGER_BUSY}
+    Quit
   ${EndIf}
-  DetailPrint "Closing the HotSync manager"
-  SendMessage $R0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
-  StrCpy $R1 0
-  ${Do}
-    FindWindow $R0 "${MANAGER_WINDOW}"
-    ${If} $R0 = 0
-      StrCpy $ManagerStopped 1
-      Return
-    ${EndIf}
-    Sleep 100
-    IntOp $R1 $R1 + 1
-  ${LoopUntil} $R1 >= 100
-  MessageBox MB_ICONSTOP "The HotSync manager did not close. Close it, then run this program again." /SD IDOK
-  SetErrorLevel ${ERR_MANAGER_BUSY}
-  Quit
+  System::Call '$HotSyncFolder\HsApi.dll::HsSetAppStatus(i ${HS_CLOSE}, i 0) i .R0'
+  ${If} $R0 != 0
+  ${AndIf} $R0 != ${HS_ERR_NOT_FOUND}
+    MessageBox MB_ICONSTOP "The HotSync manager did not close (error $R0). Close it, then run this program again." /SD IDOK
+    SetErrorLevel ${ERR_MANAGER_BUSY}
+    Quit
+  ${EndIf}
 FunctionEnd
 !macroend
 
-; Starts the HotSync manager again through the launcher's LaunchApp (no wait) when this
-; program closed it. A failure is reported but ends nothing: the conduit is in place.
-!macro RESTART_MANAGER un
-Function ${un}RestartManager
-  ${If} $ManagerStopped <> 1
-    Return
-  ${EndIf}
-  StrCpy $ManagerStopped 0
-  ReadRegStr $R0 HKCU "${HOTSYNC_KEY}" "ManagerCommand"
-  InitPluginsDir
-  SetOutPath "$PLUGINSDIR"
-  File "${BIN}\Kickoff.dll"
-  ; The manager inherits the current folder: its own, not the plugins folder, which a
-  ; running process would keep from being removed.
-  SetOutPath "$HotSyncFolder"
-  System::Call '$PLUGINSDIR\Kickoff.dll::LaunchApp(i 0, i 0, m R0) i .R1 ?u'
-  ${If} $R1 == 0
-    DetailPrint "HotSync manager started again"
+; Starts the HotSync manager, which then loads the conduits registered now. A failure is
+; reported but ends nothing.
+!macro START_HOTSYNC un
+Function ${un}StartHotSync
+  System::Call '$HotSyncFolder\HsApi.dll::HsSetAppStatus(i ${HS_START}, i 0) i .R0'
+  ${If} $R0 = 0
+    DetailPrint "HotSync manager started"
   ${Else}
-    DetailPrint "The HotSync manager could not be started again ($R1): start it yourself"
+    DetailPrint "The HotSync manager could not be started ($R0): start it yourself"
   ${EndIf}
 FunctionEnd
 !macroend
@@ -146,43 +141,67 @@ FunctionEnd
 !insertmacro FIND_HOTSYNC "un."
 !insertmacro READ_REGISTRATION ""
 !insertmacro READ_REGISTRATION "un."
-!insertmacro STOP_MANAGER ""
-!insertmacro STOP_MANAGER "un."
-!insertmacro RESTART_MANAGER ""
-!insertmacro RESTART_MANAGER "un."
+!insertmacro STOP_HOTSYNC ""
+!insertmacro STOP_HOTSYNC "un."
+!insertmacro START_HOTSYNC ""
+!insertmacro START_HOTSYNC "un."
 
 ; ---- setup --------------------------------------------------------------------------
 
 Function .onInit
   Call FindHotSync
   ${If} $HotSyncFolder == ""
-    MessageBox MB_ICONSTOP "No HotSync installation was found on this computer.$\n$\nInstall the HotSync manager first, then run this setup again." /SD IDOK
+    MessageBox MB_ICONSTOP "No HotSync installation was found on this computer.$\n$\nInstall the HotSync desktop software first, then run this setup again." /SD IDOK
     SetErrorLevel ${ERR_NO_HOTSYNC}
     Quit
   ${EndIf}
 FunctionEnd
 
+; Registers $INSTDIR\Tarnwick.dll: a new registration, then each of its values. $R0 = 0, or
+; the failure, after which no part of a registration is left.
+Function Register
+  System::Call '$HotSyncFolder\CondMgr.dll::CmInstallCreator(m "${CREATOR}", i ${CONDUIT_TYPE}) i .R0'
+  ${If} $R0 != 0
+    Return
+  ${EndIf}
+  System::Call '$HotSyncFolder\CondMgr.dll::CmSetCreatorName(m "${CREATOR}", m "${DISPLAY_NAME}") i .R0'
+  ${If} $R0 = 0
+    System::Call '$HotSyncFolder\CondMgr.dll::CmSetCreatorFile(m "${CREATOR}", m "$INSTDIR\Tarnwick.dll") i .R0'
+  ${EndIf}
+  ${If} $R0 = 0
+    System::Call '$HotSyncFolder\CondMgr.dll::CmSetCreatorDirectory(m "${CREATOR}", m "${DIRECTORY}") i .R0'
+  ${EndIf}
+  ${If} $R0 = 0
+    System::Call '$HotSyncFolder\CondMgr.dll::CmSetCreatorPriority(m "${CREATOR}", i ${PRIORITY}) i .R0'
+  ${EndIf}
+  ${If} $R0 != 0
+    System::Call '$HotSyncFolder\CondMgr.dll::CmRemoveConduitByCreatorID(m "${CREATOR}") i .R1'
+  ${EndIf}
+FunctionEnd
+
 Section "Tarnwick"
   ; Refuse before anything is written: a creator held by another conduit whose library
-  ; still exists. A registration whose library is gone is stale and is replaced.
+  ; still exists. Our own registration, and one whose library is gone, are made anew.
   Call ReadRegistration
-  ${If} $R0 == 0
-  ${AndIf} $R1 != "$INSTDIR\Tarnwick.dll"
-    ${If} ${FileExists} "$R1"
-      MessageBox MB_ICONSTOP "Another conduit is registered with HotSync under the creator ${CREATOR_TEXT}:$\n$R1$\n$\nRemove it (or the Tarnwick installed there) first, then run this setup again." /SD IDOK
+  ${If} $R0 = 0
+    ${If} $R1 != "$INSTDIR\Tarnwick.dll"
+    ${AndIf} $R1 != ""
+    ${AndIf} ${FileExists} "$R1"
+      MessageBox MB_ICONSTOP "Another conduit is registered with HotSync under the creator ${CREATOR}:$\n$R1$\n$\nRemove it (or the Tarnwick installed there) first, then run this setup again." /SD IDOK
       SetErrorLevel ${ERR_CREATOR_TAKEN}
       Quit
     ${EndIf}
-    DetailPrint "Replacing the stale registration of $R1"
-    System::Call '$HotSyncFolder\CONDMGR.dll::CmUnregisterConduit(i ${CREATOR}) i .R0 ?c'
-  ${ElseIf} $R0 != 0
-  ${AndIf} $R0 != ${CM_ERR_NOT_REGISTERED}
+    StrCpy $Replace 1
+    DetailPrint "Replacing the registration of ${CREATOR} ($R1)"
+  ${ElseIf} $R0 != ${CM_ERR_NO_SUCH_CONDUIT}
     MessageBox MB_ICONSTOP "The conduit manager of $HotSyncFolder could not read the registrations (error $R0)." /SD IDOK
     SetErrorLevel ${ERR_REGISTRY}
     Quit
+  ${Else}
+    StrCpy $Replace 0
   ${EndIf}
 
-  Call StopManager
+  Call StopHotSync
 
   ; The removal program first: a setup that fails past this point can still be removed.
   SetOutPath "$INSTDIR"
@@ -200,16 +219,18 @@ Section "Tarnwick"
   File "${BIN}\Detach.dll"
   File "${BIN}\Kickoff.dll"
 
-  System::Call 'kernel32::SetDllDirectoryW(w "$HotSyncFolder")'
-  System::Call '$HotSyncFolder\CONDMGR.dll::CmRegisterConduit(i ${CREATOR}, m "$INSTDIR\Tarnwick.dll", m "${DISPLAY_NAME}", i ${PRIORITY}) i .R0 ?c'
+  ${If} $Replace = 1
+    System::Call '$HotSyncFolder\CondMgr.dll::CmRemoveConduitByCreatorID(m "${CREATOR}") i .R0'
+  ${EndIf}
+  Call Register
   ${If} $R0 != 0
-    Call RestartManager
+    Call StartHotSync
     MessageBox MB_ICONSTOP "The conduit could not be registered with HotSync (error $R0).$\n$\nRemove Tarnwick and run this setup again." /SD IDOK
     SetErrorLevel ${ERR_REGISTER}
     Quit
   ${EndIf}
-  DetailPrint "Registered $INSTDIR\Tarnwick.dll with HotSync as ${CREATOR_TEXT}"
-  Call RestartManager
+  DetailPrint "Registered $INSTDIR\Tarnwick.dll with HotSync as ${CREATOR}"
+  Call StartHotSync
 SectionEnd
 
 ; ---- removal ------------------------------------------------------------------------
@@ -219,17 +240,17 @@ Section "Uninstall"
   ${If} $HotSyncFolder == ""
     DetailPrint "No HotSync installation found: nothing to unregister"
   ${Else}
-    Call un.StopManager
+    Call un.StopHotSync
     Call un.ReadRegistration
     ; Only our own registration is removed; a creator held by another library is not ours.
-    ${If} $R0 == 0
+    ${If} $R0 = 0
     ${AndIf} $R1 == "$INSTDIR\Tarnwick.dll"
-      System::Call '$HotSyncFolder\CONDMGR.dll::CmUnregisterConduit(i ${CREATOR}) i .R0 ?c'
-      DetailPrint "Unregistered ${CREATOR_TEXT} from HotSync ($R0)"
-    ${ElseIf} $R0 == 0
-      DetailPrint "${CREATOR_TEXT} is registered to $R1, not to this installation: left alone"
+      System::Call '$HotSyncFolder\CondMgr.dll::CmRemoveConduitByCreatorID(m "${CREATOR}") i .R0'
+      DetailPrint "Unregistered ${CREATOR} from HotSync ($R0)"
+    ${ElseIf} $R0 = 0
+      DetailPrint "${CREATOR} is registered to $R1, not to this installation: left alone"
     ${EndIf}
-    Call un.RestartManager
+    Call un.StartHotSync
   ${EndIf}
 
   ; The program files only: Tarnwick.ini (the settings) stays beside them, and the user's

@@ -148,7 +148,7 @@ int HandheldState::load(const std::string& deviceDir) {
     ini_ = IniFile::parse(iniText_);
     if (!loadDatabases()) return 3;
     if (!loadVolumes()) return 4;
-    if (!loadConduitsAndUsers()) return 5;
+    if (!loadUsers()) return 5;
     return 0;
 }
 
@@ -209,15 +209,10 @@ bool HandheldState::loadVolumes() {
     return true;
 }
 
-bool HandheldState::loadConduitsAndUsers() {
-    for (const auto& kv : ini_.entries("Conduits")) {
-        bool ok = true;
-        uint32_t creator = parseFourCc(kv.second, ok);
-        if (!ok) {
-            loadError_ = "[Conduits] " + kv.first + ": not a creator code";
-            return false;
-        }
-        conduits_.push_back({creator});
+bool HandheldState::loadUsers() {
+    if (ini_.hasSection("Conduits")) {
+        loadError_ = "[Conduits]: the installed conduits are the conduit manager's registrations";
+        return false;
     }
     for (int i = 1; ini_.hasSection("User" + std::to_string(i)); ++i) {
         std::string section = "User" + std::to_string(i);
@@ -897,37 +892,7 @@ int32_t HandheldState::vfsFileSize(VfsFileRef file, uint32_t* size) {
 
 int32_t HandheldState::vfsFileClose(VfsFileRef file) { return files_.erase(file) ? 0 : STANDIN_VFS_BAD_REF; }
 
-// ---------------------------------------------------------------- conduit manager, user data
-
-namespace {
-const char kEntryMark[4] = {'C', 'm', 'E', 'n'};
-}
-
-int32_t HandheldState::conduitCount() { return static_cast<int32_t>(conduits_.size()); }
-
-int32_t HandheldState::conduitList(CmConduitEntry* entries, int32_t* count) {
-    if (!entries || !count || *count < 0) return STANDIN_ERR_BAD_ARGUMENT;
-    int32_t n = 0;
-    for (; n < *count && static_cast<size_t>(n) < conduits_.size(); ++n) {
-        CmConduitEntry& e = entries[n];
-        std::memset(&e, 0, sizeof e);
-        std::memcpy(e.bytes, kEntryMark, 4);
-        uint32_t index = static_cast<uint32_t>(n);
-        std::memcpy(e.bytes + 4, &index, 4);
-        std::memcpy(e.bytes + 8, &conduits_[static_cast<size_t>(n)].creator, 4);
-    }
-    *count = n;
-    return 0;
-}
-
-int32_t HandheldState::conduitCreator(const CmConduitEntry* entry, uint32_t* creator) {
-    if (!entry || !creator || std::memcmp(entry->bytes, kEntryMark, 4) != 0) return STANDIN_ERR_BAD_ARGUMENT;
-    uint32_t index = 0;
-    std::memcpy(&index, entry->bytes + 4, 4);
-    if (index >= conduits_.size()) return STANDIN_ERR_BAD_ARGUMENT;
-    *creator = conduits_[index].creator;
-    return 0;
-}
+// ---------------------------------------------------------------- user data
 
 int32_t HandheldState::userByFolder(const char* folder, uint32_t* user) {
     if (!folder || !user) return STANDIN_ERR_BAD_ARGUMENT;

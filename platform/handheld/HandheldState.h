@@ -1,5 +1,5 @@
 // What the simulated handheld holds for one session: the settings of device.ini, the
-// main-memory databases, the card volumes, and the conduit-manager and user-data tables.
+// main-memory databases, the card volumes, and the user-data table.
 #pragma once
 #include <cstdint>
 #include <map>
@@ -61,10 +61,7 @@ public:
     int32_t vfsFileSize(VfsFileRef file, uint32_t* size);
     int32_t vfsFileClose(VfsFileRef file);
 
-    // Conduit manager and user data.
-    int32_t conduitCount();
-    int32_t conduitList(CmConduitEntry* entries, int32_t* count);
-    int32_t conduitCreator(const CmConduitEntry* entry, uint32_t* creator);
+    // User data.
     int32_t userByFolder(const char* folder, uint32_t* user);
     int32_t userValue(uint32_t user, uint32_t creator, int32_t* value, bool second);
     const std::string& dir() const { return dir_; }
@@ -94,9 +91,6 @@ private:
         VfsVolume volume;
         std::string path;
     };
-    struct Conduit {
-        uint32_t creator;
-    };
     struct UserValue {
         int32_t result;
         int32_t value;
@@ -108,7 +102,7 @@ private:
 
     bool loadDatabases();
     bool loadVolumes();
-    bool loadConduitsAndUsers();
+    bool loadUsers();
     DbSlot* findDb(const std::string& name);
     DbSlot* dbOfHandle(uint8_t handle, int32_t& error);
     bool isOpen(uint32_t id) const;
@@ -135,7 +129,6 @@ private:
     std::vector<std::unique_ptr<Volume>> volumes_;
     std::map<VfsFileRef, OpenFile> files_;
     VfsFileRef nextFileRef_ = 0x100;
-    std::vector<Conduit> conduits_;
     std::vector<User> users_;
     bool anyUser_ = true;  // no [UserN] sections: every folder is user 1
 };

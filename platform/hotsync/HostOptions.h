@@ -15,7 +15,7 @@ struct HostOptions {
     int action = 0;
     std::string conduit;  // empty: the registered conduits (none: Tarnwick.dll beside hotsync.exe)
     std::string log;      // sync: the HotSync log; manager: its start and stop lines
-    std::string managerLog;  // install: the --log the manager is started with
+    std::string managerLog;  // install: where a manager started without --log logs
     std::string trace;
     std::vector<std::string> faults;  // --fault RULE, added after device.ini's [Faults]
     int cancelAfterMs = -1;  // negative: never press Cancel

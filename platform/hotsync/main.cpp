@@ -1,6 +1,6 @@
 // hotsync.exe: the stand-in HotSync manager. It loads the registered conduits (or one DLL
 // by path), identifies them and runs one HotSync (OpenConduit) against the simulated
-// handheld, or opens a conduit's settings (CfgConduit). It also marks its folder as the
+// handheld, or opens a conduit's settings (CfgConduit). It also records its folder as the
 // HotSync installation that setup programs look for, and can stand for the running
 // manager that a setup restarts. The conduit sees only the SDK's records and libraries.
 #include <windows.h>
@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "ConduitRecords.h"
-#include "ConduitRegistration.h"
 #include "StandinLog.h"
 #include "platform/handheld/StandinDevice.h"
 #include "platform/hotsync/HostOptions.h"
@@ -204,24 +203,39 @@ bool conduitsToRun(const HostOptions& o, std::vector<std::string>& paths) {
         return true;
     }
     if (o.verb == HostOptions::Sync) {
-        CmRegistration entry;
-        int32_t r;
-        for (int32_t i = 0; (r = CmRegistrationAt(i, &entry)) == 0; ++i) {
-            std::fprintf(stderr, "hotsync: registered conduit %s \"%s\" at %s\n", creatorText(entry.creator).c_str(),
-                         entry.name, entry.path);
-            paths.push_back(entry.path);
-        }
-        if (r != CM_ERR_NOT_REGISTERED) {
-            std::fprintf(stderr, "hotsync: could not read the registered conduits (%d)\n", static_cast<int>(r));
+        std::vector<ConduitEntry> registered;
+        if (!standin::listConduits(registered)) {
+            std::fprintf(stderr, "hotsync: could not read the registered conduits\n");
             return false;
+        }
+        for (const ConduitEntry& entry : registered) {
+            std::fprintf(stderr, "hotsync: registered conduit %s \"%s\" at %s, folder %s\n",
+                         creatorText(entry.creator).c_str(), entry.name.c_str(), entry.file.c_str(),
+                         entry.directory.c_str());
+            if (!entry.file.empty()) paths.push_back(entry.file);
         }
     }
     if (paths.empty()) paths.push_back(besideHost("Tarnwick.dll"));
     return true;
 }
 
+// The named mutex held while a HotSync runs, by which HsGetSyncStatus tells one.
+class RunningMark {
+public:
+    explicit RunningMark(bool hold) : handle_(hold ? CreateMutexA(nullptr, FALSE, standin::kSyncRunningMutex) : nullptr) {}
+    ~RunningMark() {
+        if (handle_) CloseHandle(handle_);
+    }
+    RunningMark(const RunningMark&) = delete;
+    RunningMark& operator=(const RunningMark&) = delete;
+
+private:
+    HANDLE handle_;
+};
+
 // Runs the command for each conduit; answers the first non-zero outcome, or 0.
 int runConduits(const HostOptions& o) {
+    RunningMark running(o.verb == HostOptions::Sync);
     std::vector<std::string> paths;
     if (!conduitsToRun(o, paths)) return kExitConduit;
     int rc = 0;
@@ -246,17 +260,13 @@ int runConduits(const HostOptions& o) {
     return rc;
 }
 
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
-
 int runInstall(const HostOptions& o) {
     std::string folder = besideHost("");
     if (!folder.empty()) folder.pop_back();
-    std::string manager = quoted(hostPath()) + " manager";
-    if (!o.managerLog.empty()) manager += " --log " + quoted(o.managerLog);
-    bool done = o.verb == HostOptions::Install ? standin::markInstallation(folder, manager)
-                                                 : standin::markInstallation(std::string(), std::string());
-    if (!done) {
-        std::fprintf(stderr, "hotsync: could not write HKEY_CURRENT_USER\\%s\n", standin::kHotSyncKey);
+    standin::Installation installation;
+    if (o.verb == HostOptions::Install) installation = {folder, hostPath(), o.managerLog};
+    if (!standin::markInstallation(installation)) {
+        std::fprintf(stderr, "hotsync: could not write HKEY_CURRENT_USER\\%s\n", standin::kCoreKey);
         return kExitRegistry;
     }
     std::fprintf(stderr, o.verb == HostOptions::Install ? "hotsync: %s is the HotSync installation\n"
@@ -273,25 +283,45 @@ void appendLine(const std::string& file, const std::string& line) {
     }
 }
 
+std::string g_managerLog;
+
+// What the manager loads: "<what>: Tnwk=C:\...\Tarnwick.dll ..."; false when the
+// registrations cannot be read.
+bool readRegistrations(const char* what, std::string& line) {
+    std::vector<ConduitEntry> conduits;
+    if (!standin::listConduits(conduits)) return false;
+    line = what;
+    line += ":";
+    for (const ConduitEntry& c : conduits) line += " " + creatorText(c.creator) + "=" + c.file;
+    if (conduits.empty()) line += " no conduits registered";
+    return true;
+}
+
 LRESULT CALLBACK managerWindow(HWND window, UINT message, WPARAM w, LPARAM l) {
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
         return 0;
     }
+    if (message == standin::kRefreshMessage) {
+        std::string line;
+        appendLine(g_managerLog, readRegistrations("manager refreshed", line) ? line : "manager could not refresh");
+        return 1;
+    }
     return DefWindowProcA(window, message, w, l);
 }
 
-// Stands for the running HotSync manager: it reads the registered conduits once, as the
-// real one does at its start, logs them, and runs until its hidden window is closed.
+// Stands for the running HotSync manager: it reads the registered conduits at its start, as
+// the real one does, and again when asked (HsRefreshConduitInfo), logs them, and runs until
+// its hidden window is closed. Without --log it logs where the installation says.
 int runManager(const HostOptions& o) {
-    std::vector<ConduitEntry> conduits;
-    if (!standin::listConduits(conduits)) {
+    g_managerLog = o.log;
+    standin::Installation installation;
+    if (g_managerLog.empty() && standin::readInstallation(installation)) g_managerLog = installation.managerLog;
+    std::string line;
+    if (!readRegistrations("manager started", line)) {
         std::fprintf(stderr, "hotsync: could not read the registered conduits\n");
         return kExitRegistry;
     }
-    std::string line = "manager started:";
-    for (const ConduitEntry& c : conduits) line += " " + creatorText(c.creator) + "=" + c.path;
-    if (conduits.empty()) line += " no conduits registered";
 
     WNDCLASSA type;
     std::memset(&type, 0, sizeof type);
@@ -304,13 +334,13 @@ int runManager(const HostOptions& o) {
                      static_cast<unsigned long>(GetLastError()));
         return kExitWindow;
     }
-    appendLine(o.log, line);
+    appendLine(g_managerLog, line);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-    appendLine(o.log, "manager stopped");
+    appendLine(g_managerLog, "manager stopped");
     return 0;
 }
 

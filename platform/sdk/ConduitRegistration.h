@@ -1,6 +1,7 @@
-// The conduit manager's registration calls (CONDMGR.dll, exported by name): what a setup
-// program uses to make HotSync load a conduit, and what the HotSync manager reads to find
-// the conduits it loads. The conduit itself never calls them.
+// The conduit manager's registration calls (CondMgr.dll, exported by name, undecorated,
+// __stdcall): what a setup program uses to make HotSync load a conduit, and what the
+// HotSync manager reads to find the conduits it loads. The conduit itself never calls them.
+// A creator is given as its four characters ("Tnwk").
 #pragma once
 #include <stdint.h>
 #include "HotSyncApi.h"
@@ -11,41 +12,34 @@ extern "C" {
 
 // Results besides 0 (success).
 enum {
-    CM_ERR_NOT_REGISTERED = 0x7F31,  // no conduit holds the creator (or the index is past the end)
-    CM_ERR_CREATOR_TAKEN = 0x7F32,   // another conduit (another library path) holds the creator
-    CM_ERR_BAD_ARGUMENT = 0x7F33,    // null or empty text, creator 0, path not a full path or
-                                     // too long, name too long, priority outside 0..255
-    CM_ERR_REGISTRY = 0x7F34         // the registry could not be read or written
+    CM_ERR_BAD_ARGUMENT = -1001,     // null or over-long text, a type or priority out of range
+    CM_ERR_NO_SUCH_CONDUIT = -1003,  // no registration holds the creator
+    CM_ERR_CREATOR_IN_USE = -1005,   // a registration already holds the creator
+    CM_ERR_REGISTRY = -1006,         // the registrations could not be read or written
+    CM_ERR_BUFFER_TOO_SMALL = -1010, // *size tells the size needed
+    CM_ERR_BAD_CREATOR = -1012       // not four characters
 };
 
-enum { CM_PATH_SIZE = 260, CM_NAME_SIZE = 64 };
+enum { CM_TYPE_COMPONENT = 0, CM_TYPE_APPLICATION = 1 };
+enum { CM_PRIORITY_MAX = 4, CM_PRIORITY_USUAL = 2 };
 
-// One registered conduit, as the registration calls give it back.
-typedef struct CmRegistration {
-    uint32_t creator;           // 0: four characters, the first in the high byte ("Tnwk" = 0x546E776B)
-    int32_t priority;           // 4: 0..255; conduits run in rising priority, then rising creator
-    char path[CM_PATH_SIZE];    // 8: the conduit library's full path
-    char name[CM_NAME_SIZE];    // 268: the display name
-} CmRegistration;
-
-// Registers the conduit at path (a full path, at most 259 characters) under creator, with a
-// display name of at most 63 characters. Registering the same creator again with the same
-// path (compared without regard to case or slash direction) updates name and priority.
-// Answers 0, CM_ERR_CREATOR_TAKEN (nothing changed), CM_ERR_BAD_ARGUMENT or CM_ERR_REGISTRY.
-HsResult HSAPI CmRegisterConduit(uint32_t creator, const char* path, const char* name, int32_t priority);
-
-// Removes the creator's registration. Answers 0, CM_ERR_NOT_REGISTERED or CM_ERR_REGISTRY.
-HsResult HSAPI CmUnregisterConduit(uint32_t creator);
-
-// Fills out with the creator's registration. Answers 0, CM_ERR_NOT_REGISTERED,
-// CM_ERR_BAD_ARGUMENT (out null) or CM_ERR_REGISTRY; out is untouched on failure.
-HsResult HSAPI CmRegistrationByCreator(uint32_t creator, CmRegistration* out);
-
-// Fills out with the index-th registration in run order (from 0). Answers 0,
-// CM_ERR_NOT_REGISTERED past the last one, CM_ERR_BAD_ARGUMENT or CM_ERR_REGISTRY.
-HsResult HSAPI CmRegistrationAt(int32_t index, CmRegistration* out);
+// A new, empty registration of the creator (priority CM_PRIORITY_USUAL).
+int CONDMGR_API CmInstallCreator(const char* creator, int type);
+// The registration's display name, conduit library (its full path), folder (the name of the
+// folder under each user's folder that HotSync hands the conduit as its PC folder) and
+// priority (0..CM_PRIORITY_MAX; lower runs first).
+int CONDMGR_API CmSetCreatorName(const char* creator, const char* name);
+int CONDMGR_API CmSetCreatorFile(const char* creator, const char* file);
+int CONDMGR_API CmSetCreatorDirectory(const char* creator, const char* folder);
+int CONDMGR_API CmSetCreatorPriority(const char* creator, uint32_t priority);
+// The text into buffer, *size its size in bytes; *size comes back as the text's size with its
+// terminating zero (also with CM_ERR_BUFFER_TOO_SMALL). A value never set is empty.
+int CONDMGR_API CmGetCreatorFile(const char* creator, char* buffer, int* size);
+int CONDMGR_API CmGetCreatorName(const char* creator, char* buffer, int* size);
+int CONDMGR_API CmRemoveConduitByCreatorID(const char* creator);
+// The number of registrations (the conduit's ordinal 4), or a negative error.
+int CONDMGR_API CmGetConduitCount(void);
 
 #ifdef __cplusplus
 }  // extern "C"
-static_assert(sizeof(CmRegistration) == 332, "registration record");
 #endif

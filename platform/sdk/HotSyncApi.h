@@ -16,6 +16,14 @@ extern "C" {
 #define HSAPI __declspec(dllimport) __cdecl
 #endif
 
+// The conduit manager's calls are __stdcall, ordinal or named alike. The stand-in exports
+// them through its .def only, so that each appears once, undecorated.
+#if defined(HOTSYNC_BUILDING_STANDIN)
+#define CONDMGR_API __stdcall
+#else
+#define CONDMGR_API __declspec(dllimport) __stdcall
+#endif
+
 typedef int32_t HsResult;  // 0 = success
 
 #pragma pack(push, 1)
@@ -154,9 +162,9 @@ HsResult HSAPI SyncWriteDBSortInfoBlock(uint8_t handle, SmBlockRecord* block);
 HsResult HSAPI HsLogAddLine(const char* text, int32_t activity, int32_t flag); // @52
 
 // ---- CONDMGR.dll ----
-int32_t  HSAPI CmConduitCount(void);                                          // @4
-HsResult HSAPI CmConduitList(CmConduitEntry* entries, int32_t* count);        // @5
-HsResult HSAPI CmEntryCreator(CmConduitEntry* entry, uint32_t* creator);      // @101
+int32_t  CONDMGR_API CmConduitCount(void);                     // @4, also named CmGetConduitCount
+HsResult CONDMGR_API CmConduitList(CmConduitEntry* entries, int32_t* count);        // @5
+HsResult CONDMGR_API CmEntryCreator(CmConduitEntry* entry, uint32_t* creator);      // @101
 
 // ---- UserData.dll ----
 HsResult HSAPI UdUserByFolder(const char* folder, uint32_t* user);            // @146

@@ -1,78 +1,161 @@
-// Stand-in conduit manager (CONDMGR.dll): the installed conduits of the conduit-database
-// step come from device.ini; the registration calls keep their conduits in the registry
-// (StandinRegistry.h), as the real manager does.
+// Stand-in conduit manager (CONDMGR.dll): the registration calls keep their conduits in the
+// registry (StandinRegistry.h); the conduit-database ordinals answer from the same
+// registrations, traced and open to injected failures through SYNC20.dll like the device's
+// calls.
 #define HOTSYNC_BUILDING_STANDIN
 #include "ConduitRegistration.h"
 #include "HotSyncApi.h"
 #include "platform/stubs/StandinBridge.h"
 #include "platform/stubs/StandinRegistry.h"
 
-#include <cstring>
+#include <cstdio>
+#include <functional>
 
 namespace {
-void fill(const ConduitEntry& entry, CmRegistration* out) {
-    std::memset(out, 0, sizeof *out);
-    out->creator = entry.creator;
-    out->priority = entry.priority;
-    std::strncpy(out->path, entry.path.c_str(), sizeof out->path - 1);
-    std::strncpy(out->name, entry.name.c_str(), sizeof out->name - 1);
+
+// The creator's registration read, changed by change and written back; the change answers
+// false to refuse its argument.
+int changeRegistration(const char* creatorText, const std::function<bool(ConduitEntry&)>& change) {
+    uint32_t creator = 0;
+    if (!parseCreator(creatorText, creator)) return CM_ERR_BAD_CREATOR;
+    ConduitEntry entry;
+    switch (standin::readConduit(creator, entry)) {
+    case standin::Found::No:
+        return CM_ERR_NO_SUCH_CONDUIT;
+    case standin::Found::Failed:
+        return CM_ERR_REGISTRY;
+    case standin::Found::Yes:
+        break;
+    }
+    if (!change(entry)) return CM_ERR_BAD_ARGUMENT;
+    return standin::writeConduit(entry) ? 0 : CM_ERR_REGISTRY;
 }
 
-HsResult resultOf(standin::Found found) {
-    switch (found) {
+int setText(const char* creator, CreatorText which, const char* value) {
+    return changeRegistration(creator, [&](ConduitEntry& e) {
+        if (!isValidText(which, value)) return false;
+        (which == CreatorText::Name ? e.name : which == CreatorText::File ? e.file : e.directory) = value;
+        return true;
+    });
+}
+
+int getText(const char* creatorText, bool file, char* buffer, int* size) {
+    uint32_t creator = 0;
+    if (!parseCreator(creatorText, creator)) return CM_ERR_BAD_CREATOR;
+    ConduitEntry entry;
+    switch (standin::readConduit(creator, entry)) {
+    case standin::Found::No:
+        return CM_ERR_NO_SUCH_CONDUIT;
+    case standin::Found::Failed:
+        return CM_ERR_REGISTRY;
+    case standin::Found::Yes:
+        break;
+    }
+    return copyOut(file ? entry.file : entry.name, buffer, size);
+}
+
+int32_t countEffect(void*, char* note, uint32_t noteSize) {
+    std::vector<ConduitEntry> all;
+    if (!standin::listConduits(all)) return CM_ERR_REGISTRY;
+    std::snprintf(note, noteSize, "count=%u", static_cast<unsigned>(all.size()));
+    return static_cast<int32_t>(all.size());
+}
+
+struct ListRequest {
+    CmConduitEntry* entries;
+    int32_t* count;
+};
+
+int32_t listEffect(void* context, char* note, uint32_t noteSize) {
+    ListRequest& r = *static_cast<ListRequest*>(context);
+    if (!r.entries || !r.count || *r.count < 0) return CM_ERR_BAD_ARGUMENT;
+    std::vector<ConduitEntry> all;
+    if (!standin::listConduits(all)) return CM_ERR_REGISTRY;
+    int32_t n = 0;
+    for (; n < *r.count && static_cast<size_t>(n) < all.size(); ++n)
+        fillConduitEntry(r.entries[n].bytes, static_cast<uint32_t>(n), all[static_cast<size_t>(n)].creator);
+    *r.count = n;
+    std::snprintf(note, noteSize, "filled=%d", static_cast<int>(n));
+    return 0;
+}
+
+struct CreatorRequest {
+    CmConduitEntry* entry;
+    uint32_t* creator;
+};
+
+int32_t creatorEffect(void* context, char* note, uint32_t noteSize) {
+    CreatorRequest& r = *static_cast<CreatorRequest*>(context);
+    if (!r.entry || !r.creator || !conduitEntryCreator(r.entry->bytes, *r.creator)) return CM_ERR_BAD_ARGUMENT;
+    std::snprintf(note, noteSize, "creator=%s", creatorText(*r.creator).c_str());
+    return 0;
+}
+
+}  // namespace
+
+extern "C" {
+int32_t CONDMGR_API CmConduitCount(void) { return StandinCmCall("CmConduitCount", countEffect, nullptr); }
+
+HsResult CONDMGR_API CmConduitList(CmConduitEntry* entries, int32_t* count) {
+    ListRequest request{entries, count};
+    return StandinCmCall("CmConduitList", listEffect, &request);
+}
+
+HsResult CONDMGR_API CmEntryCreator(CmConduitEntry* entry, uint32_t* creator) {
+    CreatorRequest request{entry, creator};
+    return StandinCmCall("CmEntryCreator", creatorEffect, &request);
+}
+
+int CONDMGR_API CmInstallCreator(const char* creatorText, int type) {
+    uint32_t creator = 0;
+    if (!parseCreator(creatorText, creator)) return CM_ERR_BAD_CREATOR;
+    if (type != CM_TYPE_COMPONENT && type != CM_TYPE_APPLICATION) return CM_ERR_BAD_ARGUMENT;
+    ConduitEntry entry;
+    switch (standin::readConduit(creator, entry)) {
+    case standin::Found::Yes:
+        return CM_ERR_CREATOR_IN_USE;
+    case standin::Found::Failed:
+        return CM_ERR_REGISTRY;
+    case standin::Found::No:
+        break;
+    }
+    entry = ConduitEntry();
+    entry.creator = creator;
+    entry.type = type;
+    entry.priority = CM_PRIORITY_USUAL;
+    return standin::writeConduit(entry) ? 0 : CM_ERR_REGISTRY;
+}
+
+int CONDMGR_API CmSetCreatorName(const char* creator, const char* name) { return setText(creator, CreatorText::Name, name); }
+int CONDMGR_API CmSetCreatorFile(const char* creator, const char* file) { return setText(creator, CreatorText::File, file); }
+int CONDMGR_API CmSetCreatorDirectory(const char* creator, const char* folder) {
+    return setText(creator, CreatorText::Directory, folder);
+}
+
+int CONDMGR_API CmSetCreatorPriority(const char* creator, uint32_t priority) {
+    return changeRegistration(creator, [&](ConduitEntry& e) {
+        if (priority > CM_PRIORITY_MAX) return false;
+        e.priority = static_cast<int32_t>(priority);
+        return true;
+    });
+}
+
+int CONDMGR_API CmGetCreatorFile(const char* creator, char* buffer, int* size) { return getText(creator, true, buffer, size); }
+int CONDMGR_API CmGetCreatorName(const char* creator, char* buffer, int* size) {
+    return getText(creator, false, buffer, size);
+}
+
+int CONDMGR_API CmRemoveConduitByCreatorID(const char* creatorText) {
+    uint32_t creator = 0;
+    if (!parseCreator(creatorText, creator)) return CM_ERR_BAD_CREATOR;
+    switch (standin::deleteConduit(creator)) {
     case standin::Found::Yes:
         return 0;
     case standin::Found::No:
-        return CM_ERR_NOT_REGISTERED;
+        return CM_ERR_NO_SUCH_CONDUIT;
     case standin::Found::Failed:
         break;
     }
     return CM_ERR_REGISTRY;
-}
-}  // namespace
-
-extern "C" {
-int32_t HSAPI CmConduitCount(void) { return StandinCmConduitCount(); }
-HsResult HSAPI CmConduitList(CmConduitEntry* entries, int32_t* count) { return StandinCmConduitList(entries, count); }
-HsResult HSAPI CmEntryCreator(CmConduitEntry* entry, uint32_t* creator) { return StandinCmEntryCreator(entry, creator); }
-
-HsResult HSAPI CmRegisterConduit(uint32_t creator, const char* path, const char* name, int32_t priority) {
-    if (!path || !name) return CM_ERR_BAD_ARGUMENT;
-    ConduitEntry wanted;
-    wanted.creator = creator;
-    wanted.priority = priority;
-    wanted.path = path;
-    wanted.name = name;
-    ConduitEntry existing;
-    standin::Found found = standin::readConduit(creator, existing);
-    if (found == standin::Found::Failed) return CM_ERR_REGISTRY;
-    switch (registerOutcome(found == standin::Found::Yes ? &existing : nullptr, wanted)) {
-    case RegisterOutcome::Refused:
-        return CM_ERR_BAD_ARGUMENT;
-    case RegisterOutcome::Taken:
-        return CM_ERR_CREATOR_TAKEN;
-    case RegisterOutcome::Store:
-        break;
-    }
-    return standin::writeConduit(wanted) ? 0 : CM_ERR_REGISTRY;
-}
-
-HsResult HSAPI CmUnregisterConduit(uint32_t creator) { return resultOf(standin::deleteConduit(creator)); }
-
-HsResult HSAPI CmRegistrationByCreator(uint32_t creator, CmRegistration* out) {
-    if (!out) return CM_ERR_BAD_ARGUMENT;
-    ConduitEntry entry;
-    HsResult r = resultOf(standin::readConduit(creator, entry));
-    if (r == 0) fill(entry, out);
-    return r;
-}
-
-HsResult HSAPI CmRegistrationAt(int32_t index, CmRegistration* out) {
-    if (!out || index < 0) return CM_ERR_BAD_ARGUMENT;
-    std::vector<ConduitEntry> all;
-    if (!standin::listConduits(all)) return CM_ERR_REGISTRY;
-    if (static_cast<size_t>(index) >= all.size()) return CM_ERR_NOT_REGISTERED;
-    fill(all[static_cast<size_t>(index)], out);
-    return 0;
 }
 }

@@ -3,6 +3,17 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
+
+#include "ConduitRegistration.h"
+
+bool parseCreator(const char* text, uint32_t& creator) {
+    if (!text || std::strlen(text) != 4) return false;
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(text[i]);
+    creator = value;
+    return true;
+}
 
 std::string creatorKeyName(uint32_t creator) {
     char text[9];
@@ -40,32 +51,50 @@ std::string creatorText(uint32_t creator) {
 }
 
 namespace {
-char foldPathChar(char c) {
-    return c == '/' ? '\\' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-}
-
 bool isFullPath(const std::string& p) {
     bool drive = p.size() >= 3 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':' &&
                  (p[2] == '\\' || p[2] == '/');
     bool share = p.size() >= 3 && (p[0] == '\\' || p[0] == '/') && (p[1] == '\\' || p[1] == '/');
     return drive || share;
 }
+
+const uint8_t kEntryMark[4] = {'C', 'm', 'E', 'n'};
 }  // namespace
 
-bool samePath(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldPathChar(x) == foldPathChar(y); });
+bool isValidText(CreatorText which, const char* value) {
+    if (!value) return false;
+    std::string text = value;
+    switch (which) {
+    case CreatorText::Name:
+        return !text.empty() && text.size() < 64;
+    case CreatorText::File:
+        return isFullPath(text) && text.size() < 260;
+    case CreatorText::Directory:
+        return !text.empty() && text.size() < 64 && text.find_first_of("\\/:") == std::string::npos;
+    }
+    return false;
 }
 
-bool isValidEntry(const ConduitEntry& e) {
-    return e.creator != 0 && isFullPath(e.path) && e.path.size() < 260 && !e.name.empty() && e.name.size() < 64 &&
-           e.priority >= 0 && e.priority <= 255;
+int copyOut(const std::string& value, char* buffer, int* size) {
+    if (!buffer || !size || *size < 0) return CM_ERR_BAD_ARGUMENT;
+    int needed = static_cast<int>(value.size()) + 1;
+    bool fits = *size >= needed;
+    *size = needed;
+    if (!fits) return CM_ERR_BUFFER_TOO_SMALL;
+    std::memcpy(buffer, value.c_str(), value.size() + 1);
+    return 0;
 }
 
-RegisterOutcome registerOutcome(const ConduitEntry* existing, const ConduitEntry& wanted) {
-    if (!isValidEntry(wanted)) return RegisterOutcome::Refused;
-    if (existing && !samePath(existing->path, wanted.path)) return RegisterOutcome::Taken;
-    return RegisterOutcome::Store;
+void fillConduitEntry(uint8_t (&bytes)[12], uint32_t index, uint32_t creator) {
+    std::memcpy(bytes, kEntryMark, 4);
+    std::memcpy(bytes + 4, &index, 4);
+    std::memcpy(bytes + 8, &creator, 4);
+}
+
+bool conduitEntryCreator(const uint8_t (&bytes)[12], uint32_t& creator) {
+    if (std::memcmp(bytes, kEntryMark, 4) != 0) return false;
+    std::memcpy(&creator, bytes + 8, 4);
+    return true;
 }
 
 void sortRunOrder(std::vector<ConduitEntry>& entries) {

@@ -7,10 +7,15 @@
 
 struct ConduitEntry {
     uint32_t creator = 0;
-    int32_t priority = 0;
-    std::string path;
-    std::string name;
+    int32_t type = 1;
+    int32_t priority = 2;
+    std::string name;       // empty until set
+    std::string file;       // the conduit library's full path; empty until set
+    std::string directory;  // empty until set
 };
+
+// The creator of its four-character text; false for null or any other length.
+bool parseCreator(const char* text, uint32_t& creator);
 
 // The registry key name of a creator: eight upper-case hex digits ("546E776B" for Tnwk).
 // Key names compare without regard to case, creators do not, so the letters are not used.
@@ -22,18 +27,21 @@ bool parseCreatorKeyName(const std::string& key, uint32_t& creator);
 // The creator as its four characters when all are printable, else as 0x and eight hex digits.
 std::string creatorText(uint32_t creator);
 
-// Whether two library paths name the same file: case and slash direction do not count.
-bool samePath(const std::string& a, const std::string& b);
+// Which text a CmSetCreator... call sets, and whether the value may be stored: a name of 1 to
+// 63 characters, a full path ("X:\..." or "\\server\...") under 260 characters, a folder
+// name of 1 to 63 characters without a path separator or drive colon.
+enum class CreatorText { Name, File, Directory };
+bool isValidText(CreatorText which, const char* value);
 
-// Whether an entry may be stored: creator not 0, a full path ("X:\..." or "\\server\...")
-// shorter than 260 characters, a non-empty name shorter than 64, a priority of 0 to 255.
-bool isValidEntry(const ConduitEntry& entry);
+// Copies value out the way CmGetCreator... answers: 0, CM_ERR_BUFFER_TOO_SMALL (nothing
+// copied) or CM_ERR_BAD_ARGUMENT (null buffer or size); *size becomes value's size with its
+// terminating zero.
+int copyOut(const std::string& value, char* buffer, int* size);
 
-enum class RegisterOutcome { Store, Taken, Refused };
-
-// What registering wanted does when existing (null: none) holds its creator: an invalid
-// entry is Refused, a creator held under another path is Taken, anything else is stored.
-RegisterOutcome registerOutcome(const ConduitEntry* existing, const ConduitEntry& wanted);
+// The 12-byte entries of the conduit list (ordinal 5): a mark, the index, the creator.
+void fillConduitEntry(uint8_t (&bytes)[12], uint32_t index, uint32_t creator);
+// The creator an entry made by fillConduitEntry carries; false for any other bytes.
+bool conduitEntryCreator(const uint8_t (&bytes)[12], uint32_t& creator);
 
 // Sorts into run order: rising priority, then rising creator.
 void sortRunOrder(std::vector<ConduitEntry>& entries);

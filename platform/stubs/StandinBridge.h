@@ -25,9 +25,11 @@ VfsResult STANDIN_DEVICE_API StandinVfsVolumeEnumerate(uint16_t* count, VfsVolum
 VfsResult STANDIN_DEVICE_API StandinVfsVolumeGetLabel(VfsVolume volume, char* label, uint32_t* length);
 VfsResult STANDIN_DEVICE_API StandinVfsVolumeSetLabel(VfsVolume volume, const char* label);
 
-int32_t STANDIN_DEVICE_API StandinCmConduitCount(void);
-HsResult STANDIN_DEVICE_API StandinCmConduitList(CmConduitEntry* entries, int32_t* count);
-HsResult STANDIN_DEVICE_API StandinCmEntryCreator(CmConduitEntry* entry, uint32_t* creator);
+// One conduit-manager call: traced and open to injected failures like the device's calls,
+// answered by CONDMGR.dll's own effect (which needs no device). The effect may leave a
+// note for the trace.
+typedef int32_t (*StandinCmEffect)(void* context, char* note, uint32_t noteSize);
+int32_t STANDIN_DEVICE_API StandinCmCall(const char* call, StandinCmEffect effect, void* context);
 HsResult STANDIN_DEVICE_API StandinUdUserByFolder(const char* folder, uint32_t* user);
 HsResult STANDIN_DEVICE_API StandinUdUserValueA(uint32_t user, uint32_t creator, int32_t* value);
 HsResult STANDIN_DEVICE_API StandinUdUserValueB(uint32_t user, uint32_t creator, int32_t* value);

@@ -59,10 +59,13 @@ Found readConduit(uint32_t creator, ConduitEntry& out) {
     Key key(conduitKey(creator), false);
     if (!key.get()) return key.missing() ? Found::No : Found::Failed;
     ConduitEntry entry;
-    DWORD priority = 0;
-    if (!key.readString("Path", entry.path) || !key.readString("Name", entry.name) || !key.readDword("Priority", priority))
+    DWORD type = 0, priority = 0;
+    if (!key.readString("Name", entry.name) || !key.readString("File", entry.file) ||
+        !key.readString("Directory", entry.directory) || !key.readDword("Type", type) ||
+        !key.readDword("Priority", priority))
         return Found::Failed;
     entry.creator = creator;
+    entry.type = static_cast<int32_t>(type);
     entry.priority = static_cast<int32_t>(priority);
     out = entry;
     return Found::Yes;
@@ -90,8 +93,10 @@ bool listConduits(std::vector<ConduitEntry>& out) {
 
 bool writeConduit(const ConduitEntry& entry) {
     Key key(conduitKey(entry.creator), true);
-    return key.get() && key.writeString("Creator", creatorText(entry.creator)) && key.writeString("Path", entry.path) &&
-           key.writeString("Name", entry.name) && key.writeDword("Priority", static_cast<DWORD>(entry.priority));
+    return key.get() && key.writeString("Creator", creatorText(entry.creator)) &&
+           key.writeString("Name", entry.name) && key.writeString("File", entry.file) &&
+           key.writeString("Directory", entry.directory) && key.writeDword("Type", static_cast<DWORD>(entry.type)) &&
+           key.writeDword("Priority", static_cast<DWORD>(entry.priority));
 }
 
 Found deleteConduit(uint32_t creator) {
@@ -100,13 +105,34 @@ Found deleteConduit(uint32_t creator) {
     return r == ERROR_FILE_NOT_FOUND ? Found::No : Found::Failed;
 }
 
-bool markInstallation(const std::string& folder, const std::string& managerCommand) {
-    Key key(kHotSyncKey, true);
-    if (!key.get()) return false;
-    if (!folder.empty()) return key.writeString(kFolderValue, folder) && key.writeString(kManagerValue, managerCommand);
-    LONG a = RegDeleteValueA(key.get(), kFolderValue);
-    LONG b = RegDeleteValueA(key.get(), kManagerValue);
-    return (a == ERROR_SUCCESS || a == ERROR_FILE_NOT_FOUND) && (b == ERROR_SUCCESS || b == ERROR_FILE_NOT_FOUND);
+namespace {
+bool removeValue(const Key& key, const char* name) {
+    LONG r = RegDeleteValueA(key.get(), name);
+    return r == ERROR_SUCCESS || r == ERROR_FILE_NOT_FOUND;
+}
+}  // namespace
+
+bool markInstallation(const Installation& in) {
+    Key core(kCoreKey, true), own(kStandinKey, true);
+    if (!core.get() || !own.get()) return false;
+    if (in.folder.empty())
+        return removeValue(core, kPathValue) && removeValue(core, kHotSyncPathValue) &&
+               removeValue(own, kManagerLogValue);
+    return core.writeString(kPathValue, in.folder) && core.writeString(kHotSyncPathValue, in.hotsyncPath) &&
+           (in.managerLog.empty() ? removeValue(own, kManagerLogValue)
+                                  : own.writeString(kManagerLogValue, in.managerLog));
+}
+
+bool readInstallation(Installation& out) {
+    Key core(kCoreKey, false);
+    Installation found;
+    if (!core.get() || !core.readString(kPathValue, found.folder) ||
+        !core.readString(kHotSyncPathValue, found.hotsyncPath))
+        return false;
+    Key own(kStandinKey, false);
+    if (own.get()) own.readString(kManagerLogValue, found.managerLog);
+    out = found;
+    return true;
 }
 
 }  // namespace standin

@@ -1,6 +1,6 @@
-// Where the stand-in HotSync installation lives in the registry (HKEY_CURRENT_USER), and
-// the reads and writes that CONDMGR.dll and hotsync.exe share. A setup program finds the
-// installation by the same key (see platform/handheld/README.md).
+// The stand-in HotSync installation in the registry (HKEY_CURRENT_USER), and the reads and
+// writes that CONDMGR.dll, HsApi.dll and hotsync.exe share. A setup program finds the
+// installation by the platform's own key and values (see platform/handheld/README.md).
 #pragma once
 #include <string>
 #include <vector>
@@ -9,16 +9,23 @@
 
 namespace standin {
 
-// Values Folder (the installation folder, where CONDMGR.dll lies) and ManagerCommand (the
-// command line that starts the HotSync manager); written by `hotsync.exe install`.
-constexpr const char* kHotSyncKey = "Software\\Tarnwick Standin\\HotSync";
+// The platform's record of the installation: Path (the folder holding CondMgr.dll,
+// HsApi.dll and the manager) and HotSyncPath (the manager's full path).
+constexpr const char* kCoreKey = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
+constexpr const char* kPathValue = "Path";
+constexpr const char* kHotSyncPathValue = "HotSyncPath";
+// The stand-in's own: ManagerLog (where a manager that HsApi.dll starts writes its lines).
+constexpr const char* kStandinKey = "Software\\Tarnwick Standin\\HotSync";
+constexpr const char* kManagerLogValue = "ManagerLog";
 // One subkey per registered conduit, named by creatorKeyName, with values Creator (text),
-// Path, Name (REG_SZ) and Priority (REG_DWORD).
+// Name, File, Directory (REG_SZ), Type and Priority (REG_DWORD).
 constexpr const char* kConduitsKey = "Software\\Tarnwick Standin\\HotSync\\Conduits";
-constexpr const char* kFolderValue = "Folder";
-constexpr const char* kManagerValue = "ManagerCommand";
-// The class of the running manager's (hidden) window: closing it stops the manager.
+// The class of the running manager's (hidden) window: closing it stops the manager, and
+// kRefreshMessage sent to it makes it read the registrations again.
 constexpr const char* kManagerWindowClass = "TarnwickStandinHotSyncManager";
+constexpr unsigned kRefreshMessage = 0x0400 + 0x71;  // WM_USER + 0x71
+// The named mutex that hotsync.exe holds while it runs a HotSync.
+constexpr const char* kSyncRunningMutex = "TarnwickStandinHotSyncRunning";
 
 enum class Found { Yes, No, Failed };
 
@@ -35,8 +42,17 @@ bool writeConduit(const ConduitEntry& entry);
 // Removes the creator's subkey. No when there was none.
 Found deleteConduit(uint32_t creator);
 
-// Writes (or, with an empty folder, removes) the installation's two values; false when the
+struct Installation {
+    std::string folder;       // Path
+    std::string hotsyncPath;  // HotSyncPath
+    std::string managerLog;   // ManagerLog, may be empty
+};
+
+// Writes (or, with an empty folder, removes) the installation's values; false when the
 // registry refused. Registrations are left alone either way.
-bool markInstallation(const std::string& folder, const std::string& managerCommand);
+bool markInstallation(const Installation& installation);
+
+// The recorded installation; false when Path or HotSyncPath is missing.
+bool readInstallation(Installation& out);
 
 }  // namespace standin

@@ -337,20 +337,12 @@ VfsResult STANDIN_DEVICE_API StandinVfsVolumeSetLabel(VfsVolume volume, const ch
 
 // ---- bridge for CONDMGR.dll and UserData.dll ----
 
-int32_t STANDIN_DEVICE_API StandinCmConduitCount(void) {
-    SimCall call("CmConduitCount", "", "");
+int32_t STANDIN_DEVICE_API StandinCmCall(const char* name, StandinCmEffect effect, void* context) {
+    SimCall call(name, "", "");
     if (call.faulted()) return call.done(call.hit().result);
-    HandheldState* d = call.device();
-    return call.done(d ? d->conduitCount() : 0);
-}
-HsResult STANDIN_DEVICE_API StandinCmConduitList(CmConduitEntry* entries, int32_t* count) {
-    SimCall call("CmConduitList", "", format("count=%d", count ? *count : -1));
-    return call.done(effect(call, [&](HandheldState& d) { return d.conduitList(entries, count); }));
-}
-HsResult STANDIN_DEVICE_API StandinCmEntryCreator(CmConduitEntry* entry, uint32_t* creator) {
-    SimCall call("CmEntryCreator", "", "");
-    int32_t rc = effect(call, [&](HandheldState& d) { return d.conduitCreator(entry, creator); });
-    if (rc == 0 && creator) call.note(format("creator=%s", fourCc(*creator).c_str()));
+    char note[64] = {0};
+    int32_t rc = effect(context, note, sizeof note);
+    if (note[0]) call.note(note);
     return call.done(rc);
 }
 HsResult STANDIN_DEVICE_API StandinUdUserByFolder(const char* folder, uint32_t* user) {

@@ -233,7 +233,7 @@ TEST(HotSync, RegistrationFailureIsTheResultAndNothingRuns) {
 
 TEST(HotSync, ConduitDatabaseStepAsksAboutTheUsersFolder) {
     Scenario s("conduitdb");
-    s.deviceIni("[Device]\n[Conduits]\nc1=memo\nc2=addr\n[User1]\nFolder=" + s.root() + "\\User\n");
+    s.deviceIni("[Device]\n[User1]\nFolder=" + s.root() + "\\User\n");
     SetIniValue(s.settingsFile(), "E2E User", "ConduitDB", "0");
     HotSyncRun run = s.sync();
     EXPECT_EQ("Tarnwick", run.log.back().text) << run.dump();

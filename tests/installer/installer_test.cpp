@@ -1,19 +1,26 @@
-// The setup program and its removal, run silently under the stand-in HotSync installation
-// (hotsync.exe install) with the stand-in conduit manager keeping the registrations.
+// The setup program and its removal, silent and not, under the stand-in HotSync installation
+// (hotsync.exe install), reaching the stand-in conduit manager and HotSync calls only by the
+// names a setup program uses.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ConduitRegistration.h"
-#include "platform/stubs/RegistrationRules.h"
+#include "HsApi.h"
 #include "platform/stubs/StandinRegistry.h"
 #include "tests/common/TestTree.h"
 
@@ -81,9 +88,74 @@ void waitForChildrenOf(DWORD pid) {
     CloseHandle(snapshot);
 }
 
-// Runs a command line to its end (output to outputFile, if given); answers its exit code,
-// or -1 when it could not be started or ran for more than a minute.
-int run(const std::string& commandLine, const std::string& outputFile = "", bool withChildren = false) {
+// The pids of pid and of every process it started (the removal program hands its work to
+// a copy of itself).
+std::vector<DWORD> processTree(DWORD pid) {
+    std::vector<DWORD> tree{pid};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return tree;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        if (entry.th32ParentProcessID == pid) tree.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return tree;
+}
+
+// Plays the user of a program that is not silent: in each enabled dialog of the process
+// tree it presses button 1 (Install, Uninstall, Close, OK), or else button `otherwise`
+// (2 Cancel, 4 Retry in the box that asks to let a HotSync finish); `pressed` counts those.
+class User {
+public:
+    User(DWORD pid, int otherwise) : pid_(pid), otherwise_(otherwise), thread_([this] { run(); }) {}
+    ~User() {
+        stop_ = true;
+        thread_.join();
+    }
+    int pressedOtherwise() const { return pressed_; }
+
+private:
+    struct Search {
+        std::vector<DWORD> pids;
+        std::vector<HWND> dialogs;
+    };
+    static BOOL CALLBACK collect(HWND window, LPARAM context) {
+        Search& search = *reinterpret_cast<Search*>(context);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        char cls[16] = {0};
+        GetClassNameA(window, cls, sizeof cls);
+        if (std::find(search.pids.begin(), search.pids.end(), pid) != search.pids.end() &&
+            std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window) && IsWindowEnabled(window))
+            search.dialogs.push_back(window);
+        return TRUE;
+    }
+    static bool usable(HWND button) { return button && IsWindowVisible(button) && IsWindowEnabled(button); }
+    void run() {
+        while (!stop_) {
+            Search search{processTree(pid_), {}};
+            EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
+            for (HWND dialog : search.dialogs) {
+                int id = usable(GetDlgItem(dialog, 1)) ? 1 : otherwise_;
+                if (id != 1 && !usable(GetDlgItem(dialog, id))) continue;
+                if (id != 1) ++pressed_;
+                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+            }
+            Sleep(300);
+        }
+    }
+    DWORD pid_;
+    int otherwise_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> pressed_{0};
+    std::thread thread_;
+};
+
+// Runs a command line to its end (output to outputFile, if given), with a User pressing
+// buttons when `otherwise` is not 0; answers its exit code, or -1 when it could not be
+// started or ran for more than a minute.
+int run(const std::string& commandLine, const std::string& outputFile = "", bool withChildren = false,
+        int otherwise = 0, int* pressedOtherwise = nullptr) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE out = outputFile.empty() ? INVALID_HANDLE_VALUE
                                     : CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -104,8 +176,12 @@ int run(const std::string& commandLine, const std::string& outputFile = "", bool
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     if (!started) return -1;
     DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    if (withChildren) waitForChildrenOf(process.dwProcessId);
+    {
+        std::unique_ptr<User> user(otherwise ? new User(process.dwProcessId, otherwise) : nullptr);
+        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
+        if (withChildren) waitForChildrenOf(process.dwProcessId);
+        if (user && pressedOtherwise) *pressedOtherwise = user->pressedOtherwise();
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return static_cast<int>(code);
@@ -124,9 +200,15 @@ std::string setupProgram() {
     return dist + data.cFileName;
 }
 
-// /D= must come last and unquoted, as administrators write it.
-int setup(const std::string& folder) { return run("\"" + setupProgram() + "\" /S /D=" + folder); }
-int removal(const std::string& folder) { return run("\"" + folder + "\\Uninstall.exe\" /S", "", true); }
+// /D= must come last and unquoted, as administrators write it. Not silent, a User presses
+// the buttons, `otherwise` in a dialog without button 1.
+int setup(const std::string& folder, bool silent, int otherwise = 2, int* pressed = nullptr) {
+    return run("\"" + setupProgram() + "\"" + (silent ? " /S" : "") + " /D=" + folder, "", false,
+               silent ? 0 : otherwise, pressed);
+}
+int removal(const std::string& folder, bool silent) {
+    return run("\"" + folder + "\\Uninstall.exe\"" + (silent ? " /S" : ""), "", true, silent ? 0 : 2);
+}
 
 bool uninstallEntryExists() {
     HKEY key;
@@ -135,12 +217,67 @@ bool uninstallEntryExists() {
     return true;
 }
 
-std::string registeredPath(uint32_t creator) {
-    CmRegistration entry;
-    return CmRegistrationByCreator(creator, &entry) == 0 ? entry.path : std::string();
-}
+// The stand-in conduit manager and HotSync calls, found by name in the libraries of the
+// installation, as a setup program finds them.
+struct Platform {
+    Platform() : condMgr(LoadLibraryA((binFolder() + "\\CondMgr.dll").c_str())),
+                 hsApi(LoadLibraryA((binFolder() + "\\HsApi.dll").c_str())) {}
+    ~Platform() {
+        FreeLibrary(hsApi);
+        FreeLibrary(condMgr);
+    }
+    template <class Fn>
+    Fn call(HMODULE module, const char* name) const {
+        FARPROC found = GetProcAddress(module, name);
+        EXPECT_NE(nullptr, found) << name;
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(found));
+    }
+    int install(const char* creator, int type) const {
+        return call<int(__stdcall*)(const char*, int)>(condMgr, "CmInstallCreator")(creator, type);
+    }
+    int set(const char* which, const char* creator, const char* value) const {
+        return call<int(__stdcall*)(const char*, const char*)>(condMgr, which)(creator, value);
+    }
+    int priority(const char* creator, uint32_t value) const {
+        return call<int(__stdcall*)(const char*, uint32_t)>(condMgr, "CmSetCreatorPriority")(creator, value);
+    }
+    int get(const char* which, const char* creator, std::string& text, int size = 300) const {
+        std::vector<char> buffer(static_cast<size_t>(std::max(size, 1)), 'x');
+        int r = call<int(__stdcall*)(const char*, char*, int*)>(condMgr, which)(creator, buffer.data(), &size);
+        text = r == 0 ? std::string(buffer.data()) : std::to_string(size);
+        return r;
+    }
+    std::string file(const char* creator = "Tnwk") const {
+        std::string text;
+        return get("CmGetCreatorFile", creator, text) == 0 ? text : std::string();
+    }
+    int remove(const char* creator) const {
+        return call<int(__stdcall*)(const char*)>(condMgr, "CmRemoveConduitByCreatorID")(creator);
+    }
+    int count() const { return call<int(__stdcall*)()>(condMgr, "CmGetConduitCount")(); }
+    long syncStatus(uint32_t* status) const {
+        return call<long(__stdcall*)(uint32_t*)>(hsApi, "HsGetSyncStatus")(status);
+    }
+    long appStatus(int what, uint32_t flags) const {
+        return call<long(__stdcall*)(int, uint32_t)>(hsApi, "HsSetAppStatus")(what, flags);
+    }
+    long refresh() const { return call<long(__stdcall*)()>(hsApi, "HsRefreshConduitInfo")(); }
 
-HWND managerWindow() { return FindWindowA(standin::kManagerWindowClass, nullptr); }
+    HMODULE condMgr;
+    HMODULE hsApi;
+};
+
+// The names a library exports.
+std::set<std::string> exportedNames(HMODULE module) {
+    const BYTE* base = reinterpret_cast<const BYTE*>(module);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto dir = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
+        base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
+    auto names = reinterpret_cast<const DWORD*>(base + dir->AddressOfNames);
+    std::set<std::string> out;
+    for (DWORD i = 0; i < dir->NumberOfNames; ++i) out.insert(reinterpret_cast<const char*>(base + names[i]));
+    return out;
+}
 
 // Waits up to twenty seconds for the condition (the machine may be busy).
 bool eventually(const std::function<bool()>& condition) {
@@ -151,21 +288,16 @@ bool eventually(const std::function<bool()>& condition) {
     return condition();
 }
 
-void stopManager() {
-    if (HWND window = managerWindow()) SendMessageTimeoutA(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, nullptr);
-    eventually([] { return managerWindow() == nullptr; });
-}
-
-// The last "manager started" line of the stand-in manager's log.
-std::string lastManagerStart(const std::string& log) {
+// The last line of the stand-in manager's log that begins with what.
+std::string lastManagerLine(const std::string& log, const std::string& what = "manager started") {
     std::istringstream in(readFile(log));
     std::string line, last;
     while (std::getline(in, line))
-        if (line.compare(0, 15, "manager started") == 0) last = line;
+        if (line.compare(0, what.size(), what) == 0) last = line.substr(0, line.find_last_not_of('\r') + 1);
     return last;
 }
 
-// Each test starts from a marked HotSync installation and nothing of ours registered, and
+// Each test starts from a recorded HotSync installation and nothing of ours registered, and
 // leaves the prefix so, whatever it did.
 class Installer : public ::testing::Test {
 protected:
@@ -179,8 +311,8 @@ protected:
     void TearDown() override { clean(); }
 
     void clean() {
-        stopManager();
-        CmUnregisterConduit(kTnwk);
+        if (platform_.hsApi) platform_.appStatus(HS_APP_CLOSE, 0);
+        platform_.remove("Tnwk");
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
         hotsync("install");
         removeTree(root_);
@@ -188,170 +320,234 @@ protected:
 
     std::string program() const { return root_ + "\\Program Files\\Tarnwick"; }
     std::string managerLog() const { return root_ + "\\manager.log"; }
+    // A HotSync of FakeConduit that runs about five seconds (its dialog's timer), started
+    // in the background; the caller waits for it.
+    HANDLE startLongHotSync() {
+        std::string line = "\"" + binFolder() + "\\hotsync.exe\" sync --device \"" + root_ + "\\fake device\" --user U --pc \"" +
+                           root_ + "\\fake pc\" --type 1 --conduit \"" + binFolder() + "\\FakeConduit.dll\"";
+        makeFolders(root_ + "\\fake device");
+        writeFile(root_ + "\\fake device\\device.ini", "[Device]\r\n");
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        EXPECT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+        CloseHandle(process.hThread);
+        uint32_t status = 0;
+        EXPECT_TRUE(eventually([&] { return platform_.syncStatus(&status) == 0 && status == 1; }));
+        return process.hProcess;
+    }
 
+    Platform platform_;
     std::string root_;
 };
 
-TEST(RegistrationRules, StoreRefuseOrTake) {
-    ConduitEntry ours{kTnwk, 2, "C:\\Program Files\\Tarnwick\\Tarnwick.dll", "Tarnwick"};
-    ConduitEntry sameFileOtherSpelling = ours;
-    sameFileOtherSpelling.path = "c:/program files/TARNWICK/tarnwick.dll";
-    ConduitEntry elsewhere = ours;
-    elsewhere.path = "D:\\Tarnwick\\Tarnwick.dll";
-    auto with = [&](std::function<void(ConduitEntry&)> change) {
-        ConduitEntry e = ours;
-        change(e);
-        return e;
-    };
-    struct Case {
-        const ConduitEntry* existing;
-        ConduitEntry wanted;
-        RegisterOutcome outcome;
-    } cases[] = {
-        {nullptr, ours, RegisterOutcome::Store},
-        {&sameFileOtherSpelling, ours, RegisterOutcome::Store},  // an upgrade in place
-        {&elsewhere, ours, RegisterOutcome::Taken},
-        {nullptr, with([](ConduitEntry& e) { e.creator = 0; }), RegisterOutcome::Refused},
-        {nullptr, with([](ConduitEntry& e) { e.path = "Tarnwick.dll"; }), RegisterOutcome::Refused},
-        {nullptr, with([](ConduitEntry& e) { e.path = "\\\\server\\share\\T.dll"; }), RegisterOutcome::Store},
-        {nullptr, with([](ConduitEntry& e) { e.path = "C:\\" + std::string(257, 'a'); }), RegisterOutcome::Refused},
-        {nullptr, with([](ConduitEntry& e) { e.name = ""; }), RegisterOutcome::Refused},
-        {nullptr, with([](ConduitEntry& e) { e.name = std::string(64, 'n'); }), RegisterOutcome::Refused},
-        {nullptr, with([](ConduitEntry& e) { e.priority = 256; }), RegisterOutcome::Refused},
-        {&elsewhere, with([](ConduitEntry& e) { e.priority = -1; }), RegisterOutcome::Refused},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.wanted.path + " / " + c.wanted.name + " / " + std::to_string(c.wanted.priority));
-        EXPECT_EQ(c.outcome, registerOutcome(c.existing, c.wanted));
-    }
+TEST(StandinPlatform, ExportsAndAnswersAsTheRealLibraries) {
+    Platform p;
+    ASSERT_TRUE(p.condMgr && p.hsApi);
+    EXPECT_EQ((std::set<std::string>{"CmGetConduitCount", "CmInstallCreator", "CmSetCreatorName", "CmSetCreatorFile",
+                                     "CmSetCreatorDirectory", "CmSetCreatorPriority", "CmGetCreatorFile",
+                                     "CmGetCreatorName", "CmRemoveConduitByCreatorID"}),
+              exportedNames(p.condMgr));
+    EXPECT_EQ((std::set<std::string>{"HsGetSyncStatus", "HsSetAppStatus", "HsRefreshConduitInfo"}),
+              exportedNames(p.hsApi));
+    // The conduit's ordinals: the count is CmGetConduitCount; the list answers from the
+    // registrations, in run order (priority, then creator).
+    EXPECT_EQ(GetProcAddress(p.condMgr, "CmGetConduitCount"), GetProcAddress(p.condMgr, MAKEINTRESOURCEA(4)));
+    auto list = p.call<HsResult(__stdcall*)(CmConduitEntry*, int32_t*)>(p.condMgr, MAKEINTRESOURCEA(5));
+    auto creatorOf = p.call<HsResult(__stdcall*)(CmConduitEntry*, uint32_t*)>(p.condMgr, MAKEINTRESOURCEA(101));
 
-    uint32_t back = 0;
-    for (uint32_t creator : {kTnwk, 0x6D656D6Fu, 0x01020304u, 0xFFFFFFFFu}) {
-        EXPECT_TRUE(parseCreatorKeyName(creatorKeyName(creator), back));
-        EXPECT_EQ(creator, back);
-    }
-    EXPECT_EQ("546E776B", creatorKeyName(kTnwk));
-    EXPECT_EQ("Tnwk", creatorText(kTnwk));
-    EXPECT_EQ("0x01020304", creatorText(0x01020304u));
-    EXPECT_FALSE(parseCreatorKeyName("Tnwk", back));
-
-    std::vector<ConduitEntry> order{{3, 5, "C:\\c", "c"}, {2, 1, "C:\\b", "b"}, {1, 5, "C:\\a", "a"}};
-    sortRunOrder(order);
-    EXPECT_EQ("bac", order[0].name + order[1].name + order[2].name);
-}
-
-TEST_F(Installer, SetupHotSyncAndRemovalLeaveOnlyTheUsersFiles) {
-    // The HotSync manager is running: setup closes it and starts it again.
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION manager = {};
-    std::string command = "\"" + binFolder() + "\\hotsync.exe\" manager --log \"" + managerLog() + "\"";
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &manager));
-    CloseHandle(manager.hThread);
-    ASSERT_TRUE(eventually([] { return managerWindow() != nullptr; }));
-
-    ASSERT_EQ(0, setup(program()));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(manager.hProcess, 20000)) << "the manager was not closed";
-    CloseHandle(manager.hProcess);
-    const std::string dll = program() + "\\Tarnwick.dll";
-    CmRegistration entry;
-    ASSERT_EQ(0, CmRegistrationByCreator(kTnwk, &entry));
-    EXPECT_STREQ(dll.c_str(), entry.path);
-    EXPECT_STREQ("Tarnwick", entry.name);
-    EXPECT_EQ(2, entry.priority);
-    for (const char* file : {"Tarnwick.dll", "Detach.dll", "Kickoff.dll", "Uninstall.exe"})
-        EXPECT_TRUE(exists(program() + "\\" + file)) << file;
-    EXPECT_TRUE(uninstallEntryExists());
-    EXPECT_TRUE(eventually([&] { return lastManagerStart(managerLog()).find("Tnwk=" + dll) != std::string::npos; }))
-        << readFile(managerLog());
-
-    // One HotSync of the demo handheld, through the registered conduit (no --conduit).
-    const char* source = std::getenv("TARNWICK_SOURCE_DIR");
-    ASSERT_NE(nullptr, source);
-    std::string demo = std::string("Z:") + source + "\\demo";
-    for (char& c : demo)
-        if (c == '/') c = '\\';
-    const std::string device = root_ + "\\device", pc = root_ + "\\User\\Tarnwick", log = root_ + "\\hotsync.log";
-    copyTree(demo, device);
-    makeFolders(root_ + "\\User\\Archive\\Tarnwick");
-    writeFile(root_ + "\\User\\Archive\\Tarnwick\\kept.txt", "an archived copy");
-    ASSERT_EQ(0, hotsync("sync --device \"" + device + "\" --user Demo --pc \"" + pc + "\" --log \"" + log + "\"",
-                         root_ + "\\hotsync.out"))
-        << readFile(root_ + "\\hotsync.out");
-    EXPECT_NE(std::string::npos, readFile(root_ + "\\hotsync.out").find("at " + dll)) << readFile(root_ + "\\hotsync.out");
-    EXPECT_NE(std::string::npos, readFile(log).find("20\tTarnwick\n")) << readFile(log);
-    EXPECT_TRUE(exists(pc + "\\DemoCard\\Documents\\notes.txt"));
-    ASSERT_TRUE(exists(program() + "\\Tarnwick.ini")) << "the conduit keeps its settings beside itself";
-    const std::string settings = readFile(program() + "\\Tarnwick.ini");
-    const auto userFiles = listing(root_ + "\\User");
-
-    ASSERT_EQ(0, removal(program()));
-    EXPECT_EQ("", registeredPath(kTnwk));
-    for (int32_t i = 0; CmRegistrationAt(i, &entry) == 0; ++i)
-        EXPECT_EQ(std::string::npos, std::string(entry.path).find(program())) << entry.path;
-    EXPECT_FALSE(uninstallEntryExists());
-    EXPECT_EQ((std::map<std::string, DWORD>{{"Tarnwick.ini", static_cast<DWORD>(settings.size())}}), listing(program()));
-    EXPECT_EQ(settings, readFile(program() + "\\Tarnwick.ini"));
-    EXPECT_EQ(userFiles, listing(root_ + "\\User"));
-    // Removal, too, gave the manager its restart, now without the conduit.
-    EXPECT_TRUE(eventually([&] {
-        std::string start = lastManagerStart(managerLog());
-        return !start.empty() && start.find("Tnwk=") == std::string::npos;
-    })) << readFile(managerLog());
-}
-
-TEST_F(Installer, RefusesWithoutHotSyncOrWhenAnotherConduitHoldsTheCreator) {
-    const std::string other = binFolder() + "\\FakeConduit.dll";  // exists: a live conduit
+    std::string text;
     struct Case {
         const char* what;
-        std::function<void()> prepare;
-        int exitCode;
-        std::string registeredAfter;
+        std::function<int()> call;
+        int result;
+        std::string text;  // what a CmGet... call gave: the text, or the size needed
     } cases[] = {
-        {"no HotSync installation", [] { ASSERT_EQ(0, hotsync("uninstall")); }, 3, ""},
-        {"creator held", [&] { ASSERT_EQ(0, CmRegisterConduit(kTnwk, other.c_str(), "Other", 1)); }, 4, other},
+        {"three letters", [&] { return p.install("Tnw", 1); }, CM_ERR_BAD_CREATOR, ""},
+        {"null creator", [&] { return p.install(nullptr, 1); }, CM_ERR_BAD_CREATOR, ""},
+        {"type 2", [&] { return p.install("Zzz1", 2); }, CM_ERR_BAD_ARGUMENT, ""},
+        {"set before install", [&] { return p.set("CmSetCreatorName", "Zzz1", "Z"); }, CM_ERR_NO_SUCH_CONDUIT, ""},
+        {"install", [&] { return p.install("Zzz1", 0); }, 0, ""},
+        {"install again", [&] { return p.install("Zzz1", 1); }, CM_ERR_CREATOR_IN_USE, ""},
+        {"unset name", [&] { return p.get("CmGetCreatorName", "Zzz1", text); }, 0, ""},
+        {"relative file", [&] { return p.set("CmSetCreatorFile", "Zzz1", "Z.dll"); }, CM_ERR_BAD_ARGUMENT, ""},
+        {"file", [&] { return p.set("CmSetCreatorFile", "Zzz1", "C:\\Z\\Z.dll"); }, 0, ""},
+        {"read back", [&] { return p.get("CmGetCreatorFile", "Zzz1", text); }, 0, "C:\\Z\\Z.dll"},
+        {"small buffer", [&] { return p.get("CmGetCreatorFile", "Zzz1", text, 10); }, CM_ERR_BUFFER_TOO_SMALL, "11"},
+        {"exact buffer", [&] { return p.get("CmGetCreatorFile", "Zzz1", text, 11); }, 0, "C:\\Z\\Z.dll"},
+        {"folder path", [&] { return p.set("CmSetCreatorDirectory", "Zzz1", "a\\b"); }, CM_ERR_BAD_ARGUMENT, ""},
+        {"priority 5", [&] { return p.priority("Zzz1", 5); }, CM_ERR_BAD_ARGUMENT, ""},
+        {"priority 0", [&] { return p.priority("Zzz1", 0); }, 0, ""},
+        {"second", [&] { return p.install("Zzz0", 1); }, 0, ""},
+        {"count", [&] { return p.count(); }, 2, ""},
+        {"run order", [&] {
+             CmConduitEntry entries[3];
+             int32_t n = 3;
+             uint32_t a = 0, b = 0;
+             int r = list(entries, &n) | creatorOf(&entries[0], &a) | creatorOf(&entries[1], &b);
+             text = creatorText(a) + creatorText(b);
+             return r != 0 ? r : n;
+         }, 2, "Zzz1Zzz0"},
+        {"remove", [&] { return p.remove("Zzz1") | p.remove("Zzz0"); }, 0, ""},
+        {"remove again", [&] { return p.remove("Zzz1"); }, CM_ERR_NO_SUCH_CONDUIT, ""},
+        {"null status", [&] { return static_cast<int>(p.syncStatus(nullptr)); }, HS_ERR_BAD_ARGUMENT, ""},
+        {"request 3", [&] { return static_cast<int>(p.appStatus(3, 0)); }, HS_ERR_BAD_ARGUMENT, ""},
+        {"flags", [&] { return static_cast<int>(p.appStatus(HS_APP_START, 1)); }, HS_ERR_BAD_ARGUMENT, ""},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        c.prepare();
-        EXPECT_EQ(c.exitCode, setup(program()));
-        EXPECT_FALSE(exists(program())) << "a refused setup wrote files";
-        EXPECT_FALSE(uninstallEntryExists());
-        EXPECT_EQ(c.registeredAfter, registeredPath(kTnwk));
-        CmUnregisterConduit(kTnwk);
-        ASSERT_EQ(0, hotsync("install"));
+        text.clear();
+        EXPECT_EQ(c.result, c.call()) << c.what;
+        EXPECT_EQ(c.text, text) << c.what;
     }
+}
 
-    // A registration whose library is gone is stale: setup takes the creator over.
-    ASSERT_EQ(0, CmRegisterConduit(kTnwk, (root_ + "\\gone\\Tarnwick.dll").c_str(), "Tarnwick", 2));
-    EXPECT_EQ(0, setup(program()));
-    EXPECT_EQ(program() + "\\Tarnwick.dll", registeredPath(kTnwk));
-    EXPECT_EQ(0, removal(program()));
-    EXPECT_EQ("", registeredPath(kTnwk));
+TEST_F(Installer, SetupHotSyncAndRemovalSilentAndNot) {
+    const std::string dll = program() + "\\Tarnwick.dll";
+    for (bool silent : {true, false}) {
+        SCOPED_TRACE(silent ? "silent" : "not silent");
+        // The HotSync manager is running: setup closes it and starts it again.
+        ASSERT_EQ(0, platform_.appStatus(HS_APP_START, 0));
+        ASSERT_EQ(0, platform_.refresh());
+        EXPECT_EQ("manager refreshed: no conduits registered", lastManagerLine(managerLog(), "manager refreshed"));
+
+        ASSERT_EQ(0, setup(program(), silent));
+        EXPECT_EQ(dll, platform_.file());
+        std::string name;
+        EXPECT_EQ(0, platform_.get("CmGetCreatorName", "Tnwk", name));
+        EXPECT_EQ("Tarnwick", name);
+        ConduitEntry entry;
+        ASSERT_EQ(standin::Found::Yes, standin::readConduit(0x546E776B, entry));
+        EXPECT_EQ("Tarnwick", entry.directory);
+        EXPECT_EQ(2, entry.priority);
+        EXPECT_EQ(1, entry.type);
+        EXPECT_EQ(1, platform_.count());
+        for (const char* file : {"Tarnwick.dll", "Detach.dll", "Kickoff.dll", "Uninstall.exe"})
+            EXPECT_TRUE(exists(program() + "\\" + file)) << file;
+        EXPECT_TRUE(uninstallEntryExists());
+        EXPECT_EQ("manager started: Tnwk=" + dll, lastManagerLine(managerLog())) << readFile(managerLog());
+
+        // One HotSync of the demo handheld through the registration (no --conduit), with the
+        // conduit-database step on: the conduit list it reads is the registrations.
+        const char* source = std::getenv("TARNWICK_SOURCE_DIR");
+        ASSERT_NE(nullptr, source);
+        std::string demo = std::string("Z:") + source + "\\demo";
+        for (char& c : demo)
+            if (c == '/') c = '\\';
+        const std::string device = root_ + "\\device", pc = root_ + "\\User\\Tarnwick", log = root_ + "\\hotsync.log";
+        removeTree(device);
+        copyTree(demo, device);
+        makeFolders(root_ + "\\User\\Archive\\Tarnwick");
+        writeFile(root_ + "\\User\\Archive\\Tarnwick\\kept.txt", "an archived copy");
+        writeFile(program() + "\\Tarnwick.ini", "[Demo]\r\nConduitDB=0\r\n");
+        ASSERT_EQ(0, hotsync("sync --device \"" + device + "\" --user Demo --pc \"" + pc + "\" --log \"" + log +
+                                 "\" --trace \"" + root_ + "\\trace.txt\"",
+                             root_ + "\\hotsync.out"))
+            << readFile(root_ + "\\hotsync.out");
+        EXPECT_NE(std::string::npos, readFile(root_ + "\\hotsync.out").find("at " + dll + ", folder Tarnwick"));
+        EXPECT_NE(std::string::npos, readFile(root_ + "\\trace.txt").find("CmEntryCreator\tcreator=Tnwk"));
+        EXPECT_NE(std::string::npos, readFile(log).find("20\tTarnwick\n")) << readFile(log);
+        EXPECT_TRUE(exists(pc + "\\DemoCard\\Documents\\notes.txt"));
+        const std::string settings = readFile(program() + "\\Tarnwick.ini");
+        const auto userFiles = listing(root_ + "\\User");
+
+        ASSERT_EQ(0, removal(program(), silent));
+        EXPECT_EQ(CM_ERR_NO_SUCH_CONDUIT, platform_.get("CmGetCreatorFile", "Tnwk", name));
+        EXPECT_FALSE(uninstallEntryExists());
+        EXPECT_EQ((std::map<std::string, DWORD>{{"Tarnwick.ini", static_cast<DWORD>(settings.size())}}),
+                  listing(program()));
+        EXPECT_EQ(settings, readFile(program() + "\\Tarnwick.ini"));
+        EXPECT_EQ(userFiles, listing(root_ + "\\User"));
+        // Removal, too, gave the manager its restart, now without the conduit.
+        EXPECT_EQ("manager started: no conduits registered", lastManagerLine(managerLog())) << readFile(managerLog());
+        removeTree(root_ + "\\User");
+        DeleteFileA((program() + "\\Tarnwick.ini").c_str());
+    }
+}
+
+TEST_F(Installer, RefusesWithoutHotSyncWhileAHotSyncRunsOrWhenAnotherConduitHoldsTheCreator) {
+    const std::string other = binFolder() + "\\FakeConduit.dll";  // exists: a live conduit
+    HANDLE hotSync = nullptr;
+    struct Case {
+        const char* what;
+        bool silent;
+        std::function<void()> prepare;
+        int exitCode;
+        int otherwise;  // not silent: the button pressed in the box without button 1
+        std::string registeredAfter;
+    } cases[] = {
+        {"no HotSync installation", true, [] { ASSERT_EQ(0, hotsync("uninstall")); }, 3, 2, ""},
+        {"no HotSync installation", false, [] { ASSERT_EQ(0, hotsync("uninstall")); }, 3, 2, ""},
+        {"creator held", true, [&] {
+             ASSERT_EQ(0, platform_.install("Tnwk", 1));
+             ASSERT_EQ(0, platform_.set("CmSetCreatorFile", "Tnwk", other.c_str()));
+         }, 4, 2, other},
+        {"HotSync running", true, [&] { hotSync = startLongHotSync(); }, 6, 2, ""},
+        {"HotSync running, cancelled", false, [&] { hotSync = startLongHotSync(); }, 6, 2, ""},
+        // Asked to let the HotSync finish, the user retries until it has.
+        {"HotSync running, waited for", false, [&] { hotSync = startLongHotSync(); }, 0, 4, program() + "\\Tarnwick.dll"},
+        // A registration whose library is gone, or that names none, is stale: taken over.
+        {"stale", true, [&] {
+             ASSERT_EQ(0, platform_.install("Tnwk", 1));
+             ASSERT_EQ(0, platform_.set("CmSetCreatorFile", "Tnwk", (root_ + "\\gone\\Tarnwick.dll").c_str()));
+         }, 0, 2, program() + "\\Tarnwick.dll"},
+        {"half made", false, [&] { ASSERT_EQ(0, platform_.install("Tnwk", 1)); }, 0, 2, program() + "\\Tarnwick.dll"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.what) + (c.silent ? ", silent" : ", not silent"));
+        c.prepare();
+        int pressed = 0;
+        EXPECT_EQ(c.exitCode, setup(program(), c.silent, c.otherwise, &pressed));
+        if (hotSync) {
+            uint32_t status = 0;
+            EXPECT_EQ(0, platform_.syncStatus(&status));
+            EXPECT_EQ(c.exitCode == 0 ? 0u : 1u, status) << "setup went on while the HotSync ran";
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hotSync, 30000));
+            CloseHandle(hotSync);
+            hotSync = nullptr;
+        }
+        if (c.otherwise == 4) {
+            EXPECT_LE(1, pressed) << "the user was not asked to wait";
+        }
+        EXPECT_EQ(c.registeredAfter, platform_.file());
+        if (c.exitCode == 0) {
+            EXPECT_EQ(0, removal(program(), true));
+        } else {
+            EXPECT_FALSE(exists(program())) << "a refused setup wrote files";
+            EXPECT_FALSE(uninstallEntryExists());
+        }
+        platform_.remove("Tnwk");
+        ASSERT_EQ(0, hotsync("install --manager-log \"" + managerLog() + "\""));
+    }
 }
 
 TEST_F(Installer, UpgradeKeepsSettingsAndRemovalFinishesAPartialSetup) {
-    ASSERT_EQ(0, setup(program()));
+    ASSERT_EQ(0, setup(program(), true));
     const std::string ini = program() + "\\Tarnwick.ini";
     const std::string settings = "[Pat]\r\nArchive=0\r\nFrequency=2\r\n[Pat-Directories]\r\nDemoCard=C:\\x\r\n";
     writeFile(ini, settings);
-    ASSERT_EQ(0, setup(program()));
+    ASSERT_EQ(0, setup(program(), true));
     EXPECT_EQ(settings, readFile(ini));
-    EXPECT_EQ(program() + "\\Tarnwick.dll", registeredPath(kTnwk));
-    CmRegistration entry;
-    int32_t count = 0;
-    while (CmRegistrationAt(count, &entry) == 0) ++count;
-    EXPECT_EQ(1, count) << "one registration after two setups";
+    EXPECT_EQ(program() + "\\Tarnwick.dll", platform_.file());
+    EXPECT_EQ(1, platform_.count()) << "one registration after two setups";
 
     // What a setup that stopped half-way leaves: some files, no registration, and no
     // HotSync installation to unregister from any more.
     DeleteFileA((program() + "\\Tarnwick.dll").c_str());
     DeleteFileA((program() + "\\Kickoff.dll").c_str());
-    ASSERT_EQ(0, CmUnregisterConduit(kTnwk));
+    ASSERT_EQ(0, platform_.remove("Tnwk"));
     ASSERT_EQ(0, hotsync("uninstall"));
-    ASSERT_EQ(0, removal(program()));
+    ASSERT_EQ(0, removal(program(), true));
     EXPECT_EQ((std::map<std::string, DWORD>{{"Tarnwick.ini", static_cast<DWORD>(settings.size())}}), listing(program()));
     EXPECT_FALSE(uninstallEntryExists());
+}
+
+// A registration the conduit manager refuses part of (a library path of 260 characters or
+// more) is removed again, and setup says so.
+TEST_F(Installer, ARegistrationLeftHalfMadeIsRemoved) {
+    std::string deep = program() + "\\" + std::string(250 - program().size() % 100, 'd');
+    ASSERT_LE(260u, (deep + "\\Tarnwick.dll").size());
+    EXPECT_EQ(5, setup(deep, true));
+    EXPECT_EQ(CM_ERR_NO_SUCH_CONDUIT, platform_.get("CmGetCreatorName", "Tnwk", deep));
 }
 
 }  // namespace

@@ -669,18 +669,11 @@ TEST(Faults, MatchByCallNameArgumentAndOccurrence) {
     EXPECT_EQ(0, VFS(VFSFileOpen)(ref, "/b.txt", VFS_MODE_READ, &f));
 }
 
-TEST(ConduitsAndUsers, ComeFromDeviceIni) {
+TEST(Users, ComeFromDeviceIni) {
     TestDevice device(
-        "[Device]\n[Conduits]\nc1=memo\nc2=Tnwk\n"
+        "[Device]\n"
         "[User1]\nFolder=C:\\Users\\Ann\\\nmemo=3,!-1\nTnwk=!-1,!-1\n");
     ASSERT_EQ(0, device.load());
-    ASSERT_EQ(2, CmConduitCount());
-    CmConduitEntry entries[2];
-    int32_t n = 2;
-    ASSERT_EQ(0, CmConduitList(entries, &n));
-    uint32_t creator = 0;
-    ASSERT_EQ(0, CmEntryCreator(&entries[1], &creator));
-    EXPECT_EQ(kTnwk, creator);
     uint32_t user = 0;
     EXPECT_NE(0, UdUserByFolder("C:\\Users\\Bob", &user));
     ASSERT_EQ(0, UdUserByFolder("C:\\Users\\Ann", &user));
