@@ -222,7 +222,8 @@ bool conduitsToRun(const HostOptions& o, std::vector<std::string>& paths) {
 // The named mutex held while a HotSync runs, by which HsGetSyncStatus tells one.
 class RunningMark {
 public:
-    explicit RunningMark(bool hold) : handle_(hold ? CreateMutexA(nullptr, FALSE, standin::kSyncRunningMutex) : nullptr) {}
+    explicit RunningMark(bool hold)
+        : handle_(hold ? CreateMutexA(nullptr, FALSE, standin::kSyncRunningMutex) : nullptr) {}
     ~RunningMark() {
         if (handle_) CloseHandle(handle_);
     }

@@ -13,20 +13,32 @@
 
 namespace {
 
-// The creator's registration read, changed by change and written back; the change answers
-// false to refuse its argument.
-int changeRegistration(const char* creatorText, const std::function<bool(ConduitEntry&)>& change) {
-    uint32_t creator = 0;
-    if (!parseCreator(creatorText, creator)) return CM_ERR_BAD_CREATOR;
-    ConduitEntry entry;
-    switch (standin::readConduit(creator, entry)) {
+// What a call that needs the creator's registration answers when it was looked for.
+int resultOf(standin::Found found) {
+    switch (found) {
+    case standin::Found::Yes:
+        return 0;
     case standin::Found::No:
         return CM_ERR_NO_SUCH_CONDUIT;
     case standin::Found::Failed:
-        return CM_ERR_REGISTRY;
-    case standin::Found::Yes:
         break;
     }
+    return CM_ERR_REGISTRY;
+}
+
+// The creator's registration: 0, or the call's failure.
+int readRegistration(const char* creatorText, ConduitEntry& entry) {
+    uint32_t creator = 0;
+    if (!parseCreator(creatorText, creator)) return CM_ERR_BAD_CREATOR;
+    return resultOf(standin::readConduit(creator, entry));
+}
+
+// The creator's registration read, changed by change and written back; the change answers
+// false to refuse its argument.
+int changeRegistration(const char* creatorText, const std::function<bool(ConduitEntry&)>& change) {
+    ConduitEntry entry;
+    int r = readRegistration(creatorText, entry);
+    if (r != 0) return r;
     if (!change(entry)) return CM_ERR_BAD_ARGUMENT;
     return standin::writeConduit(entry) ? 0 : CM_ERR_REGISTRY;
 }
@@ -40,18 +52,9 @@ int setText(const char* creator, CreatorText which, const char* value) {
 }
 
 int getText(const char* creatorText, bool file, char* buffer, int* size) {
-    uint32_t creator = 0;
-    if (!parseCreator(creatorText, creator)) return CM_ERR_BAD_CREATOR;
     ConduitEntry entry;
-    switch (standin::readConduit(creator, entry)) {
-    case standin::Found::No:
-        return CM_ERR_NO_SUCH_CONDUIT;
-    case standin::Found::Failed:
-        return CM_ERR_REGISTRY;
-    case standin::Found::Yes:
-        break;
-    }
-    return copyOut(file ? entry.file : entry.name, buffer, size);
+    int r = readRegistration(creatorText, entry);
+    return r != 0 ? r : copyOut(file ? entry.file : entry.name, buffer, size);
 }
 
 int32_t countEffect(void*, char* note, uint32_t noteSize) {
@@ -126,8 +129,12 @@ int CONDMGR_API CmInstallCreator(const char* creatorText, int type) {
     return standin::writeConduit(entry) ? 0 : CM_ERR_REGISTRY;
 }
 
-int CONDMGR_API CmSetCreatorName(const char* creator, const char* name) { return setText(creator, CreatorText::Name, name); }
-int CONDMGR_API CmSetCreatorFile(const char* creator, const char* file) { return setText(creator, CreatorText::File, file); }
+int CONDMGR_API CmSetCreatorName(const char* creator, const char* name) {
+    return setText(creator, CreatorText::Name, name);
+}
+int CONDMGR_API CmSetCreatorFile(const char* creator, const char* file) {
+    return setText(creator, CreatorText::File, file);
+}
 int CONDMGR_API CmSetCreatorDirectory(const char* creator, const char* folder) {
     return setText(creator, CreatorText::Directory, folder);
 }
@@ -140,7 +147,9 @@ int CONDMGR_API CmSetCreatorPriority(const char* creator, uint32_t priority) {
     });
 }
 
-int CONDMGR_API CmGetCreatorFile(const char* creator, char* buffer, int* size) { return getText(creator, true, buffer, size); }
+int CONDMGR_API CmGetCreatorFile(const char* creator, char* buffer, int* size) {
+    return getText(creator, true, buffer, size);
+}
 int CONDMGR_API CmGetCreatorName(const char* creator, char* buffer, int* size) {
     return getText(creator, false, buffer, size);
 }
@@ -148,14 +157,6 @@ int CONDMGR_API CmGetCreatorName(const char* creator, char* buffer, int* size) {
 int CONDMGR_API CmRemoveConduitByCreatorID(const char* creatorText) {
     uint32_t creator = 0;
     if (!parseCreator(creatorText, creator)) return CM_ERR_BAD_CREATOR;
-    switch (standin::deleteConduit(creator)) {
-    case standin::Found::Yes:
-        return 0;
-    case standin::Found::No:
-        return CM_ERR_NO_SUCH_CONDUIT;
-    case standin::Found::Failed:
-        break;
-    }
-    return CM_ERR_REGISTRY;
+    return resultOf(standin::deleteConduit(creator));
 }
 }

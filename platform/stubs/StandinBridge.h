@@ -1,6 +1,6 @@
 // Calls that the stand-in SYNC20.dll exports for the other stand-in libraries, so that
-// vfsapi.dll, CONDMGR.dll and UserData.dll all reach the same simulated handheld. Each has
-// the signature of the library call it serves.
+// vfsapi.dll and UserData.dll reach the same simulated handheld (each has the signature of
+// the library call it serves), and CONDMGR.dll's calls share its trace and injected failures.
 #pragma once
 #include <stdint.h>
 #include "HotSyncApi.h"

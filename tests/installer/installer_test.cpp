@@ -6,13 +6,11 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
@@ -71,25 +69,8 @@ void copyTree(const std::string& from, const std::string& to) {
     }
 }
 
-// Waits for every process whose parent is pid: the removal program hands its work to a
-// copy of itself and ends at once.
-void waitForChildrenOf(DWORD pid) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
-    PROCESSENTRY32 entry;
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (entry.th32ParentProcessID != pid) continue;
-        if (HANDLE child = OpenProcess(SYNCHRONIZE, FALSE, entry.th32ProcessID)) {
-            WaitForSingleObject(child, 60000);
-            CloseHandle(child);
-        }
-    }
-    CloseHandle(snapshot);
-}
-
-// The pids of pid and of every process it started (the removal program hands its work to
-// a copy of itself).
+// The pids of pid and of every process it started (the removal program hands its work to a
+// copy of itself and ends at once).
 std::vector<DWORD> processTree(DWORD pid) {
     std::vector<DWORD> tree{pid};
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -104,58 +85,49 @@ std::vector<DWORD> processTree(DWORD pid) {
 
 // Plays the user of a program that is not silent: in each enabled dialog of the process
 // tree it presses button 1 (Install, Uninstall, Close, OK), or else button `otherwise`
-// (2 Cancel, 4 Retry in the box that asks to let a HotSync finish); `pressed` counts those.
-class User {
-public:
-    User(DWORD pid, int otherwise) : pid_(pid), otherwise_(otherwise), thread_([this] { run(); }) {}
-    ~User() {
-        stop_ = true;
-        thread_.join();
-    }
-    int pressedOtherwise() const { return pressed_; }
+// (2 Cancel, 4 Retry in the box that asks to let a HotSync finish), counted in `pressed`.
+struct User {
+    DWORD root;
+    int otherwise;
+    int pressed;
+    std::vector<DWORD> pids;
 
-private:
-    struct Search {
-        std::vector<DWORD> pids;
-        std::vector<HWND> dialogs;
-    };
-    static BOOL CALLBACK collect(HWND window, LPARAM context) {
-        Search& search = *reinterpret_cast<Search*>(context);
+    static BOOL CALLBACK press(HWND window, LPARAM context) {
+        User& user = *reinterpret_cast<User*>(context);
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
         char cls[16] = {0};
         GetClassNameA(window, cls, sizeof cls);
-        if (std::find(search.pids.begin(), search.pids.end(), pid) != search.pids.end() &&
-            std::strcmp(cls, "#32770") == 0 && IsWindowVisible(window) && IsWindowEnabled(window))
-            search.dialogs.push_back(window);
+        if (std::count(user.pids.begin(), user.pids.end(), pid) == 0 || std::strcmp(cls, "#32770") != 0 ||
+            !IsWindowVisible(window) || !IsWindowEnabled(window))
+            return TRUE;
+        for (int id : {1, user.otherwise}) {
+            HWND button = GetDlgItem(window, id);
+            if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button)) continue;
+            user.pressed += id != 1;
+            PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+            break;
+        }
         return TRUE;
     }
-    static bool usable(HWND button) { return button && IsWindowVisible(button) && IsWindowEnabled(button); }
-    void run() {
-        while (!stop_) {
-            Search search{processTree(pid_), {}};
-            EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
-            for (HWND dialog : search.dialogs) {
-                int id = usable(GetDlgItem(dialog, 1)) ? 1 : otherwise_;
-                if (id != 1 && !usable(GetDlgItem(dialog, id))) continue;
-                if (id != 1) ++pressed_;
-                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-            }
-            Sleep(300);
-        }
-    }
-    DWORD pid_;
-    int otherwise_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> pressed_{0};
-    std::thread thread_;
 };
 
-// Runs a command line to its end (output to outputFile, if given), with a User pressing
-// buttons when `otherwise` is not 0; answers its exit code, or -1 when it could not be
-// started or ran for more than a minute.
+// Waits up to a minute for the process, playing the user meanwhile when there is one.
+bool waitFor(HANDLE process, User* user) {
+    for (int i = 0; i < 300; ++i) {
+        if (WaitForSingleObject(process, 200) == WAIT_OBJECT_0) return true;
+        if (!user) continue;
+        user->pids = processTree(user->root);
+        EnumWindows(User::press, reinterpret_cast<LPARAM>(user));
+    }
+    return false;
+}
+
+// Runs a command line to its end (output to outputFile, if given; with the processes it
+// started, if withChildren), played by user if given; answers its exit code, or -1 when it
+// could not be started or ran for more than a minute.
 int run(const std::string& commandLine, const std::string& outputFile = "", bool withChildren = false,
-        int otherwise = 0, int* pressedOtherwise = nullptr) {
+        User* user = nullptr) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE out = outputFile.empty() ? INVALID_HANDLE_VALUE
                                     : CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -175,12 +147,13 @@ int run(const std::string& commandLine, const std::string& outputFile = "", bool
                                   binFolder().c_str(), &startup, &process);
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     if (!started) return -1;
+    if (user) user->root = process.dwProcessId;
     DWORD code = static_cast<DWORD>(-1);
-    {
-        std::unique_ptr<User> user(otherwise ? new User(process.dwProcessId, otherwise) : nullptr);
-        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-        if (withChildren) waitForChildrenOf(process.dwProcessId);
-        if (user && pressedOtherwise) *pressedOtherwise = user->pressedOtherwise();
+    if (waitFor(process.hProcess, user)) GetExitCodeProcess(process.hProcess, &code);
+    for (DWORD child : withChildren ? processTree(process.dwProcessId) : std::vector<DWORD>()) {
+        HANDLE handle = child == process.dwProcessId ? nullptr : OpenProcess(SYNCHRONIZE, FALSE, child);
+        if (handle) waitFor(handle, user);
+        if (handle) CloseHandle(handle);
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -203,11 +176,15 @@ std::string setupProgram() {
 // /D= must come last and unquoted, as administrators write it. Not silent, a User presses
 // the buttons, `otherwise` in a dialog without button 1.
 int setup(const std::string& folder, bool silent, int otherwise = 2, int* pressed = nullptr) {
-    return run("\"" + setupProgram() + "\"" + (silent ? " /S" : "") + " /D=" + folder, "", false,
-               silent ? 0 : otherwise, pressed);
+    User user{0, otherwise, 0, {}};
+    int rc = run("\"" + setupProgram() + "\"" + (silent ? " /S" : "") + " /D=" + folder, "", false,
+                 silent ? nullptr : &user);
+    if (pressed) *pressed = user.pressed;
+    return rc;
 }
 int removal(const std::string& folder, bool silent) {
-    return run("\"" + folder + "\\Uninstall.exe\"" + (silent ? " /S" : ""), "", true, silent ? 0 : 2);
+    User user{0, 2, 0, {}};
+    return run("\"" + folder + "\\Uninstall.exe\"" + (silent ? " /S" : ""), "", true, silent ? nullptr : &user);
 }
 
 bool uninstallEntryExists() {
@@ -218,7 +195,7 @@ bool uninstallEntryExists() {
 }
 
 // The stand-in conduit manager and HotSync calls, found by name in the libraries of the
-// installation, as a setup program finds them.
+// installation, as a setup program finds them: platform("CmInstallCreator", "Tnwk", 1).
 struct Platform {
     Platform() : condMgr(LoadLibraryA((binFolder() + "\\CondMgr.dll").c_str())),
                  hsApi(LoadLibraryA((binFolder() + "\\HsApi.dll").c_str())) {}
@@ -226,43 +203,23 @@ struct Platform {
         FreeLibrary(hsApi);
         FreeLibrary(condMgr);
     }
-    template <class Fn>
-    Fn call(HMODULE module, const char* name) const {
-        FARPROC found = GetProcAddress(module, name);
+    template <class... A>
+    int operator()(const char* name, A... args) const {
+        FARPROC found = GetProcAddress(name[0] == 'H' ? hsApi : condMgr, name);
         EXPECT_NE(nullptr, found) << name;
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(found));
+        return found ? reinterpret_cast<int(__stdcall*)(A...)>(reinterpret_cast<void*>(found))(args...) : -1;
     }
-    int install(const char* creator, int type) const {
-        return call<int(__stdcall*)(const char*, int)>(condMgr, "CmInstallCreator")(creator, type);
-    }
-    int set(const char* which, const char* creator, const char* value) const {
-        return call<int(__stdcall*)(const char*, const char*)>(condMgr, which)(creator, value);
-    }
-    int priority(const char* creator, uint32_t value) const {
-        return call<int(__stdcall*)(const char*, uint32_t)>(condMgr, "CmSetCreatorPriority")(creator, value);
-    }
+    // A CmGetCreator... call: text is the text, or the size needed.
     int get(const char* which, const char* creator, std::string& text, int size = 300) const {
-        std::vector<char> buffer(static_cast<size_t>(std::max(size, 1)), 'x');
-        int r = call<int(__stdcall*)(const char*, char*, int*)>(condMgr, which)(creator, buffer.data(), &size);
+        std::vector<char> buffer(static_cast<size_t>(size), 'x');
+        int r = (*this)(which, creator, buffer.data(), &size);
         text = r == 0 ? std::string(buffer.data()) : std::to_string(size);
         return r;
     }
-    std::string file(const char* creator = "Tnwk") const {
+    std::string file() const {
         std::string text;
-        return get("CmGetCreatorFile", creator, text) == 0 ? text : std::string();
+        return get("CmGetCreatorFile", "Tnwk", text) == 0 ? text : std::string();
     }
-    int remove(const char* creator) const {
-        return call<int(__stdcall*)(const char*)>(condMgr, "CmRemoveConduitByCreatorID")(creator);
-    }
-    int count() const { return call<int(__stdcall*)()>(condMgr, "CmGetConduitCount")(); }
-    long syncStatus(uint32_t* status) const {
-        return call<long(__stdcall*)(uint32_t*)>(hsApi, "HsGetSyncStatus")(status);
-    }
-    long appStatus(int what, uint32_t flags) const {
-        return call<long(__stdcall*)(int, uint32_t)>(hsApi, "HsSetAppStatus")(what, flags);
-    }
-    long refresh() const { return call<long(__stdcall*)()>(hsApi, "HsRefreshConduitInfo")(); }
-
     HMODULE condMgr;
     HMODULE hsApi;
 };
@@ -270,7 +227,8 @@ struct Platform {
 // The names a library exports.
 std::set<std::string> exportedNames(HMODULE module) {
     const BYTE* base = reinterpret_cast<const BYTE*>(module);
-    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     auto dir = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(
         base + nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT].VirtualAddress);
     auto names = reinterpret_cast<const DWORD*>(base + dir->AddressOfNames);
@@ -311,8 +269,8 @@ protected:
     void TearDown() override { clean(); }
 
     void clean() {
-        if (platform_.hsApi) platform_.appStatus(HS_APP_CLOSE, 0);
-        platform_.remove("Tnwk");
+        if (platform_.hsApi) platform_("HsSetAppStatus", HS_APP_CLOSE, 0u);
+        platform_("CmRemoveConduitByCreatorID", "Tnwk");
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kUninstallKey);
         hotsync("install");
         removeTree(root_);
@@ -321,20 +279,17 @@ protected:
     std::string program() const { return root_ + "\\Program Files\\Tarnwick"; }
     std::string managerLog() const { return root_ + "\\manager.log"; }
     // A HotSync of FakeConduit that runs about five seconds (its dialog's timer), started
-    // in the background; the caller waits for it.
-    HANDLE startLongHotSync() {
-        std::string line = "\"" + binFolder() + "\\hotsync.exe\" sync --device \"" + root_ + "\\fake device\" --user U --pc \"" +
-                           root_ + "\\fake pc\" --type 1 --conduit \"" + binFolder() + "\\FakeConduit.dll\"";
+    // in the background; the caller joins it.
+    std::thread startLongHotSync() {
         makeFolders(root_ + "\\fake device");
         writeFile(root_ + "\\fake device\\device.ini", "[Device]\r\n");
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-        CloseHandle(process.hThread);
+        std::thread hotSync([this] {
+            hotsync("sync --device \"" + root_ + "\\fake device\" --user U --pc \"" + root_ +
+                    "\\fake pc\" --type 1 --conduit \"" + binFolder() + "\\FakeConduit.dll\"");
+        });
         uint32_t status = 0;
-        EXPECT_TRUE(eventually([&] { return platform_.syncStatus(&status) == 0 && status == 1; }));
-        return process.hProcess;
+        EXPECT_TRUE(eventually([&] { return platform_("HsGetSyncStatus", &status) == 0 && status == 1; }));
+        return hotSync;
     }
 
     Platform platform_;
@@ -350,11 +305,9 @@ TEST(StandinPlatform, ExportsAndAnswersAsTheRealLibraries) {
               exportedNames(p.condMgr));
     EXPECT_EQ((std::set<std::string>{"HsGetSyncStatus", "HsSetAppStatus", "HsRefreshConduitInfo"}),
               exportedNames(p.hsApi));
-    // The conduit's ordinals: the count is CmGetConduitCount; the list answers from the
-    // registrations, in run order (priority, then creator).
+    // The conduit's ordinals (called as the conduit calls them): the count is
+    // CmGetConduitCount; the list answers from the registrations, in run order.
     EXPECT_EQ(GetProcAddress(p.condMgr, "CmGetConduitCount"), GetProcAddress(p.condMgr, MAKEINTRESOURCEA(4)));
-    auto list = p.call<HsResult(__stdcall*)(CmConduitEntry*, int32_t*)>(p.condMgr, MAKEINTRESOURCEA(5));
-    auto creatorOf = p.call<HsResult(__stdcall*)(CmConduitEntry*, uint32_t*)>(p.condMgr, MAKEINTRESOURCEA(101));
 
     std::string text;
     struct Case {
@@ -363,42 +316,35 @@ TEST(StandinPlatform, ExportsAndAnswersAsTheRealLibraries) {
         int result;
         std::string text;  // what a CmGet... call gave: the text, or the size needed
     } cases[] = {
-        {"three letters", [&] { return p.install("Tnw", 1); }, CM_ERR_BAD_CREATOR, ""},
-        {"null creator", [&] { return p.install(nullptr, 1); }, CM_ERR_BAD_CREATOR, ""},
-        {"type 2", [&] { return p.install("Zzz1", 2); }, CM_ERR_BAD_ARGUMENT, ""},
-        {"set before install", [&] { return p.set("CmSetCreatorName", "Zzz1", "Z"); }, CM_ERR_NO_SUCH_CONDUIT, ""},
-        {"install", [&] { return p.install("Zzz1", 0); }, 0, ""},
-        {"install again", [&] { return p.install("Zzz1", 1); }, CM_ERR_CREATOR_IN_USE, ""},
-        {"unset name", [&] { return p.get("CmGetCreatorName", "Zzz1", text); }, 0, ""},
-        {"relative file", [&] { return p.set("CmSetCreatorFile", "Zzz1", "Z.dll"); }, CM_ERR_BAD_ARGUMENT, ""},
-        {"file", [&] { return p.set("CmSetCreatorFile", "Zzz1", "C:\\Z\\Z.dll"); }, 0, ""},
-        {"read back", [&] { return p.get("CmGetCreatorFile", "Zzz1", text); }, 0, "C:\\Z\\Z.dll"},
+        {"three letters", [&] { return p("CmInstallCreator", "Tnw", 1); }, CM_ERR_BAD_CREATOR, ""},
+        {"not installed", [&] { return p("CmSetCreatorName", "Zzz1", "Z"); }, CM_ERR_NO_SUCH_CONDUIT, ""},
+        {"install", [&] { return p("CmInstallCreator", "Zzz1", 0); }, 0, ""},
+        {"install again", [&] { return p("CmInstallCreator", "Zzz1", 1); }, CM_ERR_CREATOR_IN_USE, ""},
+        {"relative file", [&] { return p("CmSetCreatorFile", "Zzz1", "Z.dll"); }, CM_ERR_BAD_ARGUMENT, ""},
+        {"file", [&] { return p("CmSetCreatorFile", "Zzz1", "C:\\Z\\Z.dll"); }, 0, ""},
         {"small buffer", [&] { return p.get("CmGetCreatorFile", "Zzz1", text, 10); }, CM_ERR_BUFFER_TOO_SMALL, "11"},
-        {"exact buffer", [&] { return p.get("CmGetCreatorFile", "Zzz1", text, 11); }, 0, "C:\\Z\\Z.dll"},
-        {"folder path", [&] { return p.set("CmSetCreatorDirectory", "Zzz1", "a\\b"); }, CM_ERR_BAD_ARGUMENT, ""},
-        {"priority 5", [&] { return p.priority("Zzz1", 5); }, CM_ERR_BAD_ARGUMENT, ""},
-        {"priority 0", [&] { return p.priority("Zzz1", 0); }, 0, ""},
-        {"second", [&] { return p.install("Zzz0", 1); }, 0, ""},
-        {"count", [&] { return p.count(); }, 2, ""},
+        {"name unset", [&] { return p.get("CmGetCreatorName", "Zzz1", text); }, 0, ""},
+        {"priority 5", [&] { return p("CmSetCreatorPriority", "Zzz1", 5u); }, CM_ERR_BAD_ARGUMENT, ""},
+        {"priority 0", [&] { return p("CmSetCreatorPriority", "Zzz1", 0u) | p("CmInstallCreator", "Zzz0", 1); }, 0, ""},
         {"run order", [&] {
              CmConduitEntry entries[3];
              int32_t n = 3;
              uint32_t a = 0, b = 0;
-             int r = list(entries, &n) | creatorOf(&entries[0], &a) | creatorOf(&entries[1], &b);
+             int r = CmConduitList(entries, &n) | CmEntryCreator(&entries[0], &a) | CmEntryCreator(&entries[1], &b);
              text = creatorText(a) + creatorText(b);
-             return r != 0 ? r : n;
-         }, 2, "Zzz1Zzz0"},
-        {"remove", [&] { return p.remove("Zzz1") | p.remove("Zzz0"); }, 0, ""},
-        {"remove again", [&] { return p.remove("Zzz1"); }, CM_ERR_NO_SUCH_CONDUIT, ""},
-        {"null status", [&] { return static_cast<int>(p.syncStatus(nullptr)); }, HS_ERR_BAD_ARGUMENT, ""},
-        {"request 3", [&] { return static_cast<int>(p.appStatus(3, 0)); }, HS_ERR_BAD_ARGUMENT, ""},
-        {"flags", [&] { return static_cast<int>(p.appStatus(HS_APP_START, 1)); }, HS_ERR_BAD_ARGUMENT, ""},
+             return r != 0 ? r : n + 10 * p("CmGetConduitCount");
+         }, 22, "Zzz1Zzz0"},
+        {"remove", [&] { return p("CmRemoveConduitByCreatorID", "Zzz1"); }, 0, ""},
+        {"remove again", [&] { return p("CmRemoveConduitByCreatorID", "Zzz1"); }, CM_ERR_NO_SUCH_CONDUIT, ""},
+        {"null status", [&] { return p("HsGetSyncStatus", static_cast<uint32_t*>(nullptr)); }, HS_ERR_BAD_ARGUMENT, ""},
+        {"flags", [&] { return p("HsSetAppStatus", HS_APP_START, 1u); }, HS_ERR_BAD_ARGUMENT, ""},
     };
     for (const Case& c : cases) {
         text.clear();
         EXPECT_EQ(c.result, c.call()) << c.what;
         EXPECT_EQ(c.text, text) << c.what;
     }
+    p("CmRemoveConduitByCreatorID", "Zzz0");
 }
 
 TEST_F(Installer, SetupHotSyncAndRemovalSilentAndNot) {
@@ -406,8 +352,8 @@ TEST_F(Installer, SetupHotSyncAndRemovalSilentAndNot) {
     for (bool silent : {true, false}) {
         SCOPED_TRACE(silent ? "silent" : "not silent");
         // The HotSync manager is running: setup closes it and starts it again.
-        ASSERT_EQ(0, platform_.appStatus(HS_APP_START, 0));
-        ASSERT_EQ(0, platform_.refresh());
+        ASSERT_EQ(0, platform_("HsSetAppStatus", HS_APP_START, 0u));
+        ASSERT_EQ(0, platform_("HsRefreshConduitInfo"));
         EXPECT_EQ("manager refreshed: no conduits registered", lastManagerLine(managerLog(), "manager refreshed"));
 
         ASSERT_EQ(0, setup(program(), silent));
@@ -420,7 +366,7 @@ TEST_F(Installer, SetupHotSyncAndRemovalSilentAndNot) {
         EXPECT_EQ("Tarnwick", entry.directory);
         EXPECT_EQ(2, entry.priority);
         EXPECT_EQ(1, entry.type);
-        EXPECT_EQ(1, platform_.count());
+        EXPECT_EQ(1, platform_("CmGetConduitCount"));
         for (const char* file : {"Tarnwick.dll", "Detach.dll", "Kickoff.dll", "Uninstall.exe"})
             EXPECT_TRUE(exists(program() + "\\" + file)) << file;
         EXPECT_TRUE(uninstallEntryExists());
@@ -466,7 +412,8 @@ TEST_F(Installer, SetupHotSyncAndRemovalSilentAndNot) {
 
 TEST_F(Installer, RefusesWithoutHotSyncWhileAHotSyncRunsOrWhenAnotherConduitHoldsTheCreator) {
     const std::string other = binFolder() + "\\FakeConduit.dll";  // exists: a live conduit
-    HANDLE hotSync = nullptr;
+    const std::string ours = program() + "\\Tarnwick.dll";
+    std::thread hotSync;
     struct Case {
         const char* what;
         bool silent;
@@ -478,32 +425,30 @@ TEST_F(Installer, RefusesWithoutHotSyncWhileAHotSyncRunsOrWhenAnotherConduitHold
         {"no HotSync installation", true, [] { ASSERT_EQ(0, hotsync("uninstall")); }, 3, 2, ""},
         {"no HotSync installation", false, [] { ASSERT_EQ(0, hotsync("uninstall")); }, 3, 2, ""},
         {"creator held", true, [&] {
-             ASSERT_EQ(0, platform_.install("Tnwk", 1));
-             ASSERT_EQ(0, platform_.set("CmSetCreatorFile", "Tnwk", other.c_str()));
+             ASSERT_EQ(0, platform_("CmInstallCreator", "Tnwk", 1));
+             ASSERT_EQ(0, platform_("CmSetCreatorFile", "Tnwk", other.c_str()));
          }, 4, 2, other},
         {"HotSync running", true, [&] { hotSync = startLongHotSync(); }, 6, 2, ""},
         {"HotSync running, cancelled", false, [&] { hotSync = startLongHotSync(); }, 6, 2, ""},
         // Asked to let the HotSync finish, the user retries until it has.
-        {"HotSync running, waited for", false, [&] { hotSync = startLongHotSync(); }, 0, 4, program() + "\\Tarnwick.dll"},
+        {"HotSync running, waited for", false, [&] { hotSync = startLongHotSync(); }, 0, 4, ours},
         // A registration whose library is gone, or that names none, is stale: taken over.
         {"stale", true, [&] {
-             ASSERT_EQ(0, platform_.install("Tnwk", 1));
-             ASSERT_EQ(0, platform_.set("CmSetCreatorFile", "Tnwk", (root_ + "\\gone\\Tarnwick.dll").c_str()));
-         }, 0, 2, program() + "\\Tarnwick.dll"},
-        {"half made", false, [&] { ASSERT_EQ(0, platform_.install("Tnwk", 1)); }, 0, 2, program() + "\\Tarnwick.dll"},
+             ASSERT_EQ(0, platform_("CmInstallCreator", "Tnwk", 1));
+             ASSERT_EQ(0, platform_("CmSetCreatorFile", "Tnwk", (root_ + "\\gone\\Tarnwick.dll").c_str()));
+         }, 0, 2, ours},
+        {"half made", false, [&] { ASSERT_EQ(0, platform_("CmInstallCreator", "Tnwk", 1)); }, 0, 2, ours},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.what) + (c.silent ? ", silent" : ", not silent"));
         c.prepare();
         int pressed = 0;
         EXPECT_EQ(c.exitCode, setup(program(), c.silent, c.otherwise, &pressed));
-        if (hotSync) {
+        if (hotSync.joinable()) {
             uint32_t status = 0;
-            EXPECT_EQ(0, platform_.syncStatus(&status));
+            EXPECT_EQ(0, platform_("HsGetSyncStatus", &status));
             EXPECT_EQ(c.exitCode == 0 ? 0u : 1u, status) << "setup went on while the HotSync ran";
-            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hotSync, 30000));
-            CloseHandle(hotSync);
-            hotSync = nullptr;
+            hotSync.join();
         }
         if (c.otherwise == 4) {
             EXPECT_LE(1, pressed) << "the user was not asked to wait";
@@ -515,7 +460,7 @@ TEST_F(Installer, RefusesWithoutHotSyncWhileAHotSyncRunsOrWhenAnotherConduitHold
             EXPECT_FALSE(exists(program())) << "a refused setup wrote files";
             EXPECT_FALSE(uninstallEntryExists());
         }
-        platform_.remove("Tnwk");
+        platform_("CmRemoveConduitByCreatorID", "Tnwk");
         ASSERT_EQ(0, hotsync("install --manager-log \"" + managerLog() + "\""));
     }
 }
@@ -528,16 +473,17 @@ TEST_F(Installer, UpgradeKeepsSettingsAndRemovalFinishesAPartialSetup) {
     ASSERT_EQ(0, setup(program(), true));
     EXPECT_EQ(settings, readFile(ini));
     EXPECT_EQ(program() + "\\Tarnwick.dll", platform_.file());
-    EXPECT_EQ(1, platform_.count()) << "one registration after two setups";
+    EXPECT_EQ(1, platform_("CmGetConduitCount")) << "one registration after two setups";
 
     // What a setup that stopped half-way leaves: some files, no registration, and no
     // HotSync installation to unregister from any more.
     DeleteFileA((program() + "\\Tarnwick.dll").c_str());
     DeleteFileA((program() + "\\Kickoff.dll").c_str());
-    ASSERT_EQ(0, platform_.remove("Tnwk"));
+    ASSERT_EQ(0, platform_("CmRemoveConduitByCreatorID", "Tnwk"));
     ASSERT_EQ(0, hotsync("uninstall"));
     ASSERT_EQ(0, removal(program(), true));
-    EXPECT_EQ((std::map<std::string, DWORD>{{"Tarnwick.ini", static_cast<DWORD>(settings.size())}}), listing(program()));
+    EXPECT_EQ((std::map<std::string, DWORD>{{"Tarnwick.ini", static_cast<DWORD>(settings.size())}}),
+              listing(program()));
     EXPECT_FALSE(uninstallEntryExists());
 }
 
