@@ -180,8 +180,17 @@ Function Register
 FunctionEnd
 
 Section "Tarnwick"
-  ; Refuse before anything is written: a creator held by another conduit whose library
-  ; still exists. Our own registration, and one whose library is gone, are made anew.
+  ; Refuse before anything is written: a folder whose name the system's 8-bit code page
+  ; cannot spell (the conduit manager and HotSync take 8-bit paths, so the registration
+  ; would name a library that is not there), ...
+  System::Call 'kernel32::lstrcpynA(m .R1, m "$INSTDIR", i ${NSIS_MAX_STRLEN})'
+  ${If} $R1 != $INSTDIR
+    MessageBox MB_ICONSTOP "HotSync cannot load a conduit from $INSTDIR: choose a folder whose name has no characters of other languages." /SD IDOK
+    SetErrorLevel ${ERR_REGISTER}
+    Quit
+  ${EndIf}
+  ; ... or a creator held by another conduit whose library still exists. Our own
+  ; registration, and one whose library is gone, are made anew.
   Call ReadRegistration
   ${If} $R0 = 0
     ${If} $R1 != "$INSTDIR\Tarnwick.dll"

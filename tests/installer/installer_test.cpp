@@ -132,7 +132,7 @@ int run(const std::string& commandLine, const std::string& outputFile = "", bool
     HANDLE out = outputFile.empty() ? INVALID_HANDLE_VALUE
                                     : CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                                                   CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     if (out != INVALID_HANDLE_VALUE) {
         startup.dwFlags = STARTF_USESTDHANDLES;
@@ -141,10 +141,12 @@ int run(const std::string& commandLine, const std::string& outputFile = "", bool
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     }
     PROCESS_INFORMATION process = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back(0);
-    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE, 0, nullptr,
-                                  binFolder().c_str(), &startup, &process);
+    std::vector<wchar_t> line(commandLine.size() + 1);  // the command line is UTF-8
+    MultiByteToWideChar(CP_UTF8, 0, commandLine.c_str(), -1, line.data(), static_cast<int>(line.size()));
+    const std::string bin = binFolder();
+    const std::wstring folder(bin.begin(), bin.end());
+    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE, 0, nullptr,
+                                  folder.c_str(), &startup, &process);
     if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     if (!started) return -1;
     if (user) user->root = process.dwProcessId;
@@ -463,6 +465,10 @@ TEST_F(Installer, RefusesWithoutHotSyncWhileAHotSyncRunsOrWhenAnotherConduitHold
         platform_("CmRemoveConduitByCreatorID", "Tnwk");
         ASSERT_EQ(0, hotsync("install --manager-log \"" + managerLog() + "\""));
     }
+    // A folder that the 8-bit code page cannot spell: HotSync could not load the conduit.
+    EXPECT_EQ(5, setup(root_ + "\\Tarnw\xD0\x96" "ck", true));
+    EXPECT_EQ("", platform_.file());
+    EXPECT_FALSE(uninstallEntryExists());
 }
 
 TEST_F(Installer, UpgradeKeepsSettingsAndRemovalFinishesAPartialSetup) {
