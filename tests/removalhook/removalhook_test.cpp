@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "tests/common/ChildProcess.h"
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -109,21 +111,13 @@ protected:
 
     // Runs the stand-in removal program with these options; answers its exit code.
     DWORD runRemoval(const std::string& options, DWORD* elapsedMs = nullptr) {
-        std::string commandLine = "detach_host " + options;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
+        ChildOptions child;
+        child.application = bin_ + "detach_host.exe";
         const DWORD start = GetTickCount();
-        if (!CreateProcessA((bin_ + "detach_host.exe").c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                            nullptr, nullptr, &startup, &info)) {
-            return 1000;
-        }
-        DWORD code = 1001;
-        if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(info.hProcess, &code);
+        const ChildResult run = RunChild("detach_host " + options, 60000, child);
         if (elapsedMs) *elapsedMs = GetTickCount() - start;
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-        return code;
+        if (!run.started) return 1000;
+        return run.timedOut ? 1001 : run.exitCode;
     }
 
     std::string startedHere() const { return readAll(dir_ + "quillmark-args.txt"); }
