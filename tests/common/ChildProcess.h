@@ -4,7 +4,7 @@
 //   ChildProcess child("hotsync.exe sync ...", options);   // started at once
 //   if (!child.started()) ...;
 //   child.finish(30000);          // waits up to 30 s, ends it (exit code 98) if still running
-//   child.exitCode(); child.output(); child.timedOut();
+//   child.exitCode(); child.output(); child.endedByTest();
 //
 // or in one call: ChildResult r = RunChild("prog args", 30000, options);
 //
@@ -68,7 +68,7 @@ public:
         if (reader_.joinable()) reader_.join();
         return true;
     }
-    // Waits up to ms, then ends a child still running (timedOut() then answers true).
+    // Waits up to ms, then ends a child still running (endedByTest() then answers true).
     // Answers whether the child ended by itself.
     bool finish(DWORD ms) {
         if (!process_) return false;
@@ -79,12 +79,13 @@ public:
     // Ends the child at once with this exit code and waits (a while) for it to be gone.
     void kill(UINT code) {
         if (!process_) return;
-        timedOut_ = true;
+        endedByTest_ = true;
         TerminateProcess(process_, code);
         wait(10000);
     }
 
-    bool timedOut() const { return timedOut_; }
+    // Whether the test ended the child (finish()'s time-out, or kill()).
+    bool endedByTest() const { return endedByTest_; }
     // The exit code, or STILL_ACTIVE (259) while it runs; ~0 when it never started.
     DWORD exitCode() const {
         DWORD code = ~0u;
@@ -149,7 +150,7 @@ private:
 
     HANDLE process_ = nullptr;
     DWORD id_ = 0;
-    bool timedOut_ = false;
+    bool endedByTest_ = false;
     std::string output_;
     std::thread reader_;
 };
@@ -170,7 +171,7 @@ inline ChildResult RunChild(const std::string& commandLine, DWORD timeoutMs,
     result.started = child.started();
     if (!result.started) return result;
     child.finish(timeoutMs);
-    result.timedOut = child.timedOut();
+    result.timedOut = child.endedByTest();
     result.exitCode = child.exitCode();
     result.output = child.output();
     return result;

@@ -146,8 +146,8 @@ HotSyncRun runHotSync(const std::vector<std::string>& args, const std::string& t
             }
         }
     }
-    if (!child.finish(120000)) run.killed = true;
-    run.killed = run.killed || child.timedOut();
+    child.finish(120000);
+    run.killed = child.endedByTest();
     run.exitCode = static_cast<int>(child.exitCode());
     run.traceLines = countLines(traceFile);
     return run;
