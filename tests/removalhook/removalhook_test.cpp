@@ -102,7 +102,8 @@ protected:
         DeleteFileA((bin_ + "quillmark-done.txt").c_str());
     }
     void TearDown() override {
-        for (const char* name : {"quillmark-hold", "quillmark-args.txt", "quillmark-done.txt", "Quillmark.exe"}) {
+        for (const char* name : {"quillmark-hold", "quillmark-broadcast", "quillmark-args.txt", "quillmark-done.txt",
+                                 "Quillmark.exe"}) {
             // The copy may still be ending after it wrote its last file.
             for (int i = 0; i < 50 && exists(dir_ + name) && !DeleteFileA((dir_ + name).c_str()); ++i) Sleep(100);
         }
@@ -146,6 +147,16 @@ TEST_F(DetachHook, StartsQuillmarkWithUsInEachOptionForm) {
         EXPECT_LT(elapsed, 10000u);
     }
     EXPECT_EQ("", startedInBin());
+}
+
+TEST_F(DetachHook, TheRemovalProgramsWindowIsServedWhileTheHookWaits) {
+    // The program broadcasts a setting change; the removal program's window answers it only
+    // through the hook's wait, and otherwise the broadcast (and the removal) waits 5 s.
+    { std::ofstream broadcast(dir_ + "quillmark-broadcast"); }
+    DWORD elapsed = 0;
+    EXPECT_EQ(0u, runRemoval("-f\"" + dir_ + "setup.dat\" -c\"" + dir_ + "Detach.dll\"", &elapsed));
+    EXPECT_TRUE(exists(dir_ + "quillmark-done.txt"));
+    EXPECT_LT(elapsed, 4000u);
 }
 
 TEST_F(DetachHook, StartsNothingWhenTheOptionsNameNoFolder) {
