@@ -6,7 +6,7 @@
 #include "HotSyncApi.h"
 #include "conduit/ConduitExports.h"
 #include "conduit/ConduitObject.h"
-#include "conduit/DllEdge.h"
+#include "dllshared/DllEdge.h"
 #include "engine/ActionCode.h"
 #include "engine/HotSyncLog.h"
 

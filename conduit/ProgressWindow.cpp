@@ -1,7 +1,7 @@
 #include "conduit/ProgressWindow.h"
 #include <commctrl.h>
 #include "conduit/CommonControls.h"
-#include "conduit/DllEdge.h"
+#include "dllshared/DllEdge.h"
 #include "engine/HotSyncLog.h"
 #include "conduit/ResourceModule.h"
 #include "conduit/TarnwickIds.h"
@@ -37,10 +37,48 @@ void ProgressWindow::requestRefresh() {
     if (window_ && !refreshPending_) refreshPending_ = PostMessageA(window_, WM_PROGRESS_REFRESH, 0, 0) != FALSE;
 }
 
+void ProgressWindow::setCancelEvent(HANDLE event) {
+    HANDLE own = nullptr;
+    if (event && !DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &own, 0, FALSE,
+                                  DUPLICATE_SAME_ACCESS))
+        own = nullptr;
+    std::lock_guard<std::mutex> guard(lock_);
+    cancelEvent_ = event;
+    ownCancelEvent_.reset(own);
+}
+
 void ProgressWindow::setBarRange(uint32_t total) {
     HWND dialog = window();
+    HWND bar = dialog ? GetDlgItem(dialog, IDC_PROGRESS_BAR) : nullptr;
+    if (!bar) return;
     // Sent without the lock: the window thread takes the lock in its own handlers.
-    if (dialog) SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, static_cast<LPARAM>(total));
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutA(bar, PBM_SETRANGE32, 0, static_cast<LPARAM>(total), SMTO_NORMAL, kBarRangeWaitMs,
+                             &ignored)) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            rangePending_ = true;
+        }
+        requestRefresh();
+    }
+}
+
+void ProgressWindow::keepFailure(const char* entry, const char* description) noexcept {
+    try {
+        std::lock_guard<std::mutex> guard(lock_);
+        keptFailures_.emplace_back(entry, description);
+    } catch (...) {
+        // Without memory or lock the line is lost; the window thread must still end.
+    }
+}
+
+void ProgressWindow::logKeptFailures() {
+    std::vector<std::pair<std::string, std::string>> failures;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        failures.swap(keptFailures_);
+    }
+    for (const auto& failure : failures) LogContained(failure.first.c_str(), failure.second.c_str());
 }
 
 bool ProgressWindow::close() {
@@ -58,13 +96,21 @@ void ProgressWindow::transfer(HWND dialog) {
 
 void ProgressWindow::signalCancel() {
     // Once set the event stays set; pressing again changes nothing.
-    if (cancelEvent_ && SetEvent(cancelEvent_)) cancelSignalled_ = true;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (ownCancelEvent_ && SetEvent(ownCancelEvent_.get())) cancelSignalled_ = true;
 }
 
 INT_PTR CALLBACK ProgressWindow::dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    // No exception may unwind into the dialog manager's frames (the locks may throw).
+    // No exception may unwind into the dialog manager's frames (the locks may throw). The
+    // window thread writes no log line itself: the worker logs what it kept.
     return edge::Contained("the progress window", INT_PTR{FALSE},
-                           [&] { return handle(dialog, message, wParam, lParam); }, &LogContained);
+                           [&] { return handle(dialog, message, wParam, lParam); },
+                           [&](const char* entry, const char* description) {
+                               auto* self = message == WM_INITDIALOG
+                                                ? reinterpret_cast<ProgressWindow*>(lParam)
+                                                : reinterpret_cast<ProgressWindow*>(GetWindowLongPtrA(dialog, DWLP_USER));
+                               if (self) self->keepFailure(entry, description);
+                           });
 }
 
 INT_PTR ProgressWindow::handle(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -89,6 +135,9 @@ INT_PTR ProgressWindow::handle(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         std::lock_guard<std::mutex> guard(self->lock_);
         self->refreshPending_ = false;
         self->transfer(dialog);
+        if (self->rangePending_)
+            SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETRANGE32, 0, static_cast<LPARAM>(self->state_.total));
+        self->rangePending_ = false;
         SendDlgItemMessageA(dialog, IDC_PROGRESS_BAR, PBM_SETPOS, self->state_.position, 0);
         return TRUE;
     }

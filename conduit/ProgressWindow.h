@@ -1,5 +1,6 @@
 // The small "Tarnwick" window that shows what the session is doing and offers Cancel.
-// The object lives in the sync job; the window itself lives on the window thread, which
+// The object is shared by the sync job and the window thread (which may outlive the job when
+// the worker stopped waiting for it); the window itself lives on the window thread, which
 // runs it as a modal dialog. The worker only changes the shown state here and posts
 // messages; the state is handed over under a lock.
 #pragma once
@@ -7,7 +8,10 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 #include <windows.h>
+#include "engine/Win32Handles.h"
 
 struct ProgressState {
     std::string fileText;
@@ -23,7 +27,10 @@ public:
     ProgressWindow(const ProgressWindow&) = delete;
     ProgressWindow& operator=(const ProgressWindow&) = delete;
 
-    void setCancelEvent(HANDLE event) { cancelEvent_ = event; }
+    // The window signals a handle of its own to the event, so that a window that outlives
+    // the job never signals a handle the job has closed (and the system may have reused).
+    // cancelEvent() answers the handle given, for comparison.
+    void setCancelEvent(HANDLE event);
     HANDLE cancelEvent() const { return cancelEvent_; }
     // True once this window has signalled the cancel event: a test that needs no call into
     // the system, so the sink can look once per entry for nothing.
@@ -44,8 +51,17 @@ public:
         }
         requestRefresh();
     }
-    // Sets the bar's range at once (a synchronous message to the bar) when the window exists.
+    // Sets the bar's range at once (a synchronous message to the bar) when the window exists;
+    // a window thread that does not answer within kBarRangeWaitMs gets the range with its
+    // next refresh instead of stalling the worker.
     void setBarRange(uint32_t total);
+    static constexpr uint32_t kBarRangeWaitMs = 2000;
+
+    // Window thread: keeps a contained failure for the worker to log (only the HotSync
+    // thread and the worker write to the HotSync log). Never throws.
+    void keepFailure(const char* entry, const char* description) noexcept;
+    // Worker: writes the kept failures to the log and forgets them.
+    void logKeptFailures();
 
     // Asks the window to close: posts 1226 when it exists, and makes a window that is
     // still being created close at once. Answers whether a window existed.
@@ -66,7 +82,10 @@ private:
     HWND window_ = nullptr;  // set and cleared by the window thread under the lock
     bool closing_ = false;
     bool refreshPending_ = false;
+    bool rangePending_ = false;  // a range send timed out; the next refresh sets it
     ProgressState state_;
+    std::vector<std::pair<std::string, std::string>> keptFailures_;
     HANDLE cancelEvent_ = nullptr;
+    OwnedHandle ownCancelEvent_;
     std::atomic<bool> cancelSignalled_{false};
 };

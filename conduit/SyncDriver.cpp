@@ -155,7 +155,7 @@ void RunDriver(SyncJob& job, Settings& settings) {
     if (GetFileAttributesA(job.pcFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
         CreateDirectoryA(job.pcFolder.c_str(), nullptr);
 
-    ProgressWindowSink progress(&job.progressWindow, job.cancelEvent.get());
+    ProgressWindowSink progress(job.progressWindow.get(), job.cancelEvent.get());
     SyncContext context;
     LocationClaims claims;
     context.claims = &claims;

@@ -5,13 +5,18 @@ SyncJob::SyncJob(const std::string& folder) : pcFolder(folder) {
     // The VFS library was bound by its member's construction; a missing library is no
     // error here, the card phase then finds no VFS support.
     cancelEvent.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    progressWindow.setCancelEvent(cancelEvent.get());
+    workDone.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    progressWindow->setCancelEvent(cancelEvent.get());
 }
 
 SyncJob::~SyncJob() {
-    // The event first; the members then go in reverse order (VFS library, then the
-    // progress window object, then the lists and texts).
-    progressWindow.setCancelEvent(nullptr);
+    // The window lets go of its own handle to the event, then the members go in reverse
+    // order (VFS library, then this job's share of the progress window, then the lists and
+    // texts). Nothing here may throw: a lock that fails leaves the window its handle.
+    try {
+        progressWindow->setCancelEvent(nullptr);
+    } catch (...) {
+    }
     cancelEvent.reset();
 }
 

@@ -1,7 +1,9 @@
-// Everything one HotSync session needs. Built on the stack of the session, lent to the
-// worker thread while it runs, destroyed after the worker has ended.
+// Everything one HotSync session needs. Shared by the HotSync thread and the worker, so that
+// it lives until both are done with it, also when the HotSync thread stopped waiting for a
+// worker that did not end.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 #include "card/VfsLibrary.h"
@@ -29,7 +31,11 @@ public:
     int32_t lastHandheldResult = 0;
     int32_t stepCode = 0;
     OwnedHandle cancelEvent;
-    ProgressWindow progressWindow;
+    // Set by the worker when the driver is done: from then on the HotSync thread's wait for
+    // the worker to end is bounded.
+    OwnedHandle workDone;
+    // Shared with the window thread, which may outlive the job.
+    std::shared_ptr<ProgressWindow> progressWindow = std::make_shared<ProgressWindow>();
     bool archive = true;
     bool skipConduitDatabases = false;
     ActionCode mainMemoryAction = ACTION_DO_NOTHING;

@@ -15,6 +15,12 @@ struct SessionHooks {
     void* yieldUser = nullptr;
     // How long the HotSync thread waits before each yield.
     uint32_t yieldIntervalMs = 500;
+    // After the driver: how long the worker waits for the progress window to close (hiding
+    // it alone takes about 2 s under an X server without a window manager), and how long
+    // the HotSync thread then waits for the worker to end. Each logs one line and goes on
+    // when its bound passes; the thread left behind keeps what it uses, the module included.
+    uint32_t windowCloseBoundMs = 10000;
+    uint32_t workerEndBoundMs = 15000;
 };
 
 // Carries out a session for sync types 0 to 3 and resets the temporary actions after it.

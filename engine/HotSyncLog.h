@@ -12,7 +12,7 @@ void HotSyncLog(const std::string& text);
 // Any activity code; the summary line uses 16 or 20.
 void HotSyncLogActivity(const std::string& text, int activity);
 // The line for an exception contained at an export or thread of the conduit (see
-// conduit/DllEdge.h): "Error in " + entry + ": " + description, e.g. "Error in OpenConduit:
+// dllshared/DllEdge.h): "Error in " + entry + ": " + description, e.g. "Error in OpenConduit:
 // std::bad_alloc". May throw (bad_alloc), as the other two may.
 void LogContained(const char* entry, const char* description);
 

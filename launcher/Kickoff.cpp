@@ -1,7 +1,7 @@
 // Kickoff.dll: starts a program for an installer and optionally waits for it.
 #include "launcher/Kickoff.h"
 
-#include "conduit/DllEdge.h"
+#include "dllshared/DllEdge.h"
 #include "launcher/ProcessStart.h"
 #include "launcher/WaitPlan.h"
 

@@ -1,7 +1,7 @@
 // Detach.dll: lets the desktop program clean up when the product is removed.
 #include "removalhook/Detach.h"
 
-#include "conduit/DllEdge.h"
+#include "dllshared/DllEdge.h"
 #include "launcher/ProcessStart.h"
 #include "removalhook/CommandLine.h"
 

@@ -3,7 +3,7 @@
 #include <shellapi.h>
 #include <string>
 
-#include "conduit/DllEdge.h"
+#include "dllshared/DllEdge.h"
 #include "conduit/ResourceModule.h"
 #include "conduit/config/ConfigChoices.h"
 #include "conduit/config/ConfigResource.h"

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 #include "conduit/CommonControls.h"
-#include "conduit/DllEdge.h"
+#include "dllshared/DllEdge.h"
 #include <shellapi.h>
 #include <memory>
 

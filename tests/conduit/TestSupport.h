@@ -64,3 +64,35 @@ inline std::string ControlText(HWND dialog, int id) {
     GetDlgItemTextA(dialog, id, buffer, sizeof buffer);
     return buffer;
 }
+
+// Holds the thread that owns a window inside its next message retrieval until released, as
+// a user holding the title bar holds it in the move loop: it answers no message meanwhile.
+class HeldMessageLoop {
+public:
+    explicit HeldMessageLoop(HWND window) {
+        ResetEvent(releaseEvent());
+        hook_ = SetWindowsHookExA(WH_GETMESSAGE, &hold, nullptr, GetWindowThreadProcessId(window, nullptr));
+        PostMessageA(window, WM_NULL, 0, 0);
+    }
+    ~HeldMessageLoop() {
+        release();
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+    HeldMessageLoop(const HeldMessageLoop&) = delete;
+    HeldMessageLoop& operator=(const HeldMessageLoop&) = delete;
+    bool hooked() const { return hook_ != nullptr; }
+    void release() { SetEvent(releaseEvent()); }
+
+private:
+    // One event for the process, never closed: a hook still running after the holder went
+    // finds it set.
+    static HANDLE releaseEvent() {
+        static HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+        return event;
+    }
+    static LRESULT CALLBACK hold(int code, WPARAM wParam, LPARAM lParam) {
+        WaitForSingleObject(releaseEvent(), INFINITE);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook_ = nullptr;
+};

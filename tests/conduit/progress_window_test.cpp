@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,6 +54,20 @@ protected:
     HWND dialog_ = nullptr;
 };
 }  // namespace
+
+TEST_F(ShownWindow, ARangeSentToAWindowThreadThatDoesNotAnswerGivesUpAndArrivesLater) {
+    show();
+    HeldMessageLoop held(dialog_);
+    ASSERT_TRUE(held.hooked());
+    Sleep(200);  // the window thread is in the hook now
+    auto sent = std::async(std::launch::async, [this] { sink_.SetRange(500); });
+    const bool returned = sent.wait_for(std::chrono::milliseconds(ProgressWindow::kBarRangeWaitMs + 3000)) ==
+                          std::future_status::ready;
+    held.release();
+    sent.wait();
+    EXPECT_TRUE(returned) << "the worker stalled with the window thread";
+    EXPECT_TRUE(eventually([this] { return barHigh(dialog_) == 500; }));
+}
 
 TEST_F(ShownWindow, TemplateHasTheControlsWhereTheLayoutPutsThem) {
     show();

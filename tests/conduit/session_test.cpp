@@ -2,7 +2,10 @@
 // window thread's life, cancel from the real window, and the write-back of the actions.
 #include <gtest/gtest.h>
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <new>
 #include <string>
 #include <windows.h>
@@ -52,7 +55,7 @@ void returnAtOnce(SyncJob&, Settings&) {}
 
 HWND waitForWindowOf(SyncJob& job) {
     for (int i = 0; i < 250; ++i) {
-        if (HWND window = job.progressWindow.window()) return window;
+        if (HWND window = job.progressWindow->window()) return window;
         Sleep(20);
     }
     return nullptr;
@@ -60,7 +63,7 @@ HWND waitForWindowOf(SyncJob& job) {
 
 // Presses Cancel twice on the real window while the session runs, as a user would.
 void pressCancelTwice(SyncJob& job, Settings&) {
-    ProgressWindowSink sink(&job.progressWindow, job.cancelEvent.get());
+    ProgressWindowSink sink(job.progressWindow.get(), job.cancelEvent.get());
     HWND window = waitForWindowOf(job);
     seen.windowAppeared = window != nullptr;
     if (!window) return;
@@ -70,7 +73,23 @@ void pressCancelTwice(SyncJob& job, Settings&) {
     SendMessageA(cancel, BM_CLICK, 0, 0);
     seen.cancelled = sink.IsCancelled();
     Sleep(200);
-    seen.windowStayedAfterCancel = IsWindow(window) && job.progressWindow.window() == window;
+    seen.windowStayedAfterCancel = IsWindow(window) && job.progressWindow->window() == window;
+}
+
+// Holds the window thread in its message loop and goes: the session's end must not wait for
+// ever for a thread that does not end.
+std::unique_ptr<HeldMessageLoop> held;
+std::weak_ptr<ProgressWindow> heldWindow;
+void holdTheWindow(SyncJob& job, Settings&) {
+    heldWindow = job.progressWindow;
+    if (HWND window = waitForWindowOf(job)) held = std::make_unique<HeldMessageLoop>(window);
+    Sleep(200);
+}
+
+bool logHas(const std::string& line) {
+    for (size_t i = 0; i < StandinLogCount(); ++i)
+        if (line == StandinLogText(i)) return true;
+    return false;
 }
 
 class Session : public ::testing::Test {
@@ -182,5 +201,41 @@ TEST_F(Session, ADriverThatThrowsEndsTheSessionWithItsErrorLineAndTheErrorSummar
         EXPECT_EQ(16, StandinLogActivity(2));
         EXPECT_EQ(nullptr, FindProgressWindow());
         EXPECT_EQ("2", ini.read("Throw User", "CardTemp"));
+    }
+}
+
+TEST_F(Session, AWindowThreadThatDoesNotEndHoldsTheEndOnlyUpToABoundWithOneLine) {
+    // The worker's bound on the window, then the HotSync thread's bound on the worker: each
+    // says where it waited, and the thread left behind ends on its own once it can, taking
+    // its share of the window with it.
+    struct Case {
+        uint32_t windowBoundMs, workerBoundMs;
+        const char* line;
+    } cases[] = {
+        {1000, 15000, "Tarnwick: the progress window did not close within 1 s; the HotSync ends without it"},
+        {60000, 2000, "Tarnwick: the HotSync worker did not end within 2 s; the HotSync ends without it"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        StandinLogClear();
+        SessionHooks hooks;
+        hooks.driver = &holdTheWindow;
+        hooks.windowCloseBoundMs = c.windowBoundMs;
+        hooks.workerEndBoundMs = c.workerBoundMs;
+        const DWORD start = GetTickCount();
+        auto session = std::async(std::launch::async, [&] { RunSession(propertiesFor("Held User", 0), ini.settings(), hooks); });
+        const bool ended = session.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+        const DWORD elapsed = GetTickCount() - start;
+        ASSERT_TRUE(held && held->hooked());
+        held->release();
+        session.wait();
+        EXPECT_TRUE(ended);
+        EXPECT_LT(elapsed, std::min(c.windowBoundMs, c.workerBoundMs) + 5000);
+        EXPECT_TRUE(logHas(c.line));
+        EXPECT_EQ("0", ini.read("Held User", "CardTemp"));  // the actions were written back
+        for (int i = 0; i < 1000 && !heldWindow.expired(); ++i) Sleep(20);
+        EXPECT_TRUE(heldWindow.expired()) << "the window thread kept its share";
+        EXPECT_EQ(nullptr, FindProgressWindow());
+        held.reset();
     }
 }

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "conduit/config/ConfigResource.h"
+#include "tests/common/ChildProcess.h"
 #include "tests/config/DialogDriver.h"
 
 namespace {
@@ -49,24 +50,14 @@ TEST(HostConfigureTest, HotsyncConfigureShowsTheDialogAndReportsTheChoice) {
     ASSERT_TRUE(CopyFileA((bin + "\\Tarnwick.dll").c_str(), conduit.c_str(), FALSE));
 
     const std::string outputPath = folder.file("host.out");
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(output, INVALID_HANDLE_VALUE);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output;
-    startup.hStdError = output;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process{};
-    std::string command = "\"" + bin + "\\hotsync.exe\" configure --user Pat --action 6 --conduit \"" + conduit + "\"";
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, bin.c_str(), &startup,
-                                  &process);
-    CloseHandle(output);
-    ASSERT_TRUE(started);
+    ChildOptions options;
+    options.folder = bin;
+    options.outputFile = outputPath;
+    ChildProcess host("\"" + bin + "\\hotsync.exe\" configure --user Pat --action 6 --conduit \"" + conduit + "\"",
+                      options);
+    ASSERT_TRUE(host.started());
 
-    HWND dialog = WaitForDialogOf(process.dwProcessId, process.hProcess);
+    HWND dialog = WaitForDialogOf(host.id(), host.process());
     EXPECT_NE(dialog, nullptr) << "hotsync.exe configure showed no settings dialog";
     if (dialog) {
         EXPECT_TRUE(Checked(dialog, IDC_ACTION_NOTHING));
@@ -75,9 +66,7 @@ TEST(HostConfigureTest, HotsyncConfigureShowsTheDialogAndReportsTheChoice) {
         Click(dialog, IDC_FREQUENCY_DAILY);
         Click(dialog, IDOK);
     }
-    if (WaitForSingleObject(process.hProcess, 20000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    host.finish(20000);
 
     std::ifstream in(outputPath);
     std::stringstream text;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <windows.h>
+#include "tests/common/ChildProcess.h"
 #include "tests/common/TestTree.h"
 
 namespace {
@@ -98,32 +99,18 @@ HotSyncRun Scenario::sync(const std::string& user, int type, const std::string& 
                           "\" --pc \"" + pc_ + "\" --type " + std::to_string(type) + " --conduit \"" + root_ +
                           "\\conduit\\Tarnwick.dll\" --log \"" + logFile + "\" --trace \"" + root_ + "\\trace.txt\" " +
                           extra;
-    std::string output = root_ + "\\hotsync.out";
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = out;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION process = {};
-    std::vector<char> line(command.begin(), command.end());
-    line.push_back(0);
+    ChildOptions options;
+    options.folder = host;
+    options.outputFile = root_ + "\\hotsync.out";
     char display[256] = {};
     bool hadDisplay = GetEnvironmentVariableA("DISPLAY", display, sizeof display) > 0;
     if (withoutDisplay_) SetEnvironmentVariableA("DISPLAY", nullptr);
-    BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, host.c_str(), &startup, &process);
+    ChildProcess child(command, options);
     if (withoutDisplay_ && hadDisplay) SetEnvironmentVariableA("DISPLAY", display);
-    if (started) {
-        if (WaitForSingleObject(process.hProcess, 180000) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 99);
-        DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
-        run.exitCode = static_cast<int>(code);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    if (child.started()) {
+        child.finish(180000);
+        run.exitCode = static_cast<int>(child.exitCode());
     }
-    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
     std::ifstream log(logFile);
     std::string text;
     while (std::getline(log, text)) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "SyncFixture.h"
+#include "tests/common/ChildProcess.h"
 
 namespace {
 
@@ -378,15 +379,9 @@ bool makeHostLink(const std::string& target, const std::string& link) {
     const size_t cut = link.rfind('\\');
     std::string command = "/bin/ln -s " + unixPath(target) + " " + unixPath(link.substr(0, cut)) + "/" +
                           link.substr(cut + 1);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    ChildOptions options;
+    options.application = "Z:\\bin\\ln";
+    if (!RunChild(command, 10000, options).started) return false;
     // The wait on a host process may return before it has run: look for the link a while.
     for (int i = 0; i < 100; ++i) {
         const DWORD attributes = GetFileAttributesA(link.c_str());

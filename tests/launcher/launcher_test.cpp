@@ -139,6 +139,28 @@ TEST_F(LaunchAppExport, WaitBeyondThirtyTwoBitMillisecondsIsNotCutShort) {
     EXPECT_NE(std::string::npos, readRecord().find("ended"));
 }
 
+TEST_F(LaunchAppExport, ACallerWithAWindowServesTheBroadcastOfTheProgramItWaitsFor) {
+    // The caller owns a top-level window and does nothing but wait in LaunchApp: the
+    // program's broadcast reaches that window only if the wait serves sent messages, and
+    // the program (and the answer) would otherwise wait for the broadcast's time-out.
+    HWND window = CreateWindowExA(0, "STATIC", "launcher caller", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, window);
+    DWORD elapsed = 0;
+    const std::string commandLine = busy(200) + " broadcast";
+    EXPECT_EQ(0, launch(10, commandLine.c_str(), &elapsed));
+    EXPECT_LT(elapsed, 3000u);
+    const std::string record = readRecord();
+    EXPECT_NE(std::string::npos, record.find("ended")) << record;
+    const size_t at = record.find("broadcast ");
+    ASSERT_NE(std::string::npos, at) << record;
+    EXPECT_LT(std::stoul(record.substr(at + 10)), 2000u) << record;
+    // A wait that ran out still answers 1, with the window served all the while.
+    EXPECT_EQ(1, launch(1, (busy(3000) + " broadcast").c_str(), &elapsed));
+    EXPECT_LT(elapsed, 2500u);
+    DestroyWindow(window);
+}
+
 TEST_F(LaunchAppExport, WhatCannotBeStartedAnswersTwoAtOnce) {
     for (const char* commandLine : {"Z:\\no\\such\\folder\\program.exe /x", "", static_cast<const char*>(nullptr)}) {
         SCOPED_TRACE(commandLine ? commandLine : "(null)");

@@ -6,6 +6,7 @@
 
 #include "TestDevice.h"
 #include "platform/hotsync/HostOptions.h"
+#include "tests/common/ChildProcess.h"
 
 namespace {
 struct HostRun {
@@ -15,32 +16,12 @@ struct HostRun {
 
 // Runs hotsync.exe from the bin folder with the given arguments and collects its stdout.
 HostRun hotsync(const std::string& arguments) {
+    ChildOptions options;
+    options.captureOutput = true;
+    ChildResult result = RunChild("hotsync.exe " + arguments, 30000, options);
     HostRun run;
-    SECURITY_ATTRIBUTES sa = {sizeof sa, nullptr, TRUE};
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &sa, 0)) return run;
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA si;
-    ZeroMemory(&si, sizeof si);
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = writeEnd;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    PROCESS_INFORMATION pi;
-    std::string command = "hotsync.exe " + arguments;
-    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
-    CloseHandle(writeEnd);
-    if (started) {
-        char buf[4096];
-        DWORD n = 0;
-        while (ReadFile(readEnd, buf, sizeof buf, &n, nullptr) && n > 0) run.out.append(buf, n);
-        WaitForSingleObject(pi.hProcess, 30000);
-        GetExitCodeProcess(pi.hProcess, &run.exitCode);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    }
-    CloseHandle(readEnd);
+    run.out = result.output;
+    if (result.started) run.exitCode = result.exitCode;
     return run;
 }
 

@@ -1,5 +1,6 @@
-// Plays the removal program: started with -f/-c options on its command line, it loads
-// Detach.dll from its own folder and calls both exports by their undecorated names.
+// Plays the removal program: started with -f/-c options on its command line, it owns a
+// top-level window (as a removal program's progress window), loads Detach.dll from its own
+// folder and calls both exports by their undecorated names, pumping no messages itself.
 // Exit code: 0 when both answered 0; 3 no DLL; 4 no export; 5 a nonzero answer.
 #include "removalhook/Detach.h"
 
@@ -14,6 +15,8 @@ int main() {
     dll.erase(dll.find_last_of('\\') + 1);
     dll += "Detach.dll";
 
+    HWND window = CreateWindowExA(0, "STATIC", "removal", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
     HMODULE module = LoadLibraryA(dll.c_str());
     if (module == nullptr) return 3;
     auto initialize = reinterpret_cast<DetachFunction>(
@@ -25,5 +28,6 @@ int main() {
         code = initialize() == 0 && uninitialize() == 0 ? 0 : 5;
     }
     FreeLibrary(module);
+    if (window) DestroyWindow(window);
     return code;
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "tests/common/ChildProcess.h"
+
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -100,7 +102,8 @@ protected:
         DeleteFileA((bin_ + "quillmark-done.txt").c_str());
     }
     void TearDown() override {
-        for (const char* name : {"quillmark-hold", "quillmark-args.txt", "quillmark-done.txt", "Quillmark.exe"}) {
+        for (const char* name : {"quillmark-hold", "quillmark-broadcast", "quillmark-args.txt", "quillmark-done.txt",
+                                 "Quillmark.exe"}) {
             // The copy may still be ending after it wrote its last file.
             for (int i = 0; i < 50 && exists(dir_ + name) && !DeleteFileA((dir_ + name).c_str()); ++i) Sleep(100);
         }
@@ -109,21 +112,13 @@ protected:
 
     // Runs the stand-in removal program with these options; answers its exit code.
     DWORD runRemoval(const std::string& options, DWORD* elapsedMs = nullptr) {
-        std::string commandLine = "detach_host " + options;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
+        ChildOptions child;
+        child.application = bin_ + "detach_host.exe";
         const DWORD start = GetTickCount();
-        if (!CreateProcessA((bin_ + "detach_host.exe").c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
-                            nullptr, nullptr, &startup, &info)) {
-            return 1000;
-        }
-        DWORD code = 1001;
-        if (WaitForSingleObject(info.hProcess, 60000) == WAIT_OBJECT_0) GetExitCodeProcess(info.hProcess, &code);
+        const ChildResult run = RunChild("detach_host " + options, 60000, child);
         if (elapsedMs) *elapsedMs = GetTickCount() - start;
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-        return code;
+        if (!run.started) return 1000;
+        return run.timedOut ? 1001 : run.exitCode;
     }
 
     std::string startedHere() const { return readAll(dir_ + "quillmark-args.txt"); }
@@ -152,6 +147,16 @@ TEST_F(DetachHook, StartsQuillmarkWithUsInEachOptionForm) {
         EXPECT_LT(elapsed, 10000u);
     }
     EXPECT_EQ("", startedInBin());
+}
+
+TEST_F(DetachHook, TheRemovalProgramsWindowIsServedWhileTheHookWaits) {
+    // The program broadcasts a setting change; the removal program's window answers it only
+    // through the hook's wait, and otherwise the broadcast (and the removal) waits 5 s.
+    { std::ofstream broadcast(dir_ + "quillmark-broadcast"); }
+    DWORD elapsed = 0;
+    EXPECT_EQ(0u, runRemoval("-f\"" + dir_ + "setup.dat\" -c\"" + dir_ + "Detach.dll\"", &elapsed));
+    EXPECT_TRUE(exists(dir_ + "quillmark-done.txt"));
+    EXPECT_LT(elapsed, 4000u);
 }
 
 TEST_F(DetachHook, StartsNothingWhenTheOptionsNameNoFolder) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "tests/common/ChildProcess.h"
+
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -127,38 +129,26 @@ HotSyncRun runHotSync(const std::vector<std::string>& args, const std::string& t
     HotSyncRun run;
     std::string commandLine = "hotsync.exe";
     for (const std::string& a : args) commandLine += " " + quoteArgument(a);
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    std::vector<char> cmd(commandLine.begin(), commandLine.end());
-    cmd.push_back('\0');
     // Nothing is inherited: the C runtime opens files inheritably, and a child holding a
     // file that another case's thread had open at that moment would make that case's
     // HotSync fail for a reason of ours. Detached, the child's echo of the log goes nowhere
     // (the log itself goes to --log).
-    if (!CreateProcessA("hotsync.exe", cmd.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
-                        &pi))
-        return run;
-    CloseHandle(pi.hThread);
+    ChildOptions options;
+    options.application = "hotsync.exe";
+    options.detached = true;
+    ChildProcess child(commandLine, options);
+    if (!child.started()) return run;
     if (killAfterTraceLines > 0) {
-        for (;;) {
-            if (WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0) break;
+        while (!child.wait(1)) {
             if (countLines(traceFile) >= killAfterTraceLines) {
-                TerminateProcess(pi.hProcess, 99);
-                run.killed = true;
+                child.kill(99);
                 break;
             }
         }
     }
-    if (WaitForSingleObject(pi.hProcess, 120000) != WAIT_OBJECT_0) {
-        TerminateProcess(pi.hProcess, 98);
-        WaitForSingleObject(pi.hProcess, 10000);
-        run.killed = true;
-    }
-    DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    run.exitCode = static_cast<int>(code);
-    CloseHandle(pi.hProcess);
+    child.finish(120000);
+    run.killed = child.endedByTest();
+    run.exitCode = static_cast<int>(child.exitCode());
     run.traceLines = countLines(traceFile);
     return run;
 }
