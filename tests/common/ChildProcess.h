@@ -32,6 +32,9 @@ struct ChildOptions {
     bool captureOutput = false;
     // Started without a console (DETACHED_PROCESS): what it writes goes nowhere.
     bool detached = false;
+    // The command line and folder are UTF-8 (names the 8-bit code page cannot spell), not
+    // the code page's own bytes.
+    bool utf8 = false;
 };
 
 class ChildProcess {
@@ -123,10 +126,25 @@ private:
             startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         }
         PROCESS_INFORMATION info = {};
-        const BOOL created = CreateProcessA(options.application.empty() ? nullptr : options.application.c_str(),
-                                            writable.data(), nullptr, nullptr, redirected ? TRUE : FALSE,
-                                            options.detached ? DETACHED_PROCESS : 0, nullptr,
-                                            options.folder.empty() ? nullptr : options.folder.c_str(), &startup, &info);
+        const DWORD flags = options.detached ? DETACHED_PROCESS : 0;
+        BOOL created = FALSE;
+        if (options.utf8) {
+            std::wstring application = wide(options.application), folder = wide(options.folder);
+            std::wstring line = wide(commandLine);
+            STARTUPINFOW startupW = {};
+            startupW.cb = sizeof startupW;
+            startupW.dwFlags = startup.dwFlags;
+            startupW.hStdInput = startup.hStdInput;
+            startupW.hStdOutput = startup.hStdOutput;
+            startupW.hStdError = startup.hStdError;
+            created = CreateProcessW(application.empty() ? nullptr : application.c_str(), &line[0], nullptr, nullptr,
+                                     redirected ? TRUE : FALSE, flags, nullptr,
+                                     folder.empty() ? nullptr : folder.c_str(), &startupW, &info);
+        } else {
+            created = CreateProcessA(options.application.empty() ? nullptr : options.application.c_str(),
+                                     writable.data(), nullptr, nullptr, redirected ? TRUE : FALSE, flags, nullptr,
+                                     options.folder.empty() ? nullptr : options.folder.c_str(), &startup, &info);
+        }
         if (redirected) CloseHandle(childEnd);  // the child has its own now
         if (!created) {
             if (readEnd) CloseHandle(readEnd);
@@ -142,6 +160,14 @@ private:
             while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n > 0) output_.append(buffer, n);
             CloseHandle(readEnd);
         });
+    }
+    static std::wstring wide(const std::string& utf8) {
+        if (utf8.empty()) return std::wstring();
+        const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+        std::wstring out(n > 0 ? static_cast<size_t>(n) : 1u, L'\0');
+        if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &out[0], n);
+        out.resize(out.size() - 1);  // the terminating zero
+        return out;
     }
     void close() {
         if (process_) CloseHandle(process_);

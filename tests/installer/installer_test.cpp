@@ -20,6 +20,7 @@
 #include "ConduitRegistration.h"
 #include "HsApi.h"
 #include "platform/stubs/StandinRegistry.h"
+#include "tests/common/ChildProcess.h"
 #include "tests/common/TestTree.h"
 
 namespace {
@@ -123,43 +124,26 @@ bool waitFor(HANDLE process, User* user) {
     return false;
 }
 
-// Runs a command line to its end (output to outputFile, if given; with the processes it
-// started, if withChildren), played by user if given; answers its exit code, or -1 when it
+// Runs a UTF-8 command line to its end (output to outputFile, if given; with the processes
+// it started, if withChildren), played by user if given; answers its exit code, or -1 when it
 // could not be started or ran for more than a minute.
 int run(const std::string& commandLine, const std::string& outputFile = "", bool withChildren = false,
         User* user = nullptr) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = outputFile.empty() ? INVALID_HANDLE_VALUE
-                                    : CreateFileA(outputFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                                  CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    if (out != INVALID_HANDLE_VALUE) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = out;
-        startup.hStdError = out;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    }
-    PROCESS_INFORMATION process = {};
-    std::vector<wchar_t> line(commandLine.size() + 1);  // the command line is UTF-8
-    MultiByteToWideChar(CP_UTF8, 0, commandLine.c_str(), -1, line.data(), static_cast<int>(line.size()));
-    const std::string bin = binFolder();
-    const std::wstring folder(bin.begin(), bin.end());
-    BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, out != INVALID_HANDLE_VALUE, 0, nullptr,
-                                  folder.c_str(), &startup, &process);
-    if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
-    if (!started) return -1;
-    if (user) user->root = process.dwProcessId;
-    DWORD code = static_cast<DWORD>(-1);
-    if (waitFor(process.hProcess, user)) GetExitCodeProcess(process.hProcess, &code);
-    for (DWORD child : withChildren ? processTree(process.dwProcessId) : std::vector<DWORD>()) {
-        HANDLE handle = child == process.dwProcessId ? nullptr : OpenProcess(SYNCHRONIZE, FALSE, child);
+    ChildOptions options;
+    options.folder = binFolder();
+    options.outputFile = outputFile;
+    options.utf8 = true;
+    ChildProcess child(commandLine, options);
+    if (!child.started()) return -1;
+    if (user) user->root = child.id();
+    const bool ended = waitFor(child.process(), user);
+    const int code = ended ? static_cast<int>(child.exitCode()) : -1;
+    for (DWORD pid : withChildren ? processTree(child.id()) : std::vector<DWORD>()) {
+        HANDLE handle = pid == child.id() ? nullptr : OpenProcess(SYNCHRONIZE, FALSE, pid);
         if (handle) waitFor(handle, user);
         if (handle) CloseHandle(handle);
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(code);
+    return code;
 }
 
 int hotsync(const std::string& arguments, const std::string& outputFile = "") {
