@@ -102,6 +102,9 @@ public:
     virtual void mkdir(const std::string& name) = 0;
     virtual void remove(const std::string& name) = 0;  // a file, or a folder and all below it
     virtual void rename(const std::string& from, const std::string& to) = 0;  // times kept
+    // The card only: takes the card out and puts in the other card of the same label (a
+    // blank one the first time), keeping the one taken out for the next swap.
+    virtual void swapCard() = 0;
 };
 
 // A real folder: the PC location, or a volume of the simulated handheld.
@@ -129,6 +132,12 @@ public:
         const std::string aside = hostPath(root_, from) + "~";
         MoveFileA(hostPath(root_, from).c_str(), aside.c_str());
         MoveFileA(aside.c_str(), hostPath(root_, to).c_str());
+    }
+    void swapCard() override {
+        const std::string other = root_ + "~other", out = root_ + "~out";
+        MoveFileA(root_.c_str(), out.c_str());
+        if (!MoveFileA(other.c_str(), root_.c_str())) makeFolders(root_);
+        MoveFileA(out.c_str(), other.c_str());
     }
 
 private:
@@ -167,6 +176,7 @@ public:
             card_.objects[to + k.substr(from.size())] = o;
         }
     }
+    void swapCard() override { std::swap(card_.objects, other_); }
 
 private:
     std::vector<std::string> under(const std::string& n) {
@@ -176,6 +186,7 @@ private:
         return keys;
     }
     FakeCard& card_;
+    decltype(FakeCard::objects) other_{NameOrder{true}};
 };
 
 // The settings of one HotSync.
@@ -377,6 +388,8 @@ public:
         ++hotSyncs_;
         const View cb = r_->card().list(), pb = r_->pc().list();
         const Tree wholeBefore = scanTree(r_->root), archiveBefore = scanTree(r_->archive);
+        std::vector<std::string> held[2];
+        const bool expectHold[2] = {heldCandidates(false, cb, pb, order, held[0]), heldCandidates(true, pb, cb, order, held[1])};
         const std::vector<std::string> log = r_->sync(order);
         fresh_[0] = fresh_[1] = false;
         const View ca = r_->card().list(), pa = r_->pc().list();
@@ -402,6 +415,30 @@ public:
         }
         for (const auto& k : kept)
             if (!sidesAfter.count(k.first)) problem("lost from both sides: " + trim(k.first) + " of " + k.second);
+        // With "Archive" on, whatever the action: a version new or changed since both sides
+        // last held it is on a side or in the archive afterwards.
+        if (order.archive)
+            for (bool pc : {false, true})
+                for (const auto& i : pc ? pb : cb)
+                    if (!isFolderName(i.first) && !everAlike_.count({i.first, i.second.content}) &&
+                        !sidesAfter.count(i.second.content) && !archived.count(i.second.content))
+                        problem("changed version neither on a side nor in the archive: " + std::string(pc ? "PC " : "card ") +
+                                i.second.spelled + " (" + trim(i.second.content) + ")");
+        // The guard: held deletions are not carried out before the user confirms them.
+        bool holding = false;
+        for (bool pc : {false, true}) {
+            const View& after = pc ? pa : ca;
+            if (expectHold[pc])
+                for (const std::string& n : held[pc])
+                    if (!after.count(n)) problem(std::string("held deletion carried out on ") + (pc ? "PC: " : "card: ") + n);
+            const std::string line = std::string(" deletions on ") + (pc ? "PC" : "Palm") + " (";
+            const bool logged = std::any_of(log.begin(), log.end(), [&](const std::string& l) {
+                return l.rfind("Holding back ", 0) == 0 && l.find(line) != std::string::npos;
+            });
+            holding = holding || logged;
+            if (logged) hold_[pc] = true;
+            else if (order.action == (pc ? 2 : 3) || (order.action == 0 && held[pc].empty()) || order.faulty()) hold_[pc] = false;
+        }
         if (order.archive)
             for (const auto& d : deleted)
                 if (!kept.count(d.first) && !sidesAfter.count(d.first) && !archived.count(d.first))
@@ -423,7 +460,7 @@ public:
             if (isStaging(p) && (wholeAfter.files.count(p) || wholeAfter.folders.count(p))) problem("staging file left: " + p);
         }
         // 3: a clean HotSync leaves both sides alike, and the next one does nothing.
-        if (order.clean() && problems_.empty()) {
+        if (order.clean() && !holding && problems_.empty()) {
             for (const auto& i : ca)
                 if (!pa.count(i.first)) problem("only on the card: " + i.second.spelled);
                 else if (pa.at(i.first).content != i.second.content) problem("card and PC differ: " + i.second.spelled);
@@ -439,6 +476,10 @@ public:
             for (const std::string& l : log)
                 if (isChangeLine(l) && logShown_++ < 20) lastLog_ += "    | " + l + "\n";
         if (!order.faulty()) remember(ca, pa, order);
+        for (const auto& i : ca)
+            if (!isFolderName(i.first) && pa.count(i.first) && pa.at(i.first).content == i.second.content)
+                everAlike_.insert({i.first, i.second.content}), everAlikeNames_.insert(i.first);
+        lastFaulty_ = order.faulty();
         return problems_.empty();
     }
 
@@ -514,6 +555,20 @@ private:
         for (auto it = agreed_.begin(); it != agreed_.end();)
             it = !ca.count(it->first) && !pa.count(it->first) ? agreed_.erase(it) : std::next(it);
     }
+    // The deletions the guard must hold on side x (the other side y) under synchronisation:
+    // files both sides agreed on, unchanged on x and gone from y, no exception naming them.
+    // They are held when an earlier HotSync held that side's deletions and the user has not
+    // confirmed them, or when y holds none of the files both sides ever held and two or more
+    // would go (an emptied, reformatted or other card) in a HotSync without faults after one that
+    // settled all.
+    bool heldCandidates(bool pc, const View& x, const View& y, const Order& order, std::vector<std::string>& out) const {
+        for (const auto& a : agreed_) {
+            const bool excepted = actionFor(order, a.first) != order.action;
+            if (!isFolderName(a.first) && at(x, a.first) == a.second && !y.count(a.first) && !excepted) out.push_back(a.first);
+        }
+        const bool emptied = std::none_of(y.begin(), y.end(), [&](const View::value_type& i) { return everAlikeNames_.count(i.first) != 0; });
+        return order.action == 0 && !out.empty() && (hold_[pc] || (emptied && !lastFaulty_ && !order.faulty() && out.size() >= 2));
+    }
     // The engine holds back a mass deletion on purpose (10 files or more): the generator
     // stays below it, counting what this side already deleted since both sides agreed.
     bool belowMassDeletion(bool pc, const std::string& key) {
@@ -543,6 +598,16 @@ private:
         std::vector<std::string> myFiles, myFolders;
         for (const auto& i : mine) (isFolderName(i.first) ? myFolders : myFiles).push_back(i.second.spelled);
         const int kind = pick(rng_, 100);
+        if (!pc && depth == 0 && pick(rng_, 100) < 5 && !myFiles.empty()) {
+            if (pick(rng_, 2)) {  // a card reformatted, perhaps filled with new files
+                for (const auto& i : mine)
+                    if (std::count(i.first.begin(), i.first.end(), '/') == 1 + isFolderName(i.first)) remove(false, i.second.spelled);
+                for (int i = 0, n = pick(rng_, 4); i < n; ++i) write(false, "/new" + std::to_string(++versions_) + ".jpg", content());
+            } else {
+                r_->card().swapCard(), note(false, "swap for the other card");
+            }
+            return;
+        }
         if (kind < 30 || (myFiles.empty() && kind < 75)) {  // create or edit, at times the same new name on both sides
             const std::string name = spell(pc, pickOf(rng_, folders) + pickOf(rng_, files));
             if (myFiles.size() >= 8 && !mine.count(lower(name))) return;
@@ -586,6 +651,8 @@ private:
         if (clean) return o;
         const int a = pick(rng_, 100);
         o.action = a < 70 ? 0 : a < 80 ? 2 : a < 90 ? 3 : 6;
+        // The one-time overwrite that confirms held deletions, at times.
+        if ((hold_[0] || hold_[1]) && pick(rng_, 4) == 0) o.action = hold_[1] ? 2 : 3;
         std::vector<std::string> names, pcNames = {"state"};
         for (bool pc : {false, true})
             for (const auto& i : view(pc)) {
@@ -610,6 +677,12 @@ private:
     std::unique_ptr<Route> r_;
     std::mt19937 rng_;
     std::map<std::string, std::string> agreed_;
+    // Every version both sides held after some HotSync, and their names: what is not among
+    // them is new or changed since.
+    std::set<std::pair<std::string, std::string>> everAlike_;
+    std::set<std::string> everAlikeNames_;
+    bool hold_[2] = {false, false};  // the last HotSync held deletions on the card, the PC
+    bool lastFaulty_ = false;
     View cached_[2];
     bool fresh_[2] = {false, false};
     std::vector<std::string> problems_;
