@@ -268,22 +268,26 @@ void HandheldLocation::recordHeldDeletions(bool pc, bool handheld) {
 }
 
 void HandheldLocation::reportHeldDeletions(Hold hold, const SideTally& side, int32_t share, bool onPc) const {
+    const std::string other = onPc ? "Palm" : "PC";
+    const std::string self = onPc ? "PC" : "Palm";
     std::string why;
     switch (hold) {
     case Hold::Share:
         why = "of its " + std::to_string(side.files) + " files; more than " + std::to_string(share) + "%";
         break;
-    case Hold::EveryFile: why = "every file the last HotSync found there"; break;
+    case Hold::EveryFile:
+        why = side.deletions >= side.known ? "every file it shared with the " + other
+                                           : "the " + other + " kept none of the files they shared";
+        break;
     default: why = "held since an earlier HotSync"; break;
     }
-    const char* other = onPc ? "Palm" : "PC";
-    const char* self = onPc ? "PC" : "Palm";
     // The confirmation is an overwrite of the whole side: the line says what else it does.
-    log("Holding back " + std::to_string(side.deletions) + " deletions on " + self + " (" + why +
+    log("Holding back " + std::to_string(side.deletions) + (side.deletions == 1 ? " deletion on " : " deletions on ") + self + " (" + why +
         "): to carry them out, choose \"" + (onPc ? "Handheld overwrites desktop" : "Desktop overwrites handheld") +
         "\" once in the settings dialog; it also replaces " + self + " files changed since the last HotSync with the " +
         other + "'s copies" +
-        (context_->archive ? ", keeping the replaced versions in the archive" : ", and with \"Archive\" off the replaced versions are lost"));
+        (context_->archive ? ", keeping the replaced versions in the archive"
+                           : "; \"Archive\" is off, so the deleted and replaced versions are not kept"));
 }
 
 bool HandheldLocation::heldBack(Operation operation) const {

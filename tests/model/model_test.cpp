@@ -431,7 +431,7 @@ public:
             if (expectHold[pc])
                 for (const std::string& n : held[pc])
                     if (!after.count(n)) problem(std::string("held deletion carried out on ") + (pc ? "PC: " : "card: ") + n);
-            const std::string line = std::string(" deletions on ") + (pc ? "PC" : "Palm") + " (";
+            const std::string line = std::string(" on ") + (pc ? "PC" : "Palm") + " (";
             const bool logged = std::any_of(log.begin(), log.end(), [&](const std::string& l) {
                 return l.rfind("Holding back ", 0) == 0 && l.find(line) != std::string::npos;
             });
