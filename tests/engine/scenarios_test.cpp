@@ -541,29 +541,6 @@ TEST_F(Scenario, MassDeletionIsHeldBackUntilConfirmed) {
     }
 }
 
-// An overwrite that cannot put the changed copy it replaces into the archive waits, keeping
-// the entry's history, and goes ahead once the archive takes the copy.
-TEST_F(Scenario, AnOverwriteWaitsForItsArchiveCopy) {
-    for (const int32_t action : {2, 3}) {
-        SCOPED_TRACE(action);
-        fresh();
-        baseline("/f.txt", "same");
-        action == 2 ? writePc("/f.txt", "changed") : card.put("/f.txt", "changed");
-        const std::string stateBefore = state();
-        removeTree(archiveDir);
-        ASSERT_TRUE(writeBytes(archiveDir, "a file where the archive folder belongs"));
-        EXPECT_EQ(Lines{action == 2 ? "Could not archive PC File: /f.txt" : "Could not archive Palm File: /f.txt"}, ops(action));
-        EXPECT_EQ(1u, failures);
-        EXPECT_EQ("changed", action == 2 ? readPc("/f.txt") : card.content("/f.txt"));
-        EXPECT_EQ(stateBefore, state());
-        DeleteFileA(archiveDir.c_str());
-        EXPECT_EQ(2u, ops(action).size());
-        EXPECT_EQ("changed", archived("f.txt"));
-        EXPECT_EQ("same", readPc("/f.txt"));
-        EXPECT_EQ("same", card.content("/f.txt"));
-    }
-}
-
 TEST_F(Scenario, ClaimedDatabasesAreLeftAlone) {
     const CreatorList claimed{0x54657374u};
     context.creators = &claimed;

@@ -1,17 +1,22 @@
 // Random HotSync histories checked against a model of what the user did. A history starts
 // with a few files in nested folders, then plays rounds of user actions on both sides, each
 // followed by a HotSync with random settings (action, exceptions, "Archive", one injected
-// failure, a Cancel). After every HotSync:
+// failure, a Cancel); the card is at times reformatted or swapped. After every HotSync:
 //   1. every version the user made since the last HotSync is still on a side, unless the
 //      action or an exception let the other side overwrite it;
 //   2. a version leaves both sides only when the user deleted the file on one side and the
 //      other side's copy was unchanged (then, with "Archive" on, it is in the archive), and
 //      nothing in the archive is overwritten;
-//   3. after a clean HotSync (action 0, no exception, failure or Cancel) both sides hold the
+//   3. after a clean HotSync (action 0, no exception, failure, Cancel or hold) both sides hold the
 //      same names, in any case, with the same contents, and one more HotSync changes nothing;
 //   4. a failed or cancelled HotSync is followed by a clean one, which must bring back 3;
 //   5. nothing is written outside the location folder, its state file and the archive, and
-//      no staging file is left behind.
+//      no staging file is left behind;
+//   6. with "Archive" on, whatever the action and exceptions, every version new or changed
+//      since both sides last held it is on a side or in the archive afterwards;
+//   7. deletions the guard must hold (a card emptied, reformatted or swapped for another of
+//      the same label, and every deletion on that side after a hold) stay held until the
+//      one-time overwrite confirms them, however many files arrive meanwhile.
 // Most histories run the engine in-process against the in-memory card; a smaller share runs
 // hotsync.exe against the simulated handheld on both card routes.
 //
@@ -238,8 +243,13 @@ public:
         WritePrivateProfileStringA(exceptionSection_.c_str(), nullptr, nullptr, ini_.c_str());
         for (const auto& e : order.exceptions)
             WritePrivateProfileStringA(exceptionSection_.c_str(), e.first.c_str(), ("x|" + e.second).c_str(), ini_.c_str());
-        HeldOpen held(order.pcLock.empty() ? "" : order.pcLock == "state" ? location + ".txt" : hostPath(location, order.pcLock));
-        return run(order);
+        // "archive": a file where the archive folder belongs, so no archive copy can be made.
+        const bool noArchive = order.pcLock == "archive";
+        if (noArchive) MoveFileA(archive.c_str(), (archive + "~").c_str()), writeHostFile(archive, "in the way");
+        HeldOpen held(order.pcLock.empty() || noArchive ? "" : order.pcLock == "state" ? location + ".txt" : hostPath(location, order.pcLock));
+        const std::vector<std::string> lines = run(order);
+        if (noArchive) DeleteFileA(archive.c_str()), MoveFileA((archive + "~").c_str(), archive.c_str());
+        return lines;
     }
     virtual std::string randomCardFault(std::mt19937& rng, const View& card) = 0;
     bool owned(const std::string& rel) const {  // rel: relative to root
@@ -409,7 +419,7 @@ public:
                 // Unchanged on this side since both sides last held the same version.
                 const bool synced = agreed_.count(i.first) && agreed_.at(i.first) == c;
                 const bool overwritten = actionFor(order, i.first) == (pc ? 2 : 3);
-                if (synced && !yb.count(i.first) && !overwritten) deleted[c] = i.second.spelled;
+                if (synced && !yb.count(i.first)) deleted[c] = i.second.spelled;  // an overwrite's deletion included
                 if (!(synced && at(yb, i.first) != c) && !overwritten) kept[c] = std::string(pc ? "PC " : "card ") + i.second.spelled;
             }
         }
@@ -653,7 +663,7 @@ private:
         o.action = a < 70 ? 0 : a < 80 ? 2 : a < 90 ? 3 : 6;
         // The one-time overwrite that confirms held deletions, at times.
         if ((hold_[0] || hold_[1]) && pick(rng_, 4) == 0) o.action = hold_[1] ? 2 : 3;
-        std::vector<std::string> names, pcNames = {"state"};
+        std::vector<std::string> names, pcNames = {"state", "archive"};
         for (bool pc : {false, true})
             for (const auto& i : view(pc)) {
                 if (pc) pcNames.push_back(i.second.spelled);
@@ -743,7 +753,8 @@ void playMany(char route, const char* label, size_t count, uint32_t firstSeed, i
 
 // Plays a history written as steps, each "c" or "p" (card, PC) followed by + (write a new
 // version), - (delete), > (rename to the second name) or / (make a folder), or "s" for a
-// clean HotSync ("sa": with "Archive"); false at the first HotSync that finds a problem.
+// clean HotSync ("sa": with "Archive"; "s2", "s2a": under action 2, and so on); false at the
+// first HotSync that finds a problem.
 bool replay(History& h, const std::string& steps) {
     std::stringstream in(steps);
     for (std::string step; std::getline(in, step, ';');) {
@@ -753,7 +764,8 @@ bool replay(History& h, const std::string& steps) {
         const bool pc = op[0] == 'p';
         if (op[0] == 's') {
             Order o;
-            o.archive = op == "sa";
+            o.archive = op.back() == 'a';
+            if (op.size() > 1 && std::isdigit(static_cast<unsigned char>(op[1]))) o.action = op[1] - '0';
             if (!h.hotSync(o)) return false;
         } else if (op[1] == '+') h.write(pc, name, h.content());
         else if (op[1] == '-') h.remove(pc, name);
@@ -789,6 +801,8 @@ const Found kFound[] = {
     {"names beginning with a dot take part", "f", "c+ /.profile; p+ /.cfg/a.txt; s"},
     {"a folder that held a folder is deleted on the other side", "fv", "c+ /Docs/Sub/a.txt; s; c- /Docs/; s"},
     {"an emptied card takes new files", "c", "c+ /a.txt; s; c- /a.txt; s; p+ /b.txt; s"},
+    {"a card refilled keeps the PC copies held until an overwrite confirms them", "fvc",
+     "c+ /a.txt; c+ /Docs/b.txt; p+ /c.txt; s; c- /a.txt; c- /Docs/; c- /c.txt; c+ /p1.jpg; c+ /p2.jpg; c+ /p3.jpg; s; s; c+ /p1.jpg; p+ /p2.jpg; s2a; s"},
 };
 
 // Each case on each of its routes, side by side; the in-memory card's runs take turns, as
