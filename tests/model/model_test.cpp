@@ -795,7 +795,7 @@ const Found kFound[] = {
     {"an edit on the card wins over a deletion on the PC", "f", "p+ /a.txt; s; c+ /a.txt; p- /a.txt; s"},
     {"a rename in case only keeps the file", "fv", "c+ /Docs/Notes.txt; s; p> /Docs/Notes.txt /Docs/NOTES.txt; s; s"},
     {"a second conflict takes the next free name", "f", "c+ /a.txt; s; c+ /a.txt; p+ /a.txt; s; c+ /a.txt; p+ /a.txt; s"},
-    {"the archive keeps two deleted files of one name", "f", "c+ /A/readme.txt; c+ /B/readme.txt; s; p- /A/readme.txt; p- /B/readme.txt; sa"},
+    {"the archive keeps two deleted files of one name", "f", "c+ /A/readme.txt; c+ /B/readme.txt; c+ /kept.txt; s; p- /A/readme.txt; p- /B/readme.txt; sa"},
     {"the archive keeps a file archived twice", "f", "c+ /a.txt; s; p- /a.txt; sa; c+ /a.txt; s; p- /a.txt; sa"},
     {"a file added in a folder deleted on the other side is kept", "fvc", "c+ /Docs/a.txt; s; p- /Docs/; c+ /Docs/new.txt; s"},
     {"names beginning with a dot take part", "f", "c+ /.profile; p+ /.cfg/a.txt; s"},
