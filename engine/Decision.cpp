@@ -67,6 +67,14 @@ bool holdDeletions(uint32_t deletions, uint32_t files, int32_t maxDeletePercent)
     return uint64_t(deletions) * 100u > uint64_t(files) * share;
 }
 
+Hold guardFor(const SideTally& side, int32_t maxDeletePercent) {
+    if (maxDeletePercent >= 100 || side.deletions == 0) return Hold::None;
+    if (side.heldBefore) return Hold::Earlier;
+    if (holdDeletions(side.deletions, side.files, maxDeletePercent)) return Hold::Share;
+    if (side.deletions >= 2 && (side.deletions >= side.known || side.otherKept == 0)) return Hold::EveryFile;
+    return Hold::None;
+}
+
 uint32_t frequencyPeriod(int32_t code) {
     switch (code) {
     case 1: return 86400u;

@@ -48,6 +48,22 @@ Decision decide(const FileEntry& entry, int32_t action, bool directory);
 constexpr uint32_t kMassDeletionFloor = 10;
 bool holdDeletions(uint32_t deletions, uint32_t files, int32_t maxDeletePercent);
 
+// What the guard knows about one side before the passes.
+struct SideTally {
+    uint32_t deletions = 0;   // what the decisions would delete there
+    uint32_t files = 0;       // the files it holds
+    uint32_t known = 0;       // of those, the ones both sides held at the last HotSync
+    uint32_t otherKept = 0;   // how many of the files both sides held the other side still holds
+    bool heldBefore = false;  // an earlier HotSync held this side's deletions, not yet confirmed
+};
+// Why the guard holds a side's deletions back. Beside a mass deletion, a side that would
+// lose every file the last HotSync knew there, or whose other side kept none of them (an
+// emptied, reformatted or different card), is held whatever the count, from two files on;
+// and a hold stays until the user confirms it, however many files arrive meanwhile. Nothing
+// to delete holds nothing; a share of 100 and above turns the guard off.
+enum class Hold { None, Share, EveryFile, Earlier };
+Hold guardFor(const SideTally& side, int32_t maxDeletePercent);
+
 // "Frequency" code -> the period within which a location is not synchronised again
 // (0: every HotSync), and the word the skip line shows.
 uint32_t frequencyPeriod(int32_t code);

@@ -129,7 +129,14 @@ private:
     // Counts what the passes would delete on each side and decides whether the guard
     // against mass deletion holds those deletions back; logs what it holds.
     void planDeletions();
+    // Keeps the held sides in the settings, so the next HotSync holds them too.
+    void recordHeldDeletions(bool pc, bool handheld);
+    void reportHeldDeletions(Hold hold, const SideTally& side, int32_t share, bool onPc) const;
     bool heldBack(Operation operation) const;
+    // Before an overwrite of the copy on the PC (onPc) or on the handheld: a copy changed
+    // there since the last HotSync goes into the archive first ("Archive" on); false, with
+    // the archive's line, when that copy failed and the overwrite must not happen.
+    bool archiveBeforeOverwrite(const std::string& name, const FileEntry& entry, bool onPc);
     // Makes the folders above name that are missing on the side a copy or a folder
     // creation is about to write to (a folder deleted there that still has to receive
     // something); false when one cannot be made.

@@ -216,33 +216,78 @@ int32_t HandheldLocation::actionFor(const std::string& name) const {
 
 void HandheldLocation::planDeletions() {
     holdPcDeletions_ = holdHandheldDeletions_ = false;
-    if (effectiveAction(baseAction_) != ACTION_SYNCHRONISE) return;
-    const int32_t share = settings().maxDelete(context_->userName);
-    uint32_t onPc = 0, onHandheld = 0, fromPc = 0, fromHandheld = 0;
+    Settings& store = settings();
+    const std::string& user = context_->userName;
+    const std::string recorded = store.heldDeletions(user, locationName_);
+    bool pcHeldBefore = recorded.find("PC") != std::string::npos;
+    bool handheldHeldBefore = recorded.find("Palm") != std::string::npos;
+    // The one-time overwrite the guard's line asks for is the confirmation of that side.
+    if (baseAction_ == ACTION_HH_OVERWRITES) pcHeldBefore = false;
+    if (baseAction_ == ACTION_PC_OVERWRITES) handheldHeldBefore = false;
+    if (effectiveAction(baseAction_) != ACTION_SYNCHRONISE) {
+        recordHeldDeletions(pcHeldBefore, handheldHeldBefore);
+        return;
+    }
+    const int32_t share = store.maxDelete(user);
+    SideTally pc, handheld;
+    pc.heldBefore = pcHeldBefore;
+    handheld.heldBefore = handheldHeldBefore;
     for (auto& item : entries_) {
         const FileEntry& entry = item.second;
         if (entry.status != ENTRY_OK || isDirectoryName(item.first)) continue;
-        if (entry.pcTime != 0) ++onPc;
-        if (entry.handheldTime != 0) ++onHandheld;
+        const bool knownPc = entry.lastPcTime != 0 && entry.pcTime != 0;
+        const bool knownHandheld = entry.lastHandheldTime != 0 && entry.handheldTime != 0;
+        if (entry.pcTime != 0) ++pc.files;
+        if (entry.handheldTime != 0) ++handheld.files;
+        pc.known += knownPc;
+        handheld.known += knownHandheld;
+        pc.otherKept += knownHandheld;
+        handheld.otherKept += knownPc;
         const int32_t action = actionFor(item.first);
         if (action == ACTION_DO_NOTHING || effectiveAction(action) != ACTION_SYNCHRONISE) continue;
         if (isClaimedDatabase(item.first)) continue;
         const Operation operation = decide(entry, action, false).operation;
-        if (operation == Operation::DeleteOnPc) ++fromPc;
-        if (operation == Operation::DeleteOnHandheld) ++fromHandheld;
+        if (operation == Operation::DeleteOnPc) ++pc.deletions;
+        if (operation == Operation::DeleteOnHandheld) ++handheld.deletions;
     }
     // An empty card, or another card under the same label, reads as every file deleted on
     // one side. Copies still go ahead; the deletions wait, keeping their state lines, until
     // the user confirms them with a one-time overwrite.
-    holdPcDeletions_ = holdDeletions(fromPc, onPc, share);
-    holdHandheldDeletions_ = holdDeletions(fromHandheld, onHandheld, share);
-    const auto report = [&](uint32_t count, uint32_t files, const char* side, const char* confirm) {
-        log("Holding back " + std::to_string(count) + " deletions on " + side + " (of its " + std::to_string(files) +
-            " files; more than " + std::to_string(share) + "%): to carry them out, choose \"" + confirm +
-            "\" once in the settings dialog");
-    };
-    if (holdPcDeletions_) report(fromPc, onPc, "PC", "Handheld overwrites desktop");
-    if (holdHandheldDeletions_) report(fromHandheld, onHandheld, "Palm", "Desktop overwrites handheld");
+    const Hold pcHold = guardFor(pc, share), handheldHold = guardFor(handheld, share);
+    holdPcDeletions_ = pcHold != Hold::None;
+    holdHandheldDeletions_ = handheldHold != Hold::None;
+    recordHeldDeletions(holdPcDeletions_, holdHandheldDeletions_);
+    if (holdPcDeletions_) reportHeldDeletions(pcHold, pc, share, true);
+    if (holdHandheldDeletions_) reportHeldDeletions(handheldHold, handheld, share, false);
+}
+
+void HandheldLocation::recordHeldDeletions(bool pc, bool handheld) {
+    std::string sides = pc ? "PC" : "";
+    if (handheld) sides += sides.empty() ? "Palm" : " Palm";
+    settings().setHeldDeletions(context_->userName, locationName_, sides);
+}
+
+void HandheldLocation::reportHeldDeletions(Hold hold, const SideTally& side, int32_t share, bool onPc) const {
+    const std::string other = onPc ? "Palm" : "PC";
+    const std::string self = onPc ? "PC" : "Palm";
+    std::string why;
+    switch (hold) {
+    case Hold::Share:
+        why = "of its " + std::to_string(side.files) + " files; more than " + std::to_string(share) + "%";
+        break;
+    case Hold::EveryFile:
+        why = side.deletions >= side.known ? "every file it shared with the " + other
+                                           : "the " + other + " kept none of the files they shared";
+        break;
+    default: why = "held since an earlier HotSync"; break;
+    }
+    // The confirmation is an overwrite of the whole side: the line says what else it does.
+    log("Holding back " + std::to_string(side.deletions) + (side.deletions == 1 ? " deletion on " : " deletions on ") + self + " (" + why +
+        "): to carry them out, choose \"" + (onPc ? "Handheld overwrites desktop" : "Desktop overwrites handheld") +
+        "\" once in the settings dialog; it also replaces " + self + " files changed since the last HotSync with the " +
+        other + "'s copies" +
+        (context_->archive ? ", keeping the replaced versions in the archive"
+                           : "; \"Archive\" is off, so the deleted and replaced versions are not kept"));
 }
 
 bool HandheldLocation::heldBack(Operation operation) const {
@@ -299,8 +344,12 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
     case Operation::Nothing: break;
     // A copy into a folder deleted on the receiving side makes the folder again, so what
     // was added or changed inside it on the other side is kept.
-    case Operation::CopyToPc: ok = makeFoldersAbove(name, true) && copyToPc(name, entry); break;
-    case Operation::CopyToHandheld: ok = makeFoldersAbove(name, false) && copyToHandheld(name, entry); break;
+    case Operation::CopyToPc:
+        ok = archiveBeforeOverwrite(name, entry, true) && makeFoldersAbove(name, true) && copyToPc(name, entry);
+        break;
+    case Operation::CopyToHandheld:
+        ok = archiveBeforeOverwrite(name, entry, false) && makeFoldersAbove(name, false) && copyToHandheld(name, entry);
+        break;
     case Operation::DeleteOnHandheld: ok = deleteOnHandheld(name, entry); break;
     case Operation::DeleteOnPc: ok = deletePcFile(name, entry); break;
     case Operation::Conflict: ok = resolveConflict(name, entry); break;
@@ -314,6 +363,13 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
     if (ok && entry.status == ENTRY_OK) settled_.insert(&entry);
     // A folder put off to the deferred pass has not failed yet.
     if (!ok && deferred_.size() == deferredBefore) ++failures_;
+}
+
+bool HandheldLocation::archiveBeforeOverwrite(const std::string& name, const FileEntry& entry, bool onPc) {
+    // Only an overwrite replaces a copy changed since the last HotSync (synchronising moves
+    // such a copy aside as a conflict): those contents are on no other side yet.
+    if (onPc) return entry.pcTime == 0 || entry.pcTime == entry.lastPcTime || archivePcFile(name);
+    return entry.handheldTime == 0 || entry.handheldTime == entry.lastHandheldTime || archiveOnHandheld(name);
 }
 
 bool HandheldLocation::resolveConflict(const std::string& name, FileEntry& entry) {

@@ -153,6 +153,16 @@ void Settings::setLastBackup(const std::string& user, const std::string& locatio
     writeInt(user + "-LastBackup", location, time);
 }
 
+std::string Settings::heldDeletions(const std::string& user, const std::string& location) const {
+    return readString(user + "-HeldDeletions", location, "");
+}
+
+void Settings::setHeldDeletions(const std::string& user, const std::string& location, const std::string& sides) const {
+    if (heldDeletions(user, location) == sides) return;
+    WritePrivateProfileStringA((user + "-HeldDeletions").c_str(), location.c_str(), sides.empty() ? nullptr : sides.c_str(),
+                               path_.c_str());
+}
+
 ActionCode Settings::exceptionAction(const std::string& keyword) {
     if (keyword == "SKIP") return ACTION_DO_NOTHING;
     if (keyword == "HHTOPC") return ACTION_HH_OVERWRITES;

@@ -46,6 +46,12 @@ public:
     std::vector<std::string> directoryKeys(const std::string& user) const;
     int32_t lastBackup(const std::string& user, const std::string& location) const;
     void setLastBackup(const std::string& user, const std::string& location, int32_t time) const;
+    // The sides of a location whose deletions stay held until the user confirms them with a
+    // one-time overwrite (section user + "-HeldDeletions": "PC", "Palm" or "PC Palm"), so a
+    // hold lasts from one HotSync to the next; empty when none is held. Empty sides remove
+    // the record.
+    std::string heldDeletions(const std::string& user, const std::string& location) const;
+    void setHeldDeletions(const std::string& user, const std::string& location, const std::string& sides) const;
     void readExceptions(const std::string& user, const std::string& location,
                         std::vector<std::string>& names, std::vector<std::string>& values,
                         std::vector<int32_t>& actions) const;

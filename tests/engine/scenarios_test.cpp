@@ -86,9 +86,10 @@ TEST_F(Scenario, NestedFoldersDeletedOnHandheldAreGoneInOneHotSync) {
     card.mkdir("/A/B/");
     card.put("/A/B/f.txt", "f");
     card.put("/A/g.txt", "g");
+    card.put("/kept.txt", "k");  // a card that kept none of its files would be held
     sync();
     ASSERT_EQ("f", readPc("/A/B/f.txt"));
-    card.objects.clear();
+    for (const char* name : {"/A/", "/A/B/", "/A/B/f.txt", "/A/g.txt"}) card.objects.erase(name);
     // The inner folder is retried before the outer one, so both are empty by their turn.
     EXPECT_EQ((Lines{"  /A/B/f.txt: Archived", "  /A/B/f.txt: Deleted on PC", "  /A/g.txt: Archived",
                      "  /A/g.txt: Deleted on PC"}),
@@ -98,6 +99,7 @@ TEST_F(Scenario, NestedFoldersDeletedOnHandheldAreGoneInOneHotSync) {
     EXPECT_EQ(0u, failures);
     EXPECT_EQ(Lines{}, ops());
     EXPECT_FALSE(card.has("/A/"));
+    EXPECT_EQ("k", readPc("/kept.txt"));
 }
 
 TEST_F(Scenario, ExceptionsMatchByPrefixWithoutRegardToCase) {
@@ -464,6 +466,7 @@ TEST_F(Scenario, AFolderDeletedOnOneSideKeepsWhatChangedInsideOnTheOther) {
         card.put("/Docs/Old/old.txt", "old");
         card.put("/Docs/kept.txt", "kept");
         card.put("/Docs/gone.txt", "gone");
+        card.put("/other.txt", "other");  // a side that kept none of its files would be held
         sync();
         if (deletedOnPc) {
             removeTree(pc("/Docs"));
@@ -500,21 +503,27 @@ TEST_F(Scenario, MassDeletionIsHeldBackUntilConfirmed) {
     sync();
     card.objects.clear();  // a card that comes back empty
     card.put("/new.txt", "new");
-    const std::string held = "Holding back 12 deletions on PC (of its 12 files; more than 50%): to carry them out, "
-                             "choose \"Handheld overwrites desktop\" once in the settings dialog";
-    EXPECT_EQ((Lines{held, "  /new.txt: Copied from Palm to PC"}), ops());
+    const std::string confirm = "): to carry them out, choose \"Handheld overwrites desktop\" once in the settings dialog; "
+                                "it also replaces PC files changed since the last HotSync with the Palm's copies, keeping "
+                                "the replaced versions in the archive";
+    EXPECT_EQ((Lines{"Holding back 12 deletions on PC (of its 12 files; more than 50%" + confirm, "  /new.txt: Copied from Palm to PC"}),
+              ops());
     EXPECT_EQ(0u, failures);
     EXPECT_EQ("content 3", readPc("/f3.txt"));
     EXPECT_NE(std::string::npos, state().find("\t/f3.txt\r\n"));  // held entries keep their lines
-    EXPECT_EQ(Lines{"Holding back 12 deletions on PC (of its 13 files" + held.substr(held.find(';'))}, ops());
+    // The new file does not dilute the count: the hold lasts until it is confirmed.
+    EXPECT_EQ(Lines{"Holding back 12 deletions on PC (held since an earlier HotSync" + confirm}, ops());
     EXPECT_EQ(24u, ops(2).size());  // confirmed: each archived and deleted
     EXPECT_FALSE(pcExists("/f3.txt"));
+    EXPECT_EQ("", settings->heldDeletions("Ann", "Card"));
 
     // The share is the user's setting; exactly the share, or fewer than ten, still go.
     const struct {
         int32_t share, files, deleted;
         bool held;
-    } rows[] = {{100, 20, 15, false}, {50, 20, 10, false}, {50, 9, 9, false}, {50, 21, 11, true}, {20, 20, 10, true}};
+    } rows[] = {{100, 20, 15, false}, {50, 20, 10, false}, {50, 9, 8, false}, {50, 21, 11, true}, {20, 20, 10, true},
+                // A side that would lose every file is held whatever the count, from two on.
+                {50, 9, 9, true}, {50, 2, 2, true}, {50, 1, 1, false}, {100, 2, 2, false}};
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.share) + "% " + std::to_string(row.deleted) + "/" + std::to_string(row.files));
         fresh();

@@ -76,12 +76,12 @@ TEST_F(FileRows, DeletedOnHandheld) {
 
 TEST_F(FileRows, ChangedOnPcOnly) {
     row("changed on PC only", [&] { baseline(F, "same"); writePc(F, "pc2"); },
-        {{toHh}, "pc2", "pc2"}, {{toPc}, "same", "same"}, {{toHh}, "pc2", "pc2"});
+        {{toHh}, "pc2", "pc2"}, {{archivedLine, toPc}, "same", "same"}, {{toHh}, "pc2", "pc2"});
 }
 
 TEST_F(FileRows, ChangedOnHandheldOnly) {
     row("changed on handheld only", [&] { baseline(F, "same"); card.put(F, "hh2"); },
-        {{toPc}, "hh2", "hh2"}, {{toPc}, "hh2", "hh2"}, {{toHh}, "same", "same"});
+        {{toPc}, "hh2", "hh2"}, {{toPc}, "hh2", "hh2"}, {{archivedLine, toHh}, "same", "same"});
 }
 
 TEST_F(FileRows, ChangedOnBoth) {
@@ -89,7 +89,8 @@ TEST_F(FileRows, ChangedOnBoth) {
         {{"Conflict: /f.txt modified on both Palm and PC", "  /f.txt: Renamed on PC --> /f_2.txt", toPc,
           "  /f_2.txt: Copied from PC to Palm"},
          "hh2", "hh2"},
-        {{toPc}, "hh2", "hh2"}, {{toHh}, "pc2", "pc2"});
+        {{archivedLine, toPc}, "hh2", "hh2"}, {{archivedLine, toHh}, "pc2", "pc2"});
+    EXPECT_EQ("hh2", archived("f.txt"));  // an overwrite keeps the version it replaced
 }
 
 TEST_F(FileRows, ChangedOnBothToTheSameContent) {

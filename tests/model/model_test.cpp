@@ -1,17 +1,22 @@
 // Random HotSync histories checked against a model of what the user did. A history starts
 // with a few files in nested folders, then plays rounds of user actions on both sides, each
 // followed by a HotSync with random settings (action, exceptions, "Archive", one injected
-// failure, a Cancel). After every HotSync:
+// failure, a Cancel); the card is at times reformatted or swapped. After every HotSync:
 //   1. every version the user made since the last HotSync is still on a side, unless the
 //      action or an exception let the other side overwrite it;
 //   2. a version leaves both sides only when the user deleted the file on one side and the
 //      other side's copy was unchanged (then, with "Archive" on, it is in the archive), and
 //      nothing in the archive is overwritten;
-//   3. after a clean HotSync (action 0, no exception, failure or Cancel) both sides hold the
+//   3. after a clean HotSync (action 0, no exception, failure, Cancel or hold) both sides hold the
 //      same names, in any case, with the same contents, and one more HotSync changes nothing;
 //   4. a failed or cancelled HotSync is followed by a clean one, which must bring back 3;
 //   5. nothing is written outside the location folder, its state file and the archive, and
-//      no staging file is left behind.
+//      no staging file is left behind;
+//   6. with "Archive" on, whatever the action and exceptions, every version new or changed
+//      since both sides last held it is on a side or in the archive afterwards;
+//   7. deletions the guard must hold (a card emptied, reformatted or swapped for another of
+//      the same label, and every deletion on that side after a hold) stay held until the
+//      one-time overwrite confirms them, however many files arrive meanwhile.
 // Most histories run the engine in-process against the in-memory card; a smaller share runs
 // hotsync.exe against the simulated handheld on both card routes.
 //
@@ -102,6 +107,9 @@ public:
     virtual void mkdir(const std::string& name) = 0;
     virtual void remove(const std::string& name) = 0;  // a file, or a folder and all below it
     virtual void rename(const std::string& from, const std::string& to) = 0;  // times kept
+    // The card only: takes the card out and puts in the other card of the same label (a
+    // blank one the first time), keeping the one taken out for the next swap.
+    virtual void swapCard() = 0;
 };
 
 // A real folder: the PC location, or a volume of the simulated handheld.
@@ -129,6 +137,12 @@ public:
         const std::string aside = hostPath(root_, from) + "~";
         MoveFileA(hostPath(root_, from).c_str(), aside.c_str());
         MoveFileA(aside.c_str(), hostPath(root_, to).c_str());
+    }
+    void swapCard() override {
+        const std::string other = root_ + "~other", out = root_ + "~out";
+        MoveFileA(root_.c_str(), out.c_str());
+        if (!MoveFileA(other.c_str(), root_.c_str())) makeFolders(root_);
+        MoveFileA(out.c_str(), other.c_str());
     }
 
 private:
@@ -167,6 +181,7 @@ public:
             card_.objects[to + k.substr(from.size())] = o;
         }
     }
+    void swapCard() override { std::swap(card_.objects, other_); }
 
 private:
     std::vector<std::string> under(const std::string& n) {
@@ -176,6 +191,7 @@ private:
         return keys;
     }
     FakeCard& card_;
+    decltype(FakeCard::objects) other_{NameOrder{true}};
 };
 
 // The settings of one HotSync.
@@ -227,8 +243,13 @@ public:
         WritePrivateProfileStringA(exceptionSection_.c_str(), nullptr, nullptr, ini_.c_str());
         for (const auto& e : order.exceptions)
             WritePrivateProfileStringA(exceptionSection_.c_str(), e.first.c_str(), ("x|" + e.second).c_str(), ini_.c_str());
-        HeldOpen held(order.pcLock.empty() ? "" : order.pcLock == "state" ? location + ".txt" : hostPath(location, order.pcLock));
-        return run(order);
+        // "archive": a file where the archive folder belongs, so no archive copy can be made.
+        const bool noArchive = order.pcLock == "archive";
+        if (noArchive) MoveFileA(archive.c_str(), (archive + "~").c_str()), writeHostFile(archive, "in the way");
+        HeldOpen held(order.pcLock.empty() || noArchive ? "" : order.pcLock == "state" ? location + ".txt" : hostPath(location, order.pcLock));
+        const std::vector<std::string> lines = run(order);
+        if (noArchive) DeleteFileA(archive.c_str()), MoveFileA((archive + "~").c_str(), archive.c_str());
+        return lines;
     }
     virtual std::string randomCardFault(std::mt19937& rng, const View& card) = 0;
     bool owned(const std::string& rel) const {  // rel: relative to root
@@ -377,6 +398,8 @@ public:
         ++hotSyncs_;
         const View cb = r_->card().list(), pb = r_->pc().list();
         const Tree wholeBefore = scanTree(r_->root), archiveBefore = scanTree(r_->archive);
+        std::vector<std::string> held[2];
+        const bool expectHold[2] = {heldCandidates(false, cb, pb, order, held[0]), heldCandidates(true, pb, cb, order, held[1])};
         const std::vector<std::string> log = r_->sync(order);
         fresh_[0] = fresh_[1] = false;
         const View ca = r_->card().list(), pa = r_->pc().list();
@@ -396,12 +419,36 @@ public:
                 // Unchanged on this side since both sides last held the same version.
                 const bool synced = agreed_.count(i.first) && agreed_.at(i.first) == c;
                 const bool overwritten = actionFor(order, i.first) == (pc ? 2 : 3);
-                if (synced && !yb.count(i.first) && !overwritten) deleted[c] = i.second.spelled;
+                if (synced && !yb.count(i.first)) deleted[c] = i.second.spelled;  // an overwrite's deletion included
                 if (!(synced && at(yb, i.first) != c) && !overwritten) kept[c] = std::string(pc ? "PC " : "card ") + i.second.spelled;
             }
         }
         for (const auto& k : kept)
             if (!sidesAfter.count(k.first)) problem("lost from both sides: " + trim(k.first) + " of " + k.second);
+        // With "Archive" on, whatever the action: a version new or changed since both sides
+        // last held it is on a side or in the archive afterwards.
+        if (order.archive)
+            for (bool pc : {false, true})
+                for (const auto& i : pc ? pb : cb)
+                    if (!isFolderName(i.first) && !everAlike_.count({i.first, i.second.content}) &&
+                        !sidesAfter.count(i.second.content) && !archived.count(i.second.content))
+                        problem("changed version neither on a side nor in the archive: " + std::string(pc ? "PC " : "card ") +
+                                i.second.spelled + " (" + trim(i.second.content) + ")");
+        // The guard: held deletions are not carried out before the user confirms them.
+        bool holding = false;
+        for (bool pc : {false, true}) {
+            const View& after = pc ? pa : ca;
+            if (expectHold[pc])
+                for (const std::string& n : held[pc])
+                    if (!after.count(n)) problem(std::string("held deletion carried out on ") + (pc ? "PC: " : "card: ") + n);
+            const std::string line = std::string(" on ") + (pc ? "PC" : "Palm") + " (";
+            const bool logged = std::any_of(log.begin(), log.end(), [&](const std::string& l) {
+                return l.rfind("Holding back ", 0) == 0 && l.find(line) != std::string::npos;
+            });
+            holding = holding || logged;
+            if (logged) hold_[pc] = true;
+            else if (order.action == (pc ? 2 : 3) || (order.action == 0 && held[pc].empty()) || order.faulty()) hold_[pc] = false;
+        }
         if (order.archive)
             for (const auto& d : deleted)
                 if (!kept.count(d.first) && !sidesAfter.count(d.first) && !archived.count(d.first))
@@ -423,7 +470,7 @@ public:
             if (isStaging(p) && (wholeAfter.files.count(p) || wholeAfter.folders.count(p))) problem("staging file left: " + p);
         }
         // 3: a clean HotSync leaves both sides alike, and the next one does nothing.
-        if (order.clean() && problems_.empty()) {
+        if (order.clean() && !holding && problems_.empty()) {
             for (const auto& i : ca)
                 if (!pa.count(i.first)) problem("only on the card: " + i.second.spelled);
                 else if (pa.at(i.first).content != i.second.content) problem("card and PC differ: " + i.second.spelled);
@@ -439,6 +486,10 @@ public:
             for (const std::string& l : log)
                 if (isChangeLine(l) && logShown_++ < 20) lastLog_ += "    | " + l + "\n";
         if (!order.faulty()) remember(ca, pa, order);
+        for (const auto& i : ca)
+            if (!isFolderName(i.first) && pa.count(i.first) && pa.at(i.first).content == i.second.content)
+                everAlike_.insert({i.first, i.second.content}), everAlikeNames_.insert(i.first);
+        lastFaulty_ = order.faulty();
         return problems_.empty();
     }
 
@@ -514,6 +565,20 @@ private:
         for (auto it = agreed_.begin(); it != agreed_.end();)
             it = !ca.count(it->first) && !pa.count(it->first) ? agreed_.erase(it) : std::next(it);
     }
+    // The deletions the guard must hold on side x (the other side y) under synchronisation:
+    // files both sides agreed on, unchanged on x and gone from y, no exception naming them.
+    // They are held when an earlier HotSync held that side's deletions and the user has not
+    // confirmed them, or when y holds none of the files both sides ever held and two or more
+    // would go (an emptied, reformatted or other card) in a HotSync without faults after one that
+    // settled all.
+    bool heldCandidates(bool pc, const View& x, const View& y, const Order& order, std::vector<std::string>& out) const {
+        for (const auto& a : agreed_) {
+            const bool excepted = actionFor(order, a.first) != order.action;
+            if (!isFolderName(a.first) && at(x, a.first) == a.second && !y.count(a.first) && !excepted) out.push_back(a.first);
+        }
+        const bool emptied = std::none_of(y.begin(), y.end(), [&](const View::value_type& i) { return everAlikeNames_.count(i.first) != 0; });
+        return order.action == 0 && !out.empty() && (hold_[pc] || (emptied && !lastFaulty_ && !order.faulty() && out.size() >= 2));
+    }
     // The engine holds back a mass deletion on purpose (10 files or more): the generator
     // stays below it, counting what this side already deleted since both sides agreed.
     bool belowMassDeletion(bool pc, const std::string& key) {
@@ -543,6 +608,16 @@ private:
         std::vector<std::string> myFiles, myFolders;
         for (const auto& i : mine) (isFolderName(i.first) ? myFolders : myFiles).push_back(i.second.spelled);
         const int kind = pick(rng_, 100);
+        if (!pc && depth == 0 && pick(rng_, 100) < 5 && !myFiles.empty()) {
+            if (pick(rng_, 2)) {  // a card reformatted, perhaps filled with new files
+                for (const auto& i : mine)
+                    if (std::count(i.first.begin(), i.first.end(), '/') == 1 + isFolderName(i.first)) remove(false, i.second.spelled);
+                for (int i = 0, n = pick(rng_, 4); i < n; ++i) write(false, "/new" + std::to_string(++versions_) + ".jpg", content());
+            } else {
+                r_->card().swapCard(), note(false, "swap for the other card");
+            }
+            return;
+        }
         if (kind < 30 || (myFiles.empty() && kind < 75)) {  // create or edit, at times the same new name on both sides
             const std::string name = spell(pc, pickOf(rng_, folders) + pickOf(rng_, files));
             if (myFiles.size() >= 8 && !mine.count(lower(name))) return;
@@ -586,7 +661,9 @@ private:
         if (clean) return o;
         const int a = pick(rng_, 100);
         o.action = a < 70 ? 0 : a < 80 ? 2 : a < 90 ? 3 : 6;
-        std::vector<std::string> names, pcNames = {"state"};
+        // The one-time overwrite that confirms held deletions, at times.
+        if ((hold_[0] || hold_[1]) && pick(rng_, 4) == 0) o.action = hold_[1] ? 2 : 3;
+        std::vector<std::string> names, pcNames = {"state", "archive"};
         for (bool pc : {false, true})
             for (const auto& i : view(pc)) {
                 if (pc) pcNames.push_back(i.second.spelled);
@@ -610,6 +687,12 @@ private:
     std::unique_ptr<Route> r_;
     std::mt19937 rng_;
     std::map<std::string, std::string> agreed_;
+    // Every version both sides held after some HotSync, and their names: what is not among
+    // them is new or changed since.
+    std::set<std::pair<std::string, std::string>> everAlike_;
+    std::set<std::string> everAlikeNames_;
+    bool hold_[2] = {false, false};  // the last HotSync held deletions on the card, the PC
+    bool lastFaulty_ = false;
     View cached_[2];
     bool fresh_[2] = {false, false};
     std::vector<std::string> problems_;
@@ -670,7 +753,8 @@ void playMany(char route, const char* label, size_t count, uint32_t firstSeed, i
 
 // Plays a history written as steps, each "c" or "p" (card, PC) followed by + (write a new
 // version), - (delete), > (rename to the second name) or / (make a folder), or "s" for a
-// clean HotSync ("sa": with "Archive"); false at the first HotSync that finds a problem.
+// clean HotSync ("sa": with "Archive"; "s2", "s2a": under action 2, and so on); false at the
+// first HotSync that finds a problem.
 bool replay(History& h, const std::string& steps) {
     std::stringstream in(steps);
     for (std::string step; std::getline(in, step, ';');) {
@@ -680,7 +764,8 @@ bool replay(History& h, const std::string& steps) {
         const bool pc = op[0] == 'p';
         if (op[0] == 's') {
             Order o;
-            o.archive = op == "sa";
+            o.archive = op.back() == 'a';
+            if (op.size() > 1 && std::isdigit(static_cast<unsigned char>(op[1]))) o.action = op[1] - '0';
             if (!h.hotSync(o)) return false;
         } else if (op[1] == '+') h.write(pc, name, h.content());
         else if (op[1] == '-') h.remove(pc, name);
@@ -710,12 +795,14 @@ const Found kFound[] = {
     {"an edit on the card wins over a deletion on the PC", "f", "p+ /a.txt; s; c+ /a.txt; p- /a.txt; s"},
     {"a rename in case only keeps the file", "fv", "c+ /Docs/Notes.txt; s; p> /Docs/Notes.txt /Docs/NOTES.txt; s; s"},
     {"a second conflict takes the next free name", "f", "c+ /a.txt; s; c+ /a.txt; p+ /a.txt; s; c+ /a.txt; p+ /a.txt; s"},
-    {"the archive keeps two deleted files of one name", "f", "c+ /A/readme.txt; c+ /B/readme.txt; s; p- /A/readme.txt; p- /B/readme.txt; sa"},
+    {"the archive keeps two deleted files of one name", "f", "c+ /A/readme.txt; c+ /B/readme.txt; c+ /kept.txt; s; p- /A/readme.txt; p- /B/readme.txt; sa"},
     {"the archive keeps a file archived twice", "f", "c+ /a.txt; s; p- /a.txt; sa; c+ /a.txt; s; p- /a.txt; sa"},
     {"a file added in a folder deleted on the other side is kept", "fvc", "c+ /Docs/a.txt; s; p- /Docs/; c+ /Docs/new.txt; s"},
     {"names beginning with a dot take part", "f", "c+ /.profile; p+ /.cfg/a.txt; s"},
     {"a folder that held a folder is deleted on the other side", "fv", "c+ /Docs/Sub/a.txt; s; c- /Docs/; s"},
     {"an emptied card takes new files", "c", "c+ /a.txt; s; c- /a.txt; s; p+ /b.txt; s"},
+    {"a card refilled keeps the PC copies held until an overwrite confirms them", "fvc",
+     "c+ /a.txt; c+ /Docs/b.txt; p+ /c.txt; s; c- /a.txt; c- /Docs/; c- /c.txt; c+ /p1.jpg; c+ /p2.jpg; c+ /p3.jpg; s; s; c+ /p1.jpg; p+ /p2.jpg; s2a; s"},
 };
 
 // Each case on each of its routes, side by side; the in-memory card's runs take turns, as
