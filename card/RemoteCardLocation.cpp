@@ -155,6 +155,13 @@ bool RemoteCardLocation::renameCardFile(const std::string& name, const std::stri
     return callCompanion(REQ_RENAME, &argument);
 }
 
+bool RemoteCardLocation::isScratchName(const std::string& name) const {
+    // A PC folder of such a name is kept back too: on the card it would stand in the way
+    // of the scratch file.
+    const std::string file = card::withoutTrailingSlash(name);
+    return card::baseNameOf(file) == kUploadBase || !originalOfAside(file).empty();
+}
+
 bool RemoteCardLocation::deleteCardFile(const std::string& name) { return callCompanion(REQ_DELETE_FILE, &name); }
 
 void RemoteCardLocation::readBackEntry(const std::string& name, FileEntry& /*entry*/) {
