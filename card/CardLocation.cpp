@@ -45,7 +45,8 @@ std::string CardLocation::asideNameOf(const std::string& name) {
 std::string CardLocation::originalOfAside(const std::string& name) {
     const std::string base = card::baseNameOf(name);
     const size_t prefix = sizeof kAsidePrefix - 1;
-    if (base.size() <= prefix || base.compare(0, prefix, kAsidePrefix) != 0) return std::string();
+    // The card is FAT: the name in any case is the one the route writes.
+    if (base.size() <= prefix || !sameIgnoringCase(base.substr(0, prefix), kAsidePrefix)) return std::string();
     return card::folderPartOf(name) + base.substr(prefix);
 }
 

@@ -134,6 +134,9 @@ private:
     // renames the file on its own side to the conflict name, so both are kept. True when
     // it took the entry over.
     bool folderInTheWay(const std::string& name, FileEntry& entry, Operation operation);
+    // True when this pass deletes the folder and everything below it on the PC (pc) or on
+    // the handheld, and nothing is to arrive in it there.
+    bool folderGoesFrom(EntryMap::iterator folder, bool pc);
     bool contentsIdentical(const std::string& name);
     void excludeBelowLinks();
     // The action in force for name once the exceptions are applied; logs nothing.

@@ -373,6 +373,21 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
     if (!ok && deferred_.size() == deferredBefore) ++failures_;
 }
 
+bool HandheldLocation::folderGoesFrom(EntryMap::iterator folder, bool pc) {
+    const Operation fileGoes = pc ? Operation::DeleteOnPc : Operation::DeleteOnHandheld;
+    const Operation folderGoes = pc ? Operation::DeletePcDirectory : Operation::DeleteHandheldDirectory;
+    for (auto it = folder; it != entries_.end() && entries_.key_comp().startsWith(it->first, folder->first); ++it) {
+        const FileEntry& entry = it->second;
+        const bool directory = isDirectoryName(it->first);
+        const Operation operation = decide(entry, actionFor(it->first), directory).operation;
+        const bool there = (pc ? entry.pcTime : entry.handheldTime) != 0;
+        if (operation == (directory ? folderGoes : fileGoes) && !heldBack(operation)) continue;
+        if (operation == Operation::Nothing && !there) continue;
+        return false;
+    }
+    return true;
+}
+
 bool HandheldLocation::folderInTheWay(const std::string& name, FileEntry& entry, Operation operation) {
     const bool toPc = operation == Operation::CopyToPc;
     if (!toPc && operation != Operation::CopyToHandheld) return false;
@@ -381,10 +396,9 @@ bool HandheldLocation::folderInTheWay(const std::string& name, FileEntry& entry,
     auto folder = entries_.find(folderName);
     if (folder == entries_.end() || (toPc ? folder->second.pcTime : folder->second.handheldTime) == 0) return false;
     // The receiving side replaced the file by a folder of its name, or made one. A folder
-    // on its way out there is gone by the deferred pass, and the copy waits for it.
-    const Operation folderGoes = toPc ? Operation::DeletePcDirectory : Operation::DeleteHandheldDirectory;
-    if (pass_ == 1 && decide(folder->second, actionFor(folderName), true).operation == folderGoes &&
-        !heldBack(folderGoes)) {
+    // on its way out there, with everything in it, is gone by the deferred pass, and the
+    // copy waits for it.
+    if (pass_ == 1 && folderGoesFrom(folder, toPc)) {
         deferred_.push_back(name);
         return true;
     }
