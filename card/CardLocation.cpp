@@ -119,7 +119,8 @@ void CardLocation::setUpFolders() {
         return;
     }
     locationName_ = key;
-    if (key != cardName_) {
+    // A key equal but for case is the card's own folder, read under a label in other case.
+    if (!sameIgnoringCase(key, cardName_)) {
         const bool unusable = card::folderNameForLabel(cardName_) != cardName_;
         log(card::printableName(cardName_) + ": PC folder name " + key +
             (unusable ? " (the label is no usable folder name)" : " (another card has this name)"));
