@@ -259,6 +259,9 @@ void HandheldLocation::runPasses() {
         const std::string name = *it;
         FileEntry& entry = entries_[name];
         sink.SetFileProgress(-1, name, 0);
+        // Under the action the main pass put it off with (its exception's, if any): a copy
+        // that waited for a folder must not turn into a deletion under another one.
+        context_->action = actionFor(name);
         if (!isClaimedDatabase(name)) handleEntry(name, entry);
     }
     context_->action = baseAction_;
@@ -410,8 +413,9 @@ bool HandheldLocation::folderInTheWay(const std::string& name, FileEntry& entry,
         return true;
     }
     if (entry.status == ENTRY_OK) settled_.insert(&entry);
-    // The main pass meets the new name later in name order; the deferred pass does not.
-    if (pass_ == 2) handleEntry(aside, entries_[aside]);
+    // Across at once, under the action that moved it: under the new name an exception of
+    // the old one no longer holds, and the base action might delete it.
+    handleEntry(aside, entries_[aside]);
     return true;
 }
 
