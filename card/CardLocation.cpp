@@ -31,8 +31,10 @@ namespace {
 constexpr size_t kLongestCardBaseName = 255;
 }  // namespace
 
-bool CardLocation::isStagingName(const std::string& base) const {
-    return base == kUploadBase || !originalOfAside(base).empty() || HandheldLocation::isStagingName(base);
+bool CardLocation::reservedOnHandheld(const std::string& name) const {
+    // The handheld application leaves its listing of the card at the root: a PC file sent
+    // under that name would be read as the listing (or lost to the next one).
+    return sameIgnoringCase(card::withoutTrailingSlash(name), kListingName) || isScratchName(name);
 }
 
 std::string CardLocation::asideNameOf(const std::string& name) {
@@ -43,7 +45,8 @@ std::string CardLocation::asideNameOf(const std::string& name) {
 std::string CardLocation::originalOfAside(const std::string& name) {
     const std::string base = card::baseNameOf(name);
     const size_t prefix = sizeof kAsidePrefix - 1;
-    if (base.size() <= prefix || base.compare(0, prefix, kAsidePrefix) != 0) return std::string();
+    // The card is FAT: the name in any case is the one the route writes.
+    if (base.size() <= prefix || !sameIgnoringCase(base.substr(0, prefix), kAsidePrefix)) return std::string();
     return card::folderPartOf(name) + base.substr(prefix);
 }
 
@@ -70,6 +73,17 @@ std::string CardLocation::chooseLocationKey() {
     if (!key.empty() && !claimedNow(key) && card::folderNameForLabel(key) == key) return key;
 
     const std::vector<std::string> folders = store.directoryKeys(user);
+    // A label read in other case (tools write FAT labels in upper case), or one whose
+    // record was lost or never written, still names the folder its card has: the
+    // recorded key that differs from it in case at most is this card's, unless another
+    // card of this HotSync holds it. Anything else would copy the card again into a
+    // second folder and strand its exceptions and history under the old key.
+    for (const std::string& known : folders) {
+        if (sameIgnoringCase(known, base) && !claimedNow(known) && card::folderNameForLabel(known) == known) {
+            store.setCardKeyOf(user, record, known);
+            return known;
+        }
+    }
     const std::vector<std::string> lastRuns = store.lastBackupKeys(user);
     const std::vector<std::string> given = store.cardKeysGiven(user);
     // A record under exactly the label is this card's own from before labels were
@@ -105,7 +119,8 @@ void CardLocation::setUpFolders() {
         return;
     }
     locationName_ = key;
-    if (key != cardName_) {
+    // A key equal but for case is the card's own folder, read under a label in other case.
+    if (!sameIgnoringCase(key, cardName_)) {
         const bool unusable = card::folderNameForLabel(cardName_) != cardName_;
         log(card::printableName(cardName_) + ": PC folder name " + key +
             (unusable ? " (the label is no usable folder name)" : " (another card has this name)"));
@@ -144,25 +159,35 @@ void CardLocation::logUnreadableListingLine(const std::string& line) const {
 
 FileEntry* CardLocation::acceptHandheldName(const std::string& name) {
     if (!checkName(name)) return nullptr;
-    if (!isDirectoryName(name) && isStagingName(card::baseNameOf(name))) {
+    if (!isDirectoryName(name) && isScratchName(name)) {
         stagingLeftovers_.push_back(name);
         return nullptr;
     }
+    // The handheld's own files take no part on either side, so they are never deleted.
+    if (reservedOnHandheld(name)) return nullptr;
     return &entries_[name];
+}
+
+void CardLocation::removeLeftover(const std::string& name) {
+    if (deleteCardFile(name)) {
+        log("  " + name + ": Removed on Palm (left by an interrupted HotSync)");
+    } else {
+        log("Could not remove Palm File left by an interrupted HotSync: " + name);
+    }
 }
 
 void CardLocation::settleLeftovers() {
     for (const std::string& leftover : stagingLeftovers_) {
         const std::string original = originalOfAside(leftover);
         if (original.empty()) {
-            deleteCardFile(leftover);
+            removeLeftover(leftover);
             continue;
         }
         // Only a name of ours is put back (the aside name passed the same check).
         if (!card::isSafeRelativeName(original)) continue;
         const auto listed = entries_.find(original);
         if (listed != entries_.end() && listed->second.handheldTime != 0) {
-            deleteCardFile(leftover);  // the new copy made it into place
+            removeLeftover(leftover);  // the new copy made it into place
             continue;
         }
         FileEntry& entry = entries_[original];

@@ -12,8 +12,11 @@ public:
     std::string relativeNameOf(const std::string& pcPath) override;
     std::string pcPathOf(const std::string& name) override;
     bool isDirectoryName(const std::string& name) override;
-    // The engine's temporary names and the companion route's upload name.
-    bool isStagingName(const std::string& base) const override;
+    // The card listing's name at the root, and the route's scratch names.
+    bool reservedOnHandheld(const std::string& name) const override;
+
+    // Where the handheld application leaves its listing of the card.
+    static constexpr char kListingName[] = "/Tarnwick.txt";
 
     // The name the companion route sends a card file's new contents under, in the card
     // file's own folder, before they replace it.
@@ -40,8 +43,12 @@ protected:
     // folder another card of this HotSync already has.
     void setUpFolders();
 
+    // True for a card file name of the exact form, and in the place, that this route
+    // writes its own scratch files under; every other name is a user's file.
+    virtual bool isScratchName(const std::string& name) const = 0;
+
     // Inserts a handheld name into the entry map unless it could leave the PC folder;
-    // a refused name is logged and gives null. A staging name gives null without a line
+    // a refused name is logged and gives null. A scratch name gives null without a line
     // and is kept in stagingLeftovers_ for the route to remove.
     FileEntry* acceptHandheldName(const std::string& name);
 
@@ -59,11 +66,14 @@ protected:
     // Reads the handheld fields of a card file into its entry.
     virtual void readBackEntry(const std::string& name, FileEntry& entry) = 0;
 
-    // Once the listing is in: removes the staging files a killed HotSync left on the card.
+    // Once the listing is in: removes the scratch files a killed HotSync left on the card,
+    // with a line each.
     // An old copy set aside goes back to its name when the listing lacks that name (the
     // HotSync died before the new copy was in place) and is removed otherwise; until its
     // copy is back, the entry is kept out of this run, so it never reads as deleted.
     void settleLeftovers();
+    // Deletes one scratch file on the card and logs it.
+    void removeLeftover(const std::string& name);
 
     // What both routes do once a directory delete was tried: a deleted directory clears
     // the entry's handheld time; a failure in the main pass puts the name off to the

@@ -9,6 +9,7 @@
 #include "card/Companion.h"
 #include "engine/AtomicFile.h"
 #include "engine/HotSyncLog.h"
+#include "engine/NameRules.h"
 #include "engine/PcPaths.h"
 #include "engine/ProgressSink.h"
 #include "engine/StdioFile.h"
@@ -153,6 +154,14 @@ bool RemoteCardLocation::listHandheld() {
 bool RemoteCardLocation::renameCardFile(const std::string& name, const std::string& newBase) {
     std::string argument = name + "|" + newBase;
     return callCompanion(REQ_RENAME, &argument);
+}
+
+bool RemoteCardLocation::isScratchName(const std::string& name) const {
+    // A PC folder of such a name is kept back too: on the card it would stand in the way
+    // of the scratch file.
+    const std::string file = card::withoutTrailingSlash(name);
+    // In any case: on the FAT card that is the very file the route writes.
+    return sameIgnoringCase(card::baseNameOf(file), kUploadBase) || !originalOfAside(file).empty();
 }
 
 bool RemoteCardLocation::deleteCardFile(const std::string& name) { return callCompanion(REQ_DELETE_FILE, &name); }

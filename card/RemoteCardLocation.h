@@ -35,6 +35,9 @@ public:
 protected:
     bool renameCardFile(const std::string& name, const std::string& newBase) override;
     bool deleteCardFile(const std::string& name) override;
+    // The upload name and the aside names, in any folder (each is written beside the card
+    // file it stands for); a folder's name ends in "/".
+    bool isScratchName(const std::string& name) const override;
     void readBackEntry(const std::string& name, FileEntry& entry) override;
 
 private:

@@ -3,11 +3,12 @@
 #include "card/CardRules.h"
 #include "engine/AtomicFile.h"
 #include "engine/HotSyncLog.h"
+#include "engine/NameRules.h"
 #include "engine/ProgressSink.h"
 #include "settings/Settings.h"
 
 namespace {
-const char kCardListing[] = "/Tarnwick.txt";
+const char* const kCardListing = CardLocation::kListingName;
 const char kMemoryStickIndex[] = "/MEMSTICK.IND";
 }  // namespace
 
@@ -101,6 +102,11 @@ bool VfsCardLocation::listHandheld() {
         log("Error getting VFS file list(" + hex(lastCallError_) + ")");
     }
     return false;
+}
+
+bool VfsCardLocation::reservedOnHandheld(const std::string& name) const {
+    // A memory stick keeps its index at the root, which this route leaves alone.
+    return sameIgnoringCase(card::withoutTrailingSlash(name), kMemoryStickIndex) || CardLocation::reservedOnHandheld(name);
 }
 
 bool VfsCardLocation::renameCardFile(const std::string& name, const std::string& newBase) {

@@ -33,6 +33,9 @@ public:
 protected:
     bool renameCardFile(const std::string& name, const std::string& newBase) override;
     bool deleteCardFile(const std::string& name) override;
+    bool reservedOnHandheld(const std::string& name) const override;
+    // This route writes every card file in place: it leaves no scratch file on the card.
+    bool isScratchName(const std::string& /*name*/) const override { return false; }
     void readBackEntry(const std::string& name, FileEntry& entry) override;
 
 private:

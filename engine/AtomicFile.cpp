@@ -41,10 +41,10 @@ AtomicFile::AtomicFile(const std::string& target) : target_(target) {
     // objects alive at once; a name that exists (left by a crash) is passed over.
     static std::atomic<uint32_t> counter{0};
     const std::string folder = folderOf(target);
-    const unsigned long process = static_cast<unsigned long>(GetCurrentProcessId());
+    const std::string process = processTag();
     for (int attempt = 0; attempt < 64; ++attempt) {
         char name[48];
-        std::snprintf(name, sizeof name, ".tw%lx-%x.tmp", process, static_cast<unsigned>(++counter));
+        std::snprintf(name, sizeof name, ".tw%s-%x.tmp", process.c_str(), static_cast<unsigned>(++counter));
         const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
         const std::string path = folder + (separated ? "" : "\\") + name;
         if (pcfile::attributes(path) != INVALID_FILE_ATTRIBUTES) continue;
@@ -65,6 +65,16 @@ bool AtomicFile::isTempName(const std::string& base) {
     const char* hex = "0123456789abcdef";
     return dash != std::string::npos && dash > 0 && dash + 1 < middle.size() &&
            middle.find_first_not_of(hex) == dash && middle.find_first_not_of(hex, dash + 1) == std::string::npos;
+}
+
+std::string AtomicFile::processOfTempName(const std::string& base) {
+    return isTempName(base) ? base.substr(3, base.find('-') - 3) : std::string();
+}
+
+std::string AtomicFile::processTag() {
+    char tag[16];
+    std::snprintf(tag, sizeof tag, "%lx", static_cast<unsigned long>(GetCurrentProcessId()));
+    return tag;
 }
 
 AtomicFile::~AtomicFile() {

@@ -29,6 +29,10 @@ public:
     // file is never a user's: one that exists outside a running copy was left by a process
     // that was killed, and may go.
     static bool isTempName(const std::string& base);
+    // The process part of a temporary name (lower-case hexadecimal, as this process's
+    // names carry it in processTag()); empty for a name that is no temporary name.
+    static std::string processOfTempName(const std::string& base);
+    static std::string processTag();
 
 private:
     std::string target_;

@@ -57,7 +57,7 @@ std::string HandheldLocation::pcPathOf(const std::string& name) { return pcDirec
 
 bool HandheldLocation::isDirectoryName(const std::string&) { return false; }
 
-bool HandheldLocation::isStagingName(const std::string& base) const { return AtomicFile::isTempName(base); }
+bool HandheldLocation::reservedOnHandheld(const std::string& /*name*/) const { return false; }
 
 std::string HandheldLocation::conflictNameFor(const std::string& name) const {
     return firstFreeName(name, false, true,

@@ -34,9 +34,10 @@ public:
     virtual std::string relativeNameOf(const std::string& pcPath);
     virtual std::string pcPathOf(const std::string& name);
     virtual bool isDirectoryName(const std::string& name);
-    // True for a base name the conduit itself stages a copy under: it is no user's file,
-    // so neither the PC scan nor a handheld listing ever takes it for one.
-    virtual bool isStagingName(const std::string& base) const;
+    // True for a PC name (relative, as the entry map holds it) that this place keeps for
+    // itself on the handheld: such a PC file is never sent and never deleted, it stays on
+    // the PC only (one log line says so).
+    virtual bool reservedOnHandheld(const std::string& name) const;
 
     // Runs one synchronisation of this location; false when it was abandoned.
     bool synchronise();
@@ -116,12 +117,26 @@ protected:
 private:
     bool scanRoot();
     bool loadStateFile();
+    // Once the state file and the listing are in: a PC file of the form of the engine's
+    // staged copies, made by one of unfinishedRuns (HotSyncs of this location that began
+    // and never ended), that neither the state file nor the handheld knows, was left by a
+    // HotSync that was killed; it is removed, with a line. Any other is a user's file of
+    // that name and takes part like any other.
+    void settlePcLeftovers(const std::vector<std::string>& unfinishedRuns);
     void runPasses();
     // False when the new state file could not be written whole; the old one then stays.
     bool saveStateFile() const;
     void applyException(const std::string& name);
     void handleEntry(const std::string& name, FileEntry& entry);
     bool resolveConflict(const std::string& name, FileEntry& entry);
+    // For a file about to be copied to a side that holds a folder of its name: puts the
+    // copy off to the deferred pass when that folder is being deleted there, and otherwise
+    // renames the file on its own side to the conflict name, so both are kept. True when
+    // it took the entry over.
+    bool folderInTheWay(const std::string& name, FileEntry& entry, Operation operation);
+    // True when this pass deletes the folder and everything below it on the PC (pc) or on
+    // the handheld, and nothing is to arrive in it there.
+    bool folderGoesFrom(EntryMap::iterator folder, bool pc);
     bool contentsIdentical(const std::string& name);
     void excludeBelowLinks();
     // The action in force for name once the exceptions are applied; logs nothing.
@@ -149,6 +164,8 @@ private:
     std::unordered_set<const FileEntry*> settled_;
     // Relative names of PC links found by the scan: nothing at or below them is touched.
     std::vector<std::string> links_;
+    // PC files the scan found under the form of a staged copy.
+    std::vector<std::string> pcLeftovers_;
     ProgressSink silentProgress_;
     uint32_t failures_ = 0;
     bool holdPcDeletions_ = false;

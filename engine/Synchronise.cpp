@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <ctime>
 #include <deque>
+#include <sstream>
 
 #include "engine/AtomicFile.h"
 #include "engine/Decision.h"
@@ -17,6 +19,40 @@
 namespace {
 
 uint32_t currentTime() { return static_cast<uint32_t>(std::time(nullptr)); }
+
+// Which HotSyncs of a location began and did not end: the process tags of their staged
+// copies, space-separated, under the location key. A HotSync adds its own tag before it
+// copies anything and, once it ends, leaves only the tags whose leftovers it has not
+// settled; a killed one keeps its tag, so the next run knows its leftovers from a user's
+// file of the same form.
+class UnfinishedRuns {
+public:
+    UnfinishedRuns(Settings& store, const std::string& user, const std::string& location)
+        : store_(store), section_(user + "-Unfinished"), location_(location) {
+        std::istringstream words(store_.readString(section_, location_, ""));
+        for (std::string tag; words >> tag;) before_.push_back(tag);
+        write(before_, AtomicFile::processTag());
+    }
+    ~UnfinishedRuns() { write(settled_ ? std::vector<std::string>() : before_, std::string()); }
+    UnfinishedRuns(const UnfinishedRuns&) = delete;
+    UnfinishedRuns& operator=(const UnfinishedRuns&) = delete;
+    const std::vector<std::string>& before() const { return before_; }
+    void settled() { settled_ = true; }
+
+private:
+    void write(const std::vector<std::string>& tags, const std::string& own) const {
+        std::string text;
+        for (const std::string& tag : tags)
+            if (tag != own) text += tag + " ";
+        text += own;
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        store_.writeString(section_, location_, text);
+    }
+    Settings& store_;
+    const std::string section_, location_;
+    std::vector<std::string> before_;
+    bool settled_ = false;
+};
 
 }  // namespace
 
@@ -43,6 +79,7 @@ bool HandheldLocation::synchronise() {
     settled_.clear();
     failures_ = 0;
     links_.clear();
+    pcLeftovers_.clear();
     exceptionNames_.clear();
     exceptionValues_.clear();
     exceptionActions_.clear();
@@ -57,6 +94,7 @@ bool HandheldLocation::synchronise() {
         pcfile::createDirectory(withoutTrailingBackslashes(pcDirectory_));
     }
 
+    UnfinishedRuns unfinished(store, user, locationName_);
     progress().SetFileText("Examining PC");
     if (!scanRoot()) return false;
     if (!loadStateFile()) log("Initial Backup");
@@ -64,6 +102,8 @@ bool HandheldLocation::synchronise() {
     progress().SetFileText("Examining Handheld");
     store.readExceptions(user, locationName_, exceptionNames_, exceptionValues_, exceptionActions_);
     if (!listHandheld()) return false;
+    settlePcLeftovers(unfinished.before());
+    unfinished.settled();
     excludeBelowLinks();
 
     progress().SetRange(static_cast<uint32_t>(entries_.size()));
@@ -95,16 +135,14 @@ bool HandheldLocation::scanRoot() {
                 if (name.empty() || name == "." || name == "..") continue;
                 const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
                 const std::string path = folder + "\\" + name;
-                if (!directory && isStagingName(name)) {
-                    // Nothing of this location is being staged yet: one of the engine's
-                    // own temporary files here was left by a HotSync that was killed.
-                    if (AtomicFile::isTempName(name)) {
-                        pcfile::setAttributes(path, FILE_ATTRIBUTE_NORMAL);
-                        pcfile::deleteFile(path);
-                    }
+                const std::string key = relativeNameOf(directory ? path + "\\" : path);
+                if (reservedOnHandheld(key)) {
+                    log("Kept on the PC only, the handheld reserves this name: " + key);
                     continue;
                 }
-                const std::string key = relativeNameOf(directory ? path + "\\" : path);
+                // Nothing of this location is being staged yet: a file of that form may be
+                // one a killed HotSync left, which the records tell once they are read.
+                if (!directory && AtomicFile::isTempName(name)) pcLeftovers_.push_back(key);
                 FileEntry& entry = entries_[key];
                 entry.pcTime = pcTimeFromFileTime(
                     (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
@@ -131,6 +169,24 @@ bool HandheldLocation::scanRoot() {
         }
     }
     return true;
+}
+
+void HandheldLocation::settlePcLeftovers(const std::vector<std::string>& unfinishedRuns) {
+    for (const std::string& name : pcLeftovers_) {
+        auto it = entries_.find(name);
+        if (it == entries_.end()) continue;
+        const FileEntry& entry = it->second;
+        const std::string run = AtomicFile::processOfTempName(name.substr(name.find_last_of("/\\") + 1));
+        if (std::find(unfinishedRuns.begin(), unfinishedRuns.end(), run) == unfinishedRuns.end()) continue;
+        if (entry.lastPcTime != 0 || entry.lastHandheldTime != 0 || entry.handheldTime != 0) continue;
+        const std::string path = pcPathOf(name);
+        pcfile::setAttributes(path, FILE_ATTRIBUTE_NORMAL);
+        // Either way it is no file of this location: not sent, not recorded.
+        log((pcfile::deleteFile(path) ? "Removed a copy an interrupted HotSync left on the PC: "
+                                      : "Could not remove a copy an interrupted HotSync left on the PC: ") + path);
+        entries_.erase(it);
+    }
+    pcLeftovers_.clear();
 }
 
 void HandheldLocation::excludeBelowLinks() {
@@ -203,6 +259,9 @@ void HandheldLocation::runPasses() {
         const std::string name = *it;
         FileEntry& entry = entries_[name];
         sink.SetFileProgress(-1, name, 0);
+        // Under the action the main pass put it off with (its exception's, if any): a copy
+        // that waited for a folder must not turn into a deletion under another one.
+        context_->action = actionFor(name);
         if (!isClaimedDatabase(name)) handleEntry(name, entry);
     }
     context_->action = baseAction_;
@@ -338,6 +397,7 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
     // Held deletions keep their state lines and count as no failure: the guard's own line
     // has told the user how to carry them out.
     if (heldBack(decision.operation)) return;
+    if (folderInTheWay(name, entry, decision.operation)) return;
     const size_t deferredBefore = deferred_.size();
     bool ok = false;
     switch (decision.operation) {
@@ -370,6 +430,49 @@ bool HandheldLocation::archiveBeforeOverwrite(const std::string& name, const Fil
     // such a copy aside as a conflict): those contents are on no other side yet.
     if (onPc) return entry.pcTime == 0 || entry.pcTime == entry.lastPcTime || archivePcFile(name);
     return entry.handheldTime == 0 || entry.handheldTime == entry.lastHandheldTime || archiveOnHandheld(name);
+}
+
+bool HandheldLocation::folderGoesFrom(EntryMap::iterator folder, bool pc) {
+    const Operation fileGoes = pc ? Operation::DeleteOnPc : Operation::DeleteOnHandheld;
+    const Operation folderGoes = pc ? Operation::DeletePcDirectory : Operation::DeleteHandheldDirectory;
+    for (auto it = folder; it != entries_.end() && entries_.key_comp().startsWith(it->first, folder->first); ++it) {
+        const FileEntry& entry = it->second;
+        const bool directory = isDirectoryName(it->first);
+        const Operation operation = decide(entry, actionFor(it->first), directory).operation;
+        const bool there = (pc ? entry.pcTime : entry.handheldTime) != 0;
+        if (operation == (directory ? folderGoes : fileGoes) && !heldBack(operation)) continue;
+        if (operation == Operation::Nothing && !there) continue;
+        return false;
+    }
+    return true;
+}
+
+bool HandheldLocation::folderInTheWay(const std::string& name, FileEntry& entry, Operation operation) {
+    const bool toPc = operation == Operation::CopyToPc;
+    if (!toPc && operation != Operation::CopyToHandheld) return false;
+    const std::string folderName = name + "/";
+    if (!isDirectoryName(folderName)) return false;
+    auto folder = entries_.find(folderName);
+    if (folder == entries_.end() || (toPc ? folder->second.pcTime : folder->second.handheldTime) == 0) return false;
+    // The receiving side replaced the file by a folder of its name, or made one. A folder
+    // on its way out there, with everything in it, is gone by the deferred pass, and the
+    // copy waits for it.
+    if (pass_ == 1 && folderGoesFrom(folder, toPc)) {
+        deferred_.push_back(name);
+        return true;
+    }
+    // A folder that stays keeps the name; the file keeps its contents under the conflict
+    // name on its own side, from where it goes across like any new file.
+    const std::string aside = conflictNameFor(name);
+    if (!(toPc ? renameOnHandheld(name, entry) : renameOnPc(name, entry))) {
+        ++failures_;
+        return true;
+    }
+    if (entry.status == ENTRY_OK) settled_.insert(&entry);
+    // Across at once, under the action that moved it: under the new name an exception of
+    // the old one no longer holds, and the base action might delete it.
+    handleEntry(aside, entries_[aside]);
+    return true;
 }
 
 bool HandheldLocation::resolveConflict(const std::string& name, FileEntry& entry) {

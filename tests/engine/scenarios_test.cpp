@@ -407,18 +407,23 @@ TEST_F(Scenario, ScanDoesNotFollowLinksOutOfTheFolder) {
     EXPECT_EQ("5\t6\t/L/\r\n5\t6\t/L/keep.txt\r\n", state());
 }
 
-// Names beginning with "." are names like any other; only the engine's own staging files
-// are never listed, and one a killed HotSync left is removed.
+// Names beginning with "." are names like any other; only a staged copy that a killed
+// HotSync of this location left is removed, a user's file of that form takes part.
 TEST_F(Scenario, NamesBeginningWithADotTakePartOnBothSides) {
     card.put("/.profile", "handheld");
     card.mkdir("/.Trashes/");
     card.put("/.Trashes/x.jpg", "x");
     writePc("/.pconly", "p");
+    settings->writeString("Ann-Unfinished", "Card", "1f");
     writePc("/.tw1f-2.tmp", "left by a killed HotSync");
+    writePc("/.tw1e-2.tmp", "a user's file");
     writePc("/.tw1f-2.tmp.txt", "a user's file");
-    EXPECT_EQ((Lines{"  /.pconly: Copied from PC to Palm", "  /.profile: Copied from Palm to PC",
-                     "  /.Trashes/x.jpg: Copied from Palm to PC", "  /.tw1f-2.tmp.txt: Copied from PC to Palm"}),
+    EXPECT_EQ((Lines{"Removed a copy an interrupted HotSync left on the PC: " + pc("/.tw1f-2.tmp"),
+                     "  /.pconly: Copied from PC to Palm", "  /.profile: Copied from Palm to PC",
+                     "  /.Trashes/x.jpg: Copied from Palm to PC", "  /.tw1e-2.tmp: Copied from PC to Palm",
+                     "  /.tw1f-2.tmp.txt: Copied from PC to Palm"}),
               ops());
+    EXPECT_EQ("", settings->readString("Ann-Unfinished", "Card", "x"));
     EXPECT_EQ("handheld", readPc("/.profile"));
     EXPECT_EQ("x", readPc("/.Trashes/x.jpg"));
     EXPECT_EQ("p", card.content("/.pconly"));

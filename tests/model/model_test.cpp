@@ -64,13 +64,30 @@ bool isFolderName(const std::string& name) { return !name.empty() && name.back()
 bool below(const std::string& key, const std::string& folderKey) {
     return key.size() > folderKey.size() && key.compare(0, folderKey.size(), folderKey) == 0;
 }
-// Staging names of the conduit (PC copies, companion uploads) and of the simulated card.
-bool isStaging(const std::string& path) {
-    const std::string base = path.substr(path.find_last_of("\\/") + 1);
-    if (base == ".tarnwick-upload") return true;
-    if (base.compare(0, 3, ".tw") == 0 && base.size() > 4 && base.compare(base.size() - 4, 4, ".tmp") == 0) return true;
-    const size_t tw = base.rfind(".tw");
-    return tw != std::string::npos && base.size() > 5 && base.compare(base.size() - 5, 5, ".part") == 0;
+std::string baseOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+// A user's file named like the conduit's staged PC copies (no process has an odd id).
+const char kUserTempLike[] = ".tw1a-2.tmp";
+// The companion route's scratch names on the card, in any folder.
+bool isCompanionScratch(const std::string& path) {
+    const std::string base = lower(baseOf(path));
+    return base == ".tarnwick-upload" || base.compare(0, 14, ".tarnwick-old-") == 0;
+}
+// Staging names of the conduit: its staged PC copies (".tw<pid>-<n>.tmp"), and on the card
+// the simulated card's own ("<name>.tw<pid>-<n>.part") and, on the companion route, the
+// route's scratch files.
+bool isStaging(const std::string& path, bool card, bool companion) {
+    const std::string base = baseOf(path);
+    if (card) {
+        const size_t tw = base.rfind(".tw");
+        return (companion && isCompanionScratch(path)) ||
+               (tw != std::string::npos && base.size() > 5 && base.compare(base.size() - 5, 5, ".part") == 0);
+    }
+    if (base == kUserTempLike || base.size() < 10 || base.compare(0, 3, ".tw") != 0 || base.compare(base.size() - 4, 4, ".tmp") != 0)
+        return false;
+    const std::string middle = base.substr(3, base.size() - 7);
+    const size_t dash = middle.find('-');
+    return dash != std::string::npos && dash > 0 && dash + 1 < middle.size() &&
+           middle.find_first_not_of("0123456789abcdef") == dash && middle.find_first_not_of("0123456789abcdef", dash + 1) == std::string::npos;
 }
 // A card-style name ("/Docs/a.txt", folders ending in "/") as a path below a host folder.
 std::string hostPath(const std::string& root, std::string name) {
@@ -115,13 +132,14 @@ public:
 // A real folder: the PC location, or a volume of the simulated handheld.
 class FolderSide : public Side {
 public:
-    FolderSide(std::string root, uint32_t& clock) : root_(std::move(root)), clock_(clock) {}
+    FolderSide(std::string root, uint32_t& clock, bool card, bool companion)
+        : root_(std::move(root)), clock_(clock), card_(card), companion_(companion) {}
     View list() override {
         View v;
         const Tree t = scanTree(root_);
         for (const std::string& f : t.folders) v[lower(name(f) + "/")] = Item{name(f) + "/", ""};
         for (const auto& f : t.files)
-            if (!isStaging(f.first)) v[lower(name(f.first))] = Item{name(f.first), f.second};
+            if (!isStaging(f.first, card_, companion_)) v[lower(name(f.first))] = Item{name(f.first), f.second};
         return v;
     }
     void write(const std::string& n, const std::string& content) override {
@@ -152,6 +170,7 @@ private:
     }
     std::string root_;
     uint32_t& clock_;
+    bool card_, companion_;
 };
 
 // Makes every folder above name the in-memory card lacks, as a card file system would.
@@ -202,6 +221,8 @@ struct Order {
     std::string cardFault;  // fake route "kind name", host routes a fault rule
     std::string pcLock;     // a PC name below the location, or "state" for the state file
     int cancel = -1;        // fake route: entries before the Cancel; host routes: milliseconds
+    std::string label;      // host routes: the card's label in this case ("" as first made)
+    bool dropCardKeys = false;  // host routes: the card-key records removed before it
     bool faulty() const { return !cardFault.empty() || !pcLock.empty() || cancel >= 0; }
     bool clean() const { return action == 0 && exceptions.empty() && !faulty(); }
     std::string text() const {
@@ -210,6 +231,8 @@ struct Order {
         if (!cardFault.empty()) s += ", failing " + cardFault;
         if (!pcLock.empty()) s += ", PC holds " + pcLock;
         if (cancel >= 0) s += ", Cancel at " + std::to_string(cancel);
+        if (!label.empty()) s += ", label " + label;
+        if (dropCardKeys) s += ", card keys removed";
         return s;
     }
 };
@@ -252,6 +275,11 @@ public:
         return lines;
     }
     virtual std::string randomCardFault(std::mt19937& rng, const View& card) = 0;
+    // A name (lower case) the route keeps to itself on the card: the user has no card
+    // file of that name, and a PC file of it stays on the PC only.
+    virtual bool reserved(const std::string& /*key*/) const { return false; }
+    // A path below root that is one of the conduit's or the card's scratch files.
+    virtual bool staging(const std::string& rel) const { return isStaging(rel, false, false); }
     bool owned(const std::string& rel) const {  // rel: relative to root
         return std::any_of(owned_.begin(), owned_.end(), [&](const std::string& o) { return within(rel, o); });
     }
@@ -280,7 +308,7 @@ public:
         context_.pcFolder = root + "\\Sync\\";
         context_.settings = &settings_;
         fake_.pcClock = static_cast<uint32_t>(std::time(nullptr)) - 1000000u;
-        pc_ = std::make_unique<FolderSide>(location, fake_.pcClock);
+        pc_ = std::make_unique<FolderSide>(location, fake_.pcClock, false, false);
         card_ = std::make_unique<FakeSide>(fake_);
     }
     std::string randomCardFault(std::mt19937& rng, const View& card) override {
@@ -329,9 +357,6 @@ private:
 class HostRoute : public Route {
 public:
     HostRoute(bool companion, uint32_t seed) : Route(seed), companion_(companion) {
-        writeHostFile(root + "\\dev\\device.ini",
-                      std::string("[Device]\r\n") + (companion ? "Companion=2\r\n" : "Companion=0\r\nVfs=1\r\n") +
-                          "[Volume1]\r\nPath=card1\r\nLabel=MyCard\r\n");
         location = root + "\\pc\\Modeller\\MyCard";
         archive = root + "\\pc\\Archive";
         for (const std::string& f : {root + "\\dev\\card1", location, root + "\\conduit"}) makeFolders(f);
@@ -342,9 +367,19 @@ public:
         cancelRange = 1500;
         pcClock_ = static_cast<uint32_t>(std::time(nullptr)) - 1000000u;
         cardClock_ = pcClock_ - 500000u;
-        pc_ = std::make_unique<FolderSide>(location, pcClock_);
-        card_ = std::make_unique<FolderSide>(root + "\\dev\\card1", cardClock_);
+        pc_ = std::make_unique<FolderSide>(location, pcClock_, false, companion);
+        card_ = std::make_unique<FolderSide>(root + "\\dev\\card1", cardClock_, true, companion);
     }
+    bool reserved(const std::string& key) const override {
+        if (key == "/tarnwick.txt" || key == "/tarnwick.txt/" || (!companion_ && key == "/memstick.ind")) return true;
+        // The companion's scratch names, and whatever a folder of such a name holds.
+        for (size_t end = key.find('/', 1); companion_; end = key.find('/', end + 1)) {
+            if (isCompanionScratch(key.substr(0, end))) return true;
+            if (end == std::string::npos) break;
+        }
+        return false;
+    }
+    bool staging(const std::string& rel) const override { return isStaging(rel, within(rel, "dev\\card1"), companion_); }
     std::string randomCardFault(std::mt19937& rng, const View&) override {
         const std::vector<std::string> vfs = {"VFSFileGet", "VFSFilePut", "VFSFileDelete", "VFSFileRename",
                                               "VFSDirCreate", "VFSFileOpen", "VFSFileGetDate"};
@@ -355,6 +390,10 @@ public:
 
 private:
     std::vector<std::string> run(const Order& order) override {
+        writeHostFile(root + "\\dev\\device.ini",
+                      std::string("[Device]\r\n") + (companion_ ? "Companion=2\r\n" : "Companion=0\r\nVfs=1\r\n") +
+                          "[Volume1]\r\nPath=card1\r\nLabel=" + (order.label.empty() ? "MyCard" : order.label) + "\r\n");
+        if (order.dropCardKeys) WritePrivateProfileStringA("Modeller-CardKeys", nullptr, nullptr, ini_.c_str());
         WritePrivateProfileStringA("Modeller", "Archive", order.archive ? "1" : "0", ini_.c_str());
         WritePrivateProfileStringA("Modeller", "Frequency", "0", ini_.c_str());
         const std::string log = root + "\\log.txt", trace = root + "\\trace.txt";
@@ -457,6 +496,12 @@ public:
             auto now = archiveAfter.files.find(f.first);
             if (now == archiveAfter.files.end() || now->second != f.second) problem("archive overwrote " + f.first);
         }
+        // The names the route keeps to itself: a PC file of one stays on the PC, and only there.
+        for (const auto& i : pb)
+            if (r_->reserved(i.first) && !isFolderName(i.first) && at(pa, i.first) != i.second.content)
+                problem("a PC file of a name the card keeps to itself changed: " + i.second.spelled);
+        for (const auto& i : ca)
+            if (r_->reserved(i.first)) problem("sent to the card under a name it keeps to itself: " + i.second.spelled);
         // 5: nothing outside the owned folders, no staging file left.
         std::set<std::string> paths;
         for (const Tree* t : {&wholeBefore, &wholeAfter}) {
@@ -467,7 +512,7 @@ public:
             const bool same = wholeBefore.files.count(p) ? wholeAfter.files.count(p) && wholeAfter.files.at(p) == wholeBefore.files.at(p)
                                                          : wholeBefore.folders.count(p) == wholeAfter.folders.count(p);
             if (!same && !r_->owned(p)) problem("written outside its folders: " + p);
-            if (isStaging(p) && (wholeAfter.files.count(p) || wholeAfter.folders.count(p))) problem("staging file left: " + p);
+            if (r_->staging(p) && (wholeAfter.files.count(p) || wholeAfter.folders.count(p))) problem("staging file left: " + p);
         }
         // 3: a clean HotSync leaves both sides alike, and the next one does nothing.
         if (order.clean() && !holding && problems_.empty()) {
@@ -475,7 +520,7 @@ public:
                 if (!pa.count(i.first)) problem("only on the card: " + i.second.spelled);
                 else if (pa.at(i.first).content != i.second.content) problem("card and PC differ: " + i.second.spelled);
             for (const auto& i : pa)
-                if (!ca.count(i.first)) problem("only on the PC: " + i.second.spelled);
+                if (!ca.count(i.first) && !r_->reserved(i.first)) problem("only on the PC: " + i.second.spelled);
             if (problems_.empty()) {
                 for (const std::string& l : r_->sync(order))
                     if (isChangeLine(l)) problem("the HotSync after a clean one did: " + l);
@@ -588,6 +633,12 @@ private:
         for (const auto& m : mine) going += !isFolderName(m.first) && (m.first == key || below(m.first, key));
         return going <= 8;
     }
+    // True when a folder above name is a file on this side: nothing can be made there.
+    bool belowAFile(bool pc, const std::string& name) {
+        for (size_t s = name.find('/', 1); s != std::string::npos && s + 1 < name.size(); s = name.find('/', s + 1))
+            if (view(pc).count(lower(name.substr(0, s)))) return true;
+        return isFolderName(name) && view(pc).count(lower(name.substr(0, name.size() - 1)));
+    }
     // Names keep the spelling this side already has; only case renames change it.
     std::string spell(bool pc, const std::string& name) {
         const View& mine = view(pc);
@@ -603,7 +654,12 @@ private:
 
     void randomAction(bool pc, int depth) {
         static const std::vector<std::string> folders = {"/", "/Docs/", "/Docs/Sub/", "/Pics/", "/.cfg/"};
-        static const std::vector<std::string> files = {"a.txt", "Notes.txt", "readme.txt", "b.doc", "c", ".profile"};
+        // Besides plain names, a user's files named like the conduit's scratch files and
+        // like the card listing: where the route does not keep such a name to itself, it
+        // takes part like any other.
+        static const std::vector<std::string> files = {"a.txt", "Notes.txt", "readme.txt", "b.doc", "c", ".profile",
+                                                       "a.txt", "Notes.txt", "c", kUserTempLike, ".tarnwick-upload",
+                                                       ".tarnwick-old-a.txt", "Tarnwick.txt"};
         const View mine = view(pc);
         std::vector<std::string> myFiles, myFolders;
         for (const auto& i : mine) (isFolderName(i.first) ? myFolders : myFiles).push_back(i.second.spelled);
@@ -620,20 +676,30 @@ private:
         }
         if (kind < 30 || (myFiles.empty() && kind < 75)) {  // create or edit, at times the same new name on both sides
             const std::string name = spell(pc, pickOf(rng_, folders) + pickOf(rng_, files));
-            if (myFiles.size() >= 8 && !mine.count(lower(name))) return;
-            const bool both = kind < 8 && !mine.count(lower(name)) && !view(!pc).count(lower(name));
+            if ((myFiles.size() >= 8 && !mine.count(lower(name))) || (!pc && r_->reserved(lower(name))) || belowAFile(pc, name) ||
+                mine.count(lower(name) + "/"))
+                return;
+            const bool both = kind < 8 && !mine.count(lower(name)) && !view(!pc).count(lower(name)) && !r_->reserved(lower(name)) &&
+                              !belowAFile(!pc, name) && !view(!pc).count(lower(name) + "/");
             const std::string c = content();
             write(pc, name, c);
             if (both) write(!pc, spell(!pc, name), pick(rng_, 2) ? c : content());
-        } else if (kind < 55) {  // edit
+        } else if (kind < 50) {  // edit
             write(pc, pickOf(rng_, myFiles), content());
+        } else if (kind < 55) {  // a file replaced by a folder of its name holding a file, or the reverse
+            const bool file = !myFiles.empty() && (myFolders.empty() || pick(rng_, 2));
+            const std::string n = file ? pickOf(rng_, myFiles) : myFolders.empty() ? "" : pickOf(rng_, myFolders);
+            const std::string made = file ? n + "/" + pickOf(rng_, files) : n.substr(0, n.size() - 1);
+            if (n.empty() || !belowMassDeletion(pc, lower(n)) || (!pc && r_->reserved(lower(made)))) return;
+            remove(pc, n);
+            write(pc, made, content());
         } else if (kind < 67 && !myFiles.empty()) {
             const std::string& n = pickOf(rng_, myFiles);
             if (belowMassDeletion(pc, lower(n))) remove(pc, n);
         } else if (kind < 75 && !myFiles.empty()) {  // move to another folder
             const std::string& n = pickOf(rng_, myFiles);
             const std::string to = spell(pc, pickOf(rng_, folders) + n.substr(n.rfind('/') + 1));
-            if (mine.count(lower(to)) || !belowMassDeletion(pc, lower(n))) return;
+            if (mine.count(lower(to)) || mine.count(lower(to) + "/") || belowAFile(pc, to) || !belowMassDeletion(pc, lower(n))) return;
             const std::string folder = to.substr(0, to.rfind('/') + 1);
             if (folder != "/" && !mine.count(lower(folder))) mkdir(pc, folder);
             rename(pc, n, to);
@@ -645,7 +711,7 @@ private:
             if (to != n) rename(pc, n, to);
         } else if (kind < 88) {
             const std::string f = pickOf(rng_, folders);
-            if (f != "/" && !mine.count(lower(f))) mkdir(pc, spell(pc, f));
+            if (f != "/" && !mine.count(lower(f)) && !belowAFile(pc, f)) mkdir(pc, spell(pc, f));
         } else if (!myFolders.empty()) {  // delete a folder, empty or not
             const std::string& f = pickOf(rng_, myFolders);
             if (belowMassDeletion(pc, lower(f))) remove(pc, f);
@@ -654,10 +720,13 @@ private:
         }
     }
 
-    // Random settings; a clean order only draws "Archive".
+    // Random settings; a clean order only draws "Archive", the card's label (tools write
+    // FAT labels in upper case) and a lost record of the card keys.
     Order randomOrder(bool clean) {
         Order o;
         o.archive = pick(rng_, 2) == 1;
+        if (pick(rng_, 4) == 0) o.label = pickOf(rng_, std::vector<std::string>{"MyCard", "MYCARD", "mycard"});
+        o.dropCardKeys = pick(rng_, 8) == 0;
         if (clean) return o;
         const int a = pick(rng_, 100);
         o.action = a < 70 ? 0 : a < 80 ? 2 : a < 90 ? 3 : 6;
