@@ -27,9 +27,6 @@ struct Usage {
     long privateBytes;
 };
 
-// Counted directly, as the system's own counters are not kept under every system: the
-// handle values that name an open handle, and the committed memory of the process's own
-// (heaps, stacks, the modules' written pages).
 // Counted directly, as the system's own counters are not kept under every system (wine
 // answers 0 for both): the handle values that name an open handle, and the committed
 // memory of the process's own (heaps, stacks, the modules' written pages).
@@ -68,6 +65,12 @@ protected:
         for (int i = 0; i < 5; ++i)
             writeFile(root_ + "\\device\\card\\Notes\\note" + std::to_string(i) + ".txt", "note " + std::to_string(i));
         conduit_ = binFolder() + "\\Tarnwick.dll";
+        // The conduit's settings live beside it and outlast the run: an earlier run's
+        // records would send this card to that run's (removed) folder.
+        const std::string ini = binFolder() + "\\Tarnwick.ini";
+        for (const char* section : {"Soak", "Soak-CardKeys", "Soak-Directories", "Soak-LastBackup", "Soak-Unfinished",
+                                    "Soak-HeldDeletions"})
+            WritePrivateProfileStringA(section, nullptr, nullptr, ini.c_str());
     }
     void TearDown() override {
         StandinDeviceUnload();
@@ -76,10 +79,8 @@ protected:
 
     // One HotSync as the manager runs it: load, OpenConduit, free.
     // Each HotSync meets the handheld afresh, as a new connection does.
-    // Each HotSync meets the handheld afresh, as a new connection does.
     void hotSync() {
         StandinLogClear();
-        ASSERT_EQ(0, StandinDeviceLoad((root_ + "\\device").c_str())) << StandinDeviceLoadError();
         ASSERT_EQ(0, StandinDeviceLoad((root_ + "\\device").c_str())) << StandinDeviceLoadError();
         HMODULE module = LoadLibraryA(conduit_.c_str());
         ASSERT_NE(nullptr, module);
