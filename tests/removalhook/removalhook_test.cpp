@@ -143,8 +143,9 @@ TEST_F(DetachHook, StartsQuillmarkWithUsInEachOptionForm) {
         EXPECT_EQ(0u, runRemoval(form, &elapsed));
         EXPECT_EQ(expected, startedHere());
         EXPECT_TRUE(exists(dir_ + "quillmark-done.txt"));
-        // The hook returns once the program has ended, not after the whole time-out.
-        EXPECT_LT(elapsed, 10000u);
+        // The hook returns once the program has ended, not after its whole 15 s time-out; a
+        // cold wine start on a loaded machine alone has taken over 10 s.
+        EXPECT_LT(elapsed, 14500u);
     }
     EXPECT_EQ("", startedInBin());
 }
