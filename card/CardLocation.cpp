@@ -73,19 +73,28 @@ std::string CardLocation::chooseLocationKey() {
     if (!key.empty() && !claimedNow(key) && card::folderNameForLabel(key) == key) return key;
 
     const std::vector<std::string> folders = store.directoryKeys(user);
-    // A label read in other case (tools write FAT labels in upper case), or one whose
-    // record was lost or never written, still names the folder its card has: the
-    // recorded key that differs from it in case at most is this card's, unless another
-    // card of this HotSync holds it. Anything else would copy the card again into a
-    // second folder and strand its exceptions and history under the old key.
-    for (const std::string& known : folders) {
-        if (sameIgnoringCase(known, base) && !claimedNow(known) && card::folderNameForLabel(known) == known) {
-            store.setCardKeyOf(user, record, known);
-            return known;
-        }
-    }
-    const std::vector<std::string> lastRuns = store.lastBackupKeys(user);
     const std::vector<std::string> given = store.cardKeysGiven(user);
+    auto adopt = [&](const std::string& known) {
+        store.setCardKeyOf(user, record, known);
+        return known;
+    };
+    auto usableKey = [&](const std::string& known) { return !claimedNow(known) && card::folderNameForLabel(known) == known; };
+    // A label whose record was lost or never written still names the folder its card has:
+    // the key spelt as the label's folder name first; then, for a label no other card of
+    // this HotSync has, a numbered key of that very spelling ("Card A_2") that no recorded
+    // label was given, as the keys made for cards sharing a label read; then the key that
+    // differs from it in case only (tools write FAT labels in upper case), unless another
+    // card of this HotSync holds it. Anything else would copy the card again into a second
+    // folder and strand its exceptions and history under the old key.
+    for (const std::string& known : folders)
+        if (known == base && usableKey(known)) return adopt(known);
+    if (seen == 0) {
+        for (const std::string& known : folders)
+            if (card::numberedFrom(known, base) && usableKey(known) && !containsIgnoringCase(given, known)) return adopt(known);
+    }
+    for (const std::string& known : folders)
+        if (sameIgnoringCase(known, base) && usableKey(known)) return adopt(known);
+    const std::vector<std::string> lastRuns = store.lastBackupKeys(user);
     // A record under exactly the label is this card's own from before labels were
     // recorded (the label was the key then); one in other case belongs to another card.
     auto heldByOther = [&](const std::vector<std::string>& keys, const std::string& candidate) {
@@ -107,6 +116,49 @@ std::string CardLocation::chooseLocationKey() {
     return key;
 }
 
+std::string CardLocation::recordedKeyOf(const Settings& store, const std::string& user, const std::string& label) {
+    const std::string key = store.cardKeyOf(user, card::labelRecordKey(label, 1));
+    if (!key.empty()) return key;
+    const std::string base = card::folderNameForLabel(label);
+    if (base.empty()) return std::string();
+    std::string other;
+    for (const std::string& known : store.directoryKeys(user)) {
+        if (known == base) return known;
+        if (other.empty() && sameIgnoringCase(known, base)) other = known;
+    }
+    return other;
+}
+
+std::string CardLocation::labelCard(const std::string& /*label*/) { return cardName_; }
+
+void CardLocation::labelApart(const std::string& key) {
+    LocationClaims* claims = context_->claims;
+    if (!claims || std::find(claims->labels.begin(), claims->labels.end(), cardName_) == claims->labels.end()) return;
+    if (key == cardName_) return;
+    // The card takes its key as its label only when that label is nobody's: a card that
+    // has it now, or had it at an earlier HotSync, would share it with this one.
+    Settings& store = settings();
+    const std::string record = card::labelRecordKey(key, 1);
+    const std::string recorded = store.cardKeyOf(context_->userName, record);
+    const bool labelFree = std::find(claims->labels.begin(), claims->labels.end(), key) == claims->labels.end() &&
+                           (recorded.empty() || recorded == key);
+    const std::string now = labelFree ? labelCard(key) : cardName_;
+    if (now == cardName_) {
+        // Kept apart in this HotSync by the order of the slots only: at the next one the
+        // other card may take this one's folder. The error summary tells the user.
+        sharesLabel_ = true;
+        log("Error: could not give the card its own label " + key + "; give one of the cards labelled " +
+            card::printableName(cardName_) + " another label");
+        return;
+    }
+    // The key now goes with the new label; the record that gave it to the n-th card of the
+    // old label would hand this card's folder to another card of that label later.
+    const auto seen = static_cast<unsigned>(std::count(claims->labels.begin(), claims->labels.end(), cardName_));
+    store.setCardKeyOf(context_->userName, card::labelRecordKey(cardName_, seen + 1), std::string());
+    cardName_ = now;
+    store.setCardKeyOf(context_->userName, card::labelRecordKey(now, 1), key);
+}
+
 void CardLocation::setUpFolders() {
     // The card's label becomes a folder under the PC root and under the archive root, and
     // the key of its settings records. A label Windows cannot keep as a folder name is
@@ -119,21 +171,32 @@ void CardLocation::setUpFolders() {
         return;
     }
     locationName_ = key;
+    // A second card of one label is labelled with its own key, so that from now on its
+    // folder follows it into any slot instead of going to whichever card comes first.
+    labelApart(key);
     // A key equal but for case is the card's own folder, read under a label in other case.
     if (!sameIgnoringCase(key, cardName_)) {
         const bool unusable = card::folderNameForLabel(cardName_) != cardName_;
         log(card::printableName(cardName_) + ": PC folder name " + key +
             (unusable ? " (the label is no usable folder name)" : " (another card has this name)"));
     }
-    pcDirectory_ = directoryOf(locationName_);
-    if (pcDirectory_.empty()) {
-        pcDirectory_ = context_->pcFolder + locationName_;
-        setDirectoryOf(locationName_, pcDirectory_);
-    }
+    const std::string folder = settings().directoryOrRecord(context_->userName, locationName_, context_->pcFolder + locationName_);
+    // A folder entered as "C:\\Sync\\Card\\" names the same folder.
+    pcDirectory_ = withoutTrailingBackslashes(folder);
     LocationClaims* claims = context_->claims;
     if (claims) {
         claims->labels.push_back(cardName_);
         claims->keys.push_back(locationName_);
+    }
+    // A folder record edited by hand into something that is no absolute folder (or left
+    // empty) would be taken relative to whatever the current folder is.
+    if (!Settings::isAbsoluteFolder(folder)) {
+        usable_ = false;
+        refused_ = true;
+        log("Error: the PC folder recorded for " + locationName_ + " is no absolute folder, card skipped: \"" + folder + "\"");
+        return;
+    }
+    if (claims) {
         // A folder recorded by hand for two keys would still be shared.
         if (containsIgnoringCase(claims->folders, pcDirectory_)) {
             usable_ = false;

@@ -5,6 +5,8 @@
 #include <vector>
 #include "engine/HandheldLocation.h"
 
+class Settings;
+
 class CardLocation : public HandheldLocation {
 public:
     ~CardLocation() override;
@@ -30,6 +32,15 @@ public:
     static std::string originalOfAside(const std::string& name);
 
     const std::string& cardName() const { return cardName_; }
+    // True when this card still shares its label with another card of this HotSync: it
+    // could not be given a label of its own, so at the next HotSync its folder goes by
+    // the order of the slots. The driver counts it as an error.
+    bool sharesItsLabel() const { return sharesLabel_; }
+
+    // The key a label's card had at its last HotSync as the records tell, recording
+    // nothing: the key recorded for the label, else the "-Directories" key equal to its
+    // folder name but for case. Empty when neither is there.
+    static std::string recordedKeyOf(const Settings& store, const std::string& user, const std::string& label);
     // False when the card's name cannot serve as a PC folder name: the location then owns
     // no folder, touches nothing and its listing fails.
     bool usable() const { return usable_; }
@@ -39,9 +50,16 @@ protected:
 
     // Chooses the location key (locationName_) for the label cardName_, then the folders
     // and "-Directories" record for it; logs the location line, and a line when the key is
-    // not the label. Refuses (and logs) a label that maps to no usable folder name, and a
-    // folder another card of this HotSync already has.
+    // not the label. A card whose label another card of this HotSync already has is
+    // labelled with its key (labelCard), so its folder follows it to any slot. Refuses
+    // (and logs) a label that maps to no usable folder name, a "-Directories" value that
+    // is no absolute folder, and a folder another card of this HotSync already has.
     void setUpFolders();
+
+    // Writes label onto the card and answers the label the card reads afterwards (the old
+    // one when it could not be changed); logs what it did. A route that cannot label a card
+    // answers cardName_ unchanged.
+    virtual std::string labelCard(const std::string& label);
 
     // True for a card file name of the exact form, and in the place, that this route
     // writes its own scratch files under; every other name is a user's file.
@@ -83,6 +101,7 @@ protected:
 
     std::string cardName_;
     bool usable_ = true;
+    bool sharesLabel_ = false;
     // Staging files a killed HotSync left on the card, found by the listing.
     std::vector<std::string> stagingLeftovers_;
 
@@ -91,4 +110,7 @@ private:
     // "_2", "_3", ... when another card (this HotSync or recorded) has it in any case.
     // Records the choice. Empty when the label maps to nothing usable.
     std::string chooseLocationKey();
+    // Gives the card the label key when another card of this HotSync has its label and
+    // no other card has, or had, key as its label; records key under the new label.
+    void labelApart(const std::string& key);
 };

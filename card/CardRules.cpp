@@ -76,6 +76,15 @@ std::string folderNameForLabel(const std::string& label) {
     return isSafePathComponent(name) ? name : std::string();
 }
 
+bool numberedFrom(const std::string& key, const std::string& base) {
+    if (key.size() < base.size() + 2 || key.compare(0, base.size(), base) != 0 || key[base.size()] != '_') return false;
+    const std::string number = key.substr(base.size() + 1);
+    if (number[0] == '0' || number.size() > 9) return false;
+    for (char c : number)
+        if (c < '0' || c > '9') return false;
+    return number != "1";
+}
+
 std::string labelRecordKey(const std::string& label, unsigned occurrence) {
     static const char digits[] = "0123456789abcdef";
     std::string key = "L";  // never empty, and never read as a comment or a section

@@ -26,6 +26,10 @@ bool isSafePathComponent(const std::string& component);
 // unchanged; empty when nothing usable remains ("", ".", "...").
 std::string folderNameForLabel(const std::string& label);
 
+// True when key is base followed by "_2", "_3", ... exactly as the keys given to cards
+// that share a label are made (compared with case; no leading zero).
+bool numberedFrom(const std::string& key, const std::string& base);
+
 // The settings key under which the location key of a label is recorded: the label's bytes
 // in lower-case hexadecimal (settings keys are compared without regard to case, labels are
 // not), and for the n-th card of one HotSync with that very label (n > 1) "-" + n.

@@ -1,10 +1,14 @@
 #include "card/VfsCardLocation.h"
+#include <algorithm>
+#include <cstddef>
+#include <utility>
 #include "card/CardFiles.h"
 #include "card/CardRules.h"
 #include "engine/AtomicFile.h"
 #include "engine/HotSyncLog.h"
 #include "engine/NameRules.h"
 #include "engine/ProgressSink.h"
+#include "engine/StateFile.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -21,27 +25,115 @@ VfsCardLocation::VfsCardLocation(SyncContext* context, VfsVolume volume)
 
 VfsCardLocation::~VfsCardLocation() = default;
 
-std::string VfsCardLocation::locationNameForVolume() {
+namespace {
+// The volume's label as the library gives it, cut to its buffer; empty when it has none or
+// it cannot be read.
+std::string labelOf(const VfsLibrary& library, VfsVolume volume) {
     char label[256];
     label[0] = 0;
     uint32_t length = 255;
-    library_.VolumeGetLabel(volumeRef_, label, &length);
-    if (label[0] == 0) {
+    library.VolumeGetLabel(volume, label, &length);
+    label[255] = 0;  // the library's text is not trusted to end inside the buffer
+    return label;
+}
+
+// The location name of a label as it was read.
+std::string locationNameOf(const std::string& label) {
+    if (label.empty()) return "Default";
+    // Keeps a card apart from the main-memory location's key.
+    if (label == "MainMemory") return "MainMemoryCard";
+    return label;
+}
+
+// How many of a few files the records of the label's folder hold are on the volume as
+// they were then.
+unsigned recordedFilesOn(const VfsLibrary& library, VfsVolume volume, const std::vector<std::pair<std::string, uint32_t>>& files) {
+    unsigned found = 0;
+    for (const auto& file : files) {
+        VfsFileRef ref = 0;
+        if (library.FileOpen(volume, file.first.c_str(), VFS_MODE_READ, &ref) != 0) continue;
+        uint32_t time = 0;
+        if (library.FileGetDate(ref, VFS_DATE_MODIFIED, &time) == 0 && (time != 0 ? time : 1) == file.second) ++found;
+        library.FileClose(ref);
+    }
+    return found;
+}
+
+// Up to this many recorded files are looked up per card: enough to tell two cards apart,
+// few enough to cost nothing beside a HotSync.
+constexpr size_t kFilesCompared = 8;
+}  // namespace
+
+std::string VfsCardLocation::locationNameForVolume() {
+    std::string label = labelOf(library_, volumeRef_);
+    if (label.empty()) {
         std::string newLabel = context_->settings ? context_->settings->newCardName(context_->userName) : std::string();
         log("Setting Volume Label to: " + newLabel);
         library_.VolumeSetLabel(volumeRef_, newLabel.c_str());
-        // The first read may have left the label's length (0) in the variable; read the
-        // new label with the whole buffer again, or a labelled card would still be Default.
-        label[0] = 0;
-        length = 255;
-        library_.VolumeGetLabel(volumeRef_, label, &length);
+        // The new label is read with the whole buffer again, or a labelled card would still
+        // be Default.
+        label = labelOf(library_, volumeRef_);
     }
-    label[255] = 0;  // the library's text is not trusted to end inside the buffer
-    std::string name(label);
-    if (name.empty()) return "Default";
-    // Keeps a card apart from the main-memory location's key.
-    if (name == "MainMemory") return "MainMemoryCard";
-    return name;
+    return locationNameOf(label);
+}
+
+std::string VfsCardLocation::labelCard(const std::string& label) {
+    log("Setting Volume Label to: " + label);
+    const int32_t result = library_.VolumeSetLabel(volumeRef_, label.c_str());
+    const std::string now = locationNameOf(labelOf(library_, volumeRef_));
+    if (result != 0) log("Could not set Volume Label(" + hex(result) + "): " + label);
+    return result == 0 ? now : cardName_;
+}
+
+std::vector<VfsVolume> VfsCardLocation::synchronisingOrder(const SyncContext& context, const VfsLibrary& library,
+                                                           const std::vector<VfsVolume>& volumes) {
+    std::vector<std::string> names;
+    for (VfsVolume volume : volumes) {
+        const std::string label = labelOf(library, volume);
+        // An unlabelled card is labelled when its turn comes, with a name no card has.
+        names.push_back(label.empty() ? std::string() : locationNameOf(label));
+    }
+    std::vector<VfsVolume> order = volumes;
+    if (!context.settings) return order;
+    const Settings& store = *context.settings;
+    for (size_t first = 0; first < volumes.size(); ++first) {
+        if (names[first].empty() || std::find(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(first), names[first]) !=
+                                        names.begin() + static_cast<std::ptrdiff_t>(first))
+            continue;
+        std::vector<size_t> group;
+        for (size_t i = first; i < volumes.size(); ++i)
+            if (names[i] == names[first]) group.push_back(i);
+        if (group.size() < 2) continue;
+        const std::string key = CardLocation::recordedKeyOf(store, context.userName, names[first]);
+        if (key.empty()) continue;
+        std::string folder = store.directoryOf(context.userName, key);
+        if (folder.empty()) folder = context.pcFolder + key;
+        std::string text;
+        if (!readWholeFile(withoutTrailingBackslashes(folder) + ".txt", text)) continue;
+        std::vector<std::pair<std::string, uint32_t>> files;
+        parseStateText(text, [&](const std::string& name, uint32_t handheldTime, uint32_t) {
+            if (files.size() < kFilesCompared && !name.empty() && name.back() != '/' && handheldTime != 0)
+                files.emplace_back(name, handheldTime);
+        });
+        size_t keeper = first;
+        unsigned best = 0;
+        for (size_t i : group) {
+            const unsigned found = recordedFilesOn(library, volumes[i], files);
+            if (found > best) {
+                best = found;
+                keeper = i;
+            }
+        }
+        // The keeper takes the group's first turn; the others keep the slots' order.
+        size_t next = 0;
+        for (size_t i : group) {
+            if (i == keeper) continue;
+            ++next;
+            order[group[next]] = volumes[i];
+        }
+        order[first] = volumes[keeper];
+    }
+    return order;
 }
 
 bool VfsCardLocation::readEntryInfo(const std::string& name, FileEntry& entry) {

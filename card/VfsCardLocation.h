@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 #include "card/CardLocation.h"
 #include "card/VfsLibrary.h"
 
@@ -24,6 +25,12 @@ public:
 
     // The location name for this volume; labels an unlabelled volume first.
     std::string locationNameForVolume();
+    // The order to synchronise the volumes in: the slots' order, except that of the cards
+    // sharing a label the one whose files match what the records of that label hold comes
+    // first, so it keeps the label's folder and the others are labelled apart. A few
+    // recorded files are looked up on each such card; a tie keeps the slots' order.
+    static std::vector<VfsVolume> synchronisingOrder(const SyncContext& context, const VfsLibrary& library,
+                                                     const std::vector<VfsVolume>& volumes);
     // Fills the handheld fields of entry from the card; false when the file cannot be opened.
     bool readEntryInfo(const std::string& name, FileEntry& entry);
 
@@ -37,6 +44,7 @@ protected:
     // This route writes every card file in place: it leaves no scratch file on the card.
     bool isScratchName(const std::string& /*name*/) const override { return false; }
     void readBackEntry(const std::string& name, FileEntry& entry) override;
+    std::string labelCard(const std::string& label) override;
 
 private:
     // Copies a card file into target through a staged file; result and systemError tell

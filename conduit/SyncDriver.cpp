@@ -5,6 +5,7 @@
 #include <windows.h>
 #include "HotSyncApi.h"
 #include "conduit/DriverRules.h"
+#include "engine/Decision.h"
 #include "engine/HotSyncLog.h"
 #include "conduit/ProgressWindowSink.h"
 #include "conduit/SyncJob.h"
@@ -63,9 +64,10 @@ void gatherConduitCreators(SyncJob& job) {
 }
 
 // Copies the companion's listing of all cards into the listing file and reads the card
-// names from it. A listing that could not be written whole is no listing: the names
-// missing from a cut copy would read as cards, or files, gone from the handheld.
-bool readCardNames(const std::string& listingFile, std::vector<std::string>& names) {
+// names from it, each once; names listed more than once go to `shared`. A listing that
+// could not be written whole is no listing: the names missing from a cut copy would read
+// as cards, or files, gone from the handheld.
+bool readCardNames(const std::string& listingFile, std::vector<std::string>& names, std::vector<std::string>& shared) {
     {
         DatabaseImage image;
         if (!image.readFromHandheld(kCompanionTransferDatabase)) return false;
@@ -75,13 +77,11 @@ bool readCardNames(const std::string& listingFile, std::vector<std::string>& nam
     const bool read = readWholeFile(listingFile, text);
     if (read) {
         for (const card::ListingSection& section : card::parseCardListing(text)) {
-            // The companion addresses a card by its name: a second section of one name
-            // reaches the same card, which one run synchronises once.
-            if (std::find(names.begin(), names.end(), section.cardName) != names.end()) {
-                logLine("Card listed twice, synchronised once: " + card::printableName(section.cardName));
-                continue;
+            if (std::find(names.begin(), names.end(), section.cardName) == names.end()) {
+                names.push_back(section.cardName);
+            } else if (std::find(shared.begin(), shared.end(), section.cardName) == shared.end()) {
+                shared.push_back(section.cardName);
             }
-            names.push_back(section.cardName);
         }
     }
     SmDeleteDb(kCompanionTransferDatabase, 0);
@@ -100,10 +100,19 @@ bool runLocation(HandheldLocation& location) {
 
 CardOutcome companionRoute(SyncJob& job, SyncContext& context, int32_t& errors) {
     TemporaryFile listing;
-    std::vector<std::string> names;
-    if (!listing.path().empty() && readCardNames(listing.path(), names)) {
+    std::vector<std::string> names, shared;
+    if (!listing.path().empty() && readCardNames(listing.path(), names, shared)) {
         for (const std::string& name : names) {
             if (job.cancelRequested()) return CardOutcome::Stop;
+            // The companion reaches a card by its name alone: of two cards that share one,
+            // every request would reach the same card, whichever section it was listed in,
+            // and one card's folder and files would go to the other. None of them is touched.
+            if (std::find(shared.begin(), shared.end(), name) != shared.end()) {
+                logLine("Error: more than one card is named " + card::printableName(name) +
+                        " and the handheld cannot tell them apart, cards skipped; give each card its own label");
+                ++errors;
+                continue;
+            }
             RemoteCardLocation location(&context, name, listing.path());
             if (!runLocation(location)) ++errors;
         }
@@ -142,10 +151,10 @@ CardOutcome vfsRoute(SyncJob& job, SyncContext& context, int32_t& errors) {
     job.vfs.Support(&a, &b);
     if (a == 0 || b == 0) return CardOutcome::Finished;
     if (!enumerateVolumes(job)) return CardOutcome::Stop;
-    for (uint16_t volume : job.volumes) {
+    for (uint16_t volume : VfsCardLocation::synchronisingOrder(context, job.vfs, job.volumes)) {
         if (job.cancelRequested()) return CardOutcome::Stop;
         VfsCardLocation location(&context, volume);
-        if (!runLocation(location)) ++errors;
+        if (!runLocation(location) || location.sharesItsLabel()) ++errors;
     }
     return CardOutcome::Finished;
 }
@@ -171,8 +180,15 @@ void RunDriver(SyncJob& job, Settings& settings) {
     }
 
     int32_t errors = 0;
+    // An overwrite other than the user's permanent action was chosen for this HotSync:
+    // HotSync hands it over once, so a location must not let "Frequency" skip it.
+    auto oneTime = [](int32_t action, int32_t permanent) {
+        const int32_t effective = effectiveAction(action);
+        return (effective == ACTION_HH_OVERWRITES || effective == ACTION_PC_OVERWRITES) && action != permanent;
+    };
     if (job.mainMemoryAction != ACTION_DO_NOTHING) {
         context.action = job.mainMemoryAction;
+        context.oneTimeAction = oneTime(job.mainMemoryAction, settings.mainPermanentAction(job.userName));
         MainMemoryLocation location(&context);
         if (!runLocation(location)) errors = 1;
     }
@@ -180,6 +196,7 @@ void RunDriver(SyncJob& job, Settings& settings) {
 
     if (job.cardAction != ACTION_DO_NOTHING) {
         context.action = job.cardAction;
+        context.oneTimeAction = oneTime(job.cardAction, settings.cardPermanentAction(job.userName));
         probeCardMode(job);
         if (job.cardMode == CARD_MODE_HANDERA) logLine("Handera Mode");
         if (job.cardMode == CARD_MODE_HANDSPRING) logLine("Handspring Mode");

@@ -24,6 +24,9 @@ struct SyncContext {
     std::string userName;            // the settings section
     std::string pcFolder;            // root under which location folders lie, ends with "\"
     int32_t action = ACTION_SYNCHRONISE;  // an ActionCode; exceptions change it per file
+    // The action is an overwrite chosen for this HotSync only (not the permanent action):
+    // a "Frequency" setting does not skip a location then, or the choice would be lost.
+    bool oneTimeAction = false;
     ProgressSink* progress = nullptr;
     const CreatorList* creators = nullptr;  // null when the conduit-database step did not run
     Settings* settings = nullptr;

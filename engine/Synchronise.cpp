@@ -70,8 +70,14 @@ bool HandheldLocation::synchronise() {
         // Unsigned on purpose: a clock set back before the last run gives a huge
         // difference, so the location is synchronised rather than skipped for ever.
         if (period != 0 && now - last < period) {
-            log(std::string("Skipping Synchronize - Frequency set to ") + frequencyWord(code));
-            return true;
+            // An overwrite chosen for this HotSync only (the guard's confirmation, say)
+            // would be gone by the next one that runs: it is carried out now.
+            if (!context_->oneTimeAction) {
+                log(std::string("Skipping Synchronize - Frequency set to ") + frequencyWord(code));
+                return true;
+            }
+            log(std::string("Synchronizing although Frequency is set to ") + frequencyWord(code) +
+                ": the action was chosen for this HotSync only");
         }
     }
 
@@ -397,6 +403,14 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
     // Held deletions keep their state lines and count as no failure: the guard's own line
     // has told the user how to carry them out.
     if (heldBack(decision.operation)) return;
+    // While the PC's deletions are held, the card in this folder may be another one (of
+    // the same label, say): a PC edit of a file gone from it stays on the PC, not written
+    // onto that card, until the user says which side is right.
+    if (decision.operation == Operation::CopyToHandheld && holdPcDeletions_ && entry.handheldTime == 0 &&
+        entry.lastHandheldTime != 0 && effectiveAction(context_->action) == ACTION_SYNCHRONISE) {
+        log("  " + name + ": Changed on PC, kept on the PC only while the deletions on PC are held");
+        return;
+    }
     if (folderInTheWay(name, entry, decision.operation)) return;
     const size_t deferredBefore = deferred_.size();
     bool ok = false;

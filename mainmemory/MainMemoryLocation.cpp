@@ -15,6 +15,7 @@
 #include "engine/StdioFile.h"
 #include "mainmemory/DatabaseImage.h"
 #include "mainmemory/DatabaseNames.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -39,12 +40,16 @@ bool writeImageFile(DatabaseImage& image, const std::string& path) {
 MainMemoryLocation::MainMemoryLocation(SyncContext* context) : HandheldLocation(context) {
     locationName_ = kLocationKey;
     progress().SetCardText("Backup up Main Memory");
-    std::string folder = directoryOf(kLocationKey);
-    if (folder.empty()) {
-        folder = context_->pcFolder + kLocationKey;
-        setDirectoryOf(kLocationKey, folder);
+    const std::string folder = settings().directoryOrRecord(context_->userName, kLocationKey, context_->pcFolder + kLocationKey);
+    // A folder record edited by hand into something that is no absolute folder (or left
+    // empty) would be taken relative to whatever the current folder is.
+    if (!Settings::isAbsoluteFolder(folder)) {
+        refused_ = true;
+        log(std::string("Error: the PC folder recorded for ") + kLocationKey + " is no absolute folder, main memory skipped: \"" +
+            folder + "\"");
+        return;
     }
-    pcDirectory_ = folder;
+    pcDirectory_ = withoutTrailingBackslashes(folder);
     makeArchiveDirectory(kLocationKey);
     log("Main Memory: Location - " + pcDirectory_);
 }

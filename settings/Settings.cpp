@@ -145,6 +145,24 @@ std::vector<std::string> Settings::directoryKeys(const std::string& user) const 
     return keysOf(user + "-Directories", kDirectoryKeyBuffer);
 }
 
+std::string Settings::directoryOrRecord(const std::string& user, const std::string& key, const std::string& folder) const {
+    const std::string recorded = directoryOf(user, key);
+    if (!recorded.empty()) return recorded;
+    // An empty value is a record too: it was edited by hand and names no folder.
+    for (const std::string& known : directoryKeys(user))
+        if (sameIgnoringCase(known, key)) return recorded;
+    setDirectoryOf(user, key, folder);
+    return folder;
+}
+
+bool Settings::isAbsoluteFolder(const std::string& path) {
+    auto separator = [](char c) { return c == '\\' || c == '/'; };
+    auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (path.size() >= 3 && letter(path[0]) && path[1] == ':' && separator(path[2])) return true;
+    // "\\server\share", "\\?\C:\..." and "\\.\...": a name must follow the two separators.
+    return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+}
+
 int32_t Settings::lastBackup(const std::string& user, const std::string& location) const {
     return readInt(user + "-LastBackup", location, 0);
 }
@@ -212,6 +230,11 @@ std::string Settings::cardKeyOf(const std::string& user, const std::string& labe
 }
 
 void Settings::setCardKeyOf(const std::string& user, const std::string& labelRecord, const std::string& key) const {
+    if (key.empty()) {
+        if (!path_.empty() && !cardKeyOf(user, labelRecord).empty())
+            WritePrivateProfileStringA((user + "-CardKeys").c_str(), labelRecord.c_str(), nullptr, path_.c_str());
+        return;
+    }
     writeString(user + "-CardKeys", labelRecord, key);
 }
 

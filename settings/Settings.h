@@ -44,6 +44,13 @@ public:
     std::string directoryOf(const std::string& user, const std::string& key) const;
     void setDirectoryOf(const std::string& user, const std::string& key, const std::string& folder) const;
     std::vector<std::string> directoryKeys(const std::string& user) const;
+    // The folder recorded for key, as it was written (an empty value included); when key
+    // has no record at all, folder is recorded for it and answered.
+    std::string directoryOrRecord(const std::string& user, const std::string& key, const std::string& folder) const;
+    // True for a path a "-Directories" value may name: a drive's folder ("C:\...", "C:/...")
+    // or a network share's ("\\server\share..."), the "\\?\" forms included. A relative
+    // path, one relative to the current drive ("\Sync", "C:Sync") and the empty one are not.
+    static bool isAbsoluteFolder(const std::string& path);
     int32_t lastBackup(const std::string& user, const std::string& location) const;
     void setLastBackup(const std::string& user, const std::string& location, int32_t time) const;
     // The sides of a location whose deletions stay held until the user confirms them with a
@@ -59,7 +66,8 @@ public:
     // Keys of the "-LastBackup" section, in file order.
     std::vector<std::string> lastBackupKeys(const std::string& user) const;
     // Which location key each card label was given (section user + "-CardKeys"; the
-    // label's record key is made by the card rules): empty when none was recorded.
+    // label's record key is made by the card rules): empty when none was recorded. An
+    // empty key removes the record.
     std::string cardKeyOf(const std::string& user, const std::string& labelRecord) const;
     void setCardKeyOf(const std::string& user, const std::string& labelRecord, const std::string& key) const;
     // Every location key given to a card label so far.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include "CardTestSupport.h"
 #include "StandinDevice.h"
+#include "card/CardRules.h"
 #include "card/VfsCardLocation.h"
 
 namespace {
@@ -50,6 +51,34 @@ TEST(VfsCard, VolumeLabelsBecomeLocationNames) {
         VfsCardLocation location(&w.context, firstVolume());
         EXPECT_EQ("Default", location.locationName());
         EXPECT_TRUE(logHas("Setting Volume Label to: Card"));
+    }
+}
+
+// The second card of a label this HotSync already met is labelled with its own key, so its
+// folder follows it to any slot; one the card will not take is an error the driver counts.
+TEST(VfsCard, ASecondCardOfOneLabelIsLabelledWithItsOwnKey) {
+    for (bool labelFails : {false, true}) {
+        Workspace w("[Device]\nVfs=1\n[Volume1]\nPath=card1\nLabel=Card A\n[Volume2]\nPath=card2\nLabel=Card A\n");
+        LocationClaims claims;
+        w.context.claims = &claims;
+        ASSERT_EQ(0, w.load());
+        if (labelFails) {
+            ASSERT_EQ(0, StandinFaultAdd("VFSVolumeSetLabel result=1"));
+        }
+        VfsLibrary library;
+        uint16_t count = 2;
+        VfsVolume volumes[2] = {0, 0};
+        ASSERT_EQ(0, library.VolumeEnumerate(&count, volumes));
+        VfsCardLocation first(&w.context, volumes[0]);
+        VfsCardLocation second(&w.context, volumes[1]);
+        EXPECT_EQ("Card A", first.locationName());
+        EXPECT_EQ("Card A_2", second.locationName());
+        EXPECT_EQ(labelFails ? "Card A" : "Card A_2", second.cardName());
+        EXPECT_FALSE(first.sharesItsLabel());
+        EXPECT_EQ(labelFails, second.sharesItsLabel());
+        EXPECT_TRUE(logHas("Setting Volume Label to: Card A_2"));
+        EXPECT_EQ(labelFails ? "Card A_2" : "", w.settings.cardKeyOf("Tester", card::labelRecordKey("Card A", 2)));
+        EXPECT_EQ(labelFails ? "" : "Card A_2", w.settings.cardKeyOf("Tester", card::labelRecordKey("Card A_2", 1)));
     }
 }
 

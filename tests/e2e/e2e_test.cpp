@@ -2,6 +2,7 @@
 // handheld built here; the tests read the HotSync log, the PC folder, the card folders, the
 // state files and the settings file afterwards.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <algorithm>
 #include <string>
 #include "E2eSupport.h"
@@ -87,22 +88,24 @@ TEST(HotSync, CompanionListingNamesEveryBracketedLineIncludingTheEmptyName) {
     EXPECT_EQ(0, run.exitCode);
     ASSERT_GE(run.log.size(), 3u) << run.dump();
     EXPECT_EQ("Handera Mode", run.log[1].text);
-    // Each listed card becomes one location, in listing order: Card A, then the empty
-    // name (which the card location refuses as a PC folder name, naming it in its line).
+    // Each listed name is taken in listing order: Card A (listed twice, so skipped), then
+    // the empty name (which the card location refuses as a PC folder name, naming it in its
+    // line).
     auto cardA = std::find_if(run.log.begin(), run.log.end(),
-                              [](const LogLine& l) { return l.text.compare(0, 19, "Card A: Location - ") == 0; });
+                              [](const LogLine& l) { return l.text.find("named Card A ") != std::string::npos; });
     ASSERT_NE(run.log.end(), cardA) << run.dump();
     auto unnamed = std::find_if(cardA, run.log.end(), [](const LogLine& l) {
         return l.text.size() >= 2 && l.text.compare(l.text.size() - 2, 2, ": ") == 0;
     });
     EXPECT_NE(run.log.end(), unnamed) << run.dump();
     for (const LogLine& l : run.log) EXPECT_EQ(std::string::npos, l.text.find("junk")) << l.text;
-    // A second section of one name reaches the same card: it is synchronised once.
-    EXPECT_EQ(1u, run.count("Card A: Location - " + s.pc() + "\\Card A")) << run.dump();
-    EXPECT_TRUE(run.has("Card listed twice, synchronised once: Card A")) << run.dump();
-    std::string text;
-    ASSERT_TRUE(ReadText(s.pc() + "\\Card A\\memo.txt", text)) << run.dump();
-    EXPECT_EQ("from card A", text);
+    // Two sections of one name: the companion cannot tell which card a request reaches, so
+    // neither is touched, and the HotSync does not report success.
+    EXPECT_EQ(0u, run.count("Card A: Location - " + s.pc() + "\\Card A")) << run.dump();
+    EXPECT_TRUE(run.has("Error: more than one card is named Card A and the handheld cannot tell them apart, cards "
+                        "skipped; give each card its own label")) << run.dump();
+    EXPECT_FALSE(Exists(s.pc() + "\\Card A\\memo.txt")) << run.dump();
+    EXPECT_EQ(kErrorsSummary, run.log.back().text) << run.dump();
 }
 
 TEST(HotSync, MissingTransferDatabaseExplainsItselfAndCountsAsAnError) {
@@ -331,4 +334,92 @@ TEST(HotSync, EveryCardGetsAFolderOfItsOwnAndKeepsIt) {
         EXPECT_TRUE(second.changes().empty()) << second.dump();
         EXPECT_TRUE(second.has("card: PC folder name card_2 (another card has this name)")) << second.dump();
     }
+}
+
+// Cards X and Y with one label, "Archive" off: X alone, then Y in slot 1 and X in slot 2,
+// then back. The card that matches the label's records keeps its folder, the other is
+// labelled with a key of its own; nothing of X reaches Y, nothing is deleted, nothing is
+// copied twice. A card of that label alone that holds none of X's files gets no PC edit of X.
+TEST(HotSync, CardsSharingALabelKeepTheirFoldersInAnySlot) {
+    Scenario s("same-label");
+    SetIniValue(s.settingsFile(), "E2E User", "Archive", "0");
+    auto volumes = [&](const std::vector<std::pair<std::string, std::string>>& slots) {
+        std::string ini = "[Device]\nCompanion=0\nVfs=1\n";
+        for (size_t i = 0; i < slots.size(); ++i)
+            ini += "[Volume" + std::to_string(i + 1) + "]\nPath=" + slots[i].first + "\nLabel=" + slots[i].second + "\n";
+        s.deviceIni(ini);
+    };
+    const int64_t old = Now() - 86400;
+    for (const char* name : {"x1.txt", "x2.txt", "x3.txt"}) s.cardFile("cardX", name, std::string("X ") + name, old);
+    for (const char* name : {"y1.txt", "y2.txt"}) s.cardFile("cardY", name, std::string("Y ") + name, old);
+    volumes({{"cardX", "Card A"}});
+    ASSERT_EQ("Tarnwick", s.sync().log.back().text);
+    WriteText(s.pc() + "\\Card A\\x1.txt", "X edited on the PC", Now() + 60);
+
+    volumes({{"cardY", "Card A"}, {"cardX", "Card A"}});
+    HotSyncRun both = s.sync();
+    EXPECT_EQ("Tarnwick", both.log.back().text) << both.dump();
+    EXPECT_TRUE(both.has("Setting Volume Label to: Card A_2")) << both.dump();
+    EXPECT_EQ("Card A_2", IniValue(s.device() + "\\device.ini", "Volume1", "Label"));
+    EXPECT_EQ(std::vector<std::string>({"y1.txt", "y2.txt"}), FilesBelow(s.device() + "\\cardY"));
+    EXPECT_EQ(std::vector<std::string>({"y1.txt", "y2.txt"}), FilesBelow(s.pc() + "\\Card A_2"));
+    EXPECT_EQ(std::vector<std::string>({"x1.txt", "x2.txt", "x3.txt"}), FilesBelow(s.pc() + "\\Card A"));
+    std::string text;
+    ASSERT_TRUE(ReadText(s.device() + "\\cardX\\x1.txt", text));
+    EXPECT_EQ("X edited on the PC", text);
+
+    volumes({{"cardX", "Card A"}, {"cardY", "Card A_2"}});
+    HotSyncRun back = s.sync();
+    EXPECT_EQ("Tarnwick", back.log.back().text) << back.dump();
+    EXPECT_TRUE(back.changes().empty()) << back.dump();
+
+    // Another card of X's label comes alone: X's PC copies are held, X's edit stays on the PC.
+    WriteText(s.pc() + "\\Card A\\x2.txt", "X edited again", Now() + 120);
+    s.cardFile("cardZ", "z.txt", "Z", old);
+    volumes({{"cardZ", "Card A"}});
+    HotSyncRun other = s.sync();
+    EXPECT_TRUE(other.has("  /x2.txt: Changed on PC, kept on the PC only while the deletions on PC are held")) << other.dump();
+    EXPECT_EQ(std::vector<std::string>({"z.txt"}), FilesBelow(s.device() + "\\cardZ"));
+    EXPECT_TRUE(ReadText(s.pc() + "\\Card A\\x2.txt", text) && text == "X edited again") << other.dump();
+    EXPECT_EQ(4u, FilesBelow(s.pc() + "\\Card A").size()) << other.dump();
+}
+
+// Settings edited by hand or skipped HotSyncs: lost card-key records are rebuilt from the
+// folder records, a folder record that is no absolute folder is refused, and a one-time
+// overwrite on a HotSync that "Frequency" would skip is carried out.
+TEST(HotSync, HandEditedRecordsAndSkippedHotSyncsLoseNothing) {
+    Scenario s("records");
+    s.deviceIni("[Device]\nCompanion=0\nVfs=1\n[Volume1]\nPath=card1\nLabel=Card A\n[Volume2]\nPath=card2\nLabel=card a\n"
+                "[Volume3]\nPath=card3\nLabel=Card B\n");
+    for (const char* card : {"card1", "card2", "card3"}) s.cardFile(card, "id.txt", card, Now() - 86400);
+    ASSERT_EQ("Tarnwick", s.sync().log.back().text);
+    const std::vector<std::string> folders = FilesBelow(s.pc());
+    WritePrivateProfileStringA("E2E User-CardKeys", nullptr, nullptr, s.settingsFile().c_str());
+    // Slots in another order, so that "card a" comes first.
+    s.deviceIni("[Device]\nCompanion=0\nVfs=1\n[Volume1]\nPath=card2\nLabel=card a\n[Volume2]\nPath=card1\nLabel=Card A\n"
+                "[Volume3]\nPath=card3\nLabel=Card B\n");
+    HotSyncRun rebuilt = s.sync();
+    EXPECT_EQ("Tarnwick", rebuilt.log.back().text) << rebuilt.dump();
+    EXPECT_TRUE(rebuilt.changes().empty()) << rebuilt.dump();
+    EXPECT_EQ(folders, FilesBelow(s.pc())) << rebuilt.dump();
+
+    for (const char* junk : {"junk", "Sync\\Card B", "\\Card B", "C:Card B", ""}) {
+        SetIniValue(s.settingsFile(), "E2E User-Directories", "Card B", junk);
+        HotSyncRun refused = s.sync();
+        EXPECT_TRUE(refused.has(std::string("Error: the PC folder recorded for Card B is no absolute folder, card skipped: \"") +
+                                junk + "\"")) << refused.dump();
+        EXPECT_EQ(kErrorsSummary, refused.log.back().text) << refused.dump();
+        EXPECT_TRUE(refused.changes().empty()) << refused.dump();
+    }
+    SetIniValue(s.settingsFile(), "E2E User-Directories", "Card B", s.pc() + "\\Card B");
+
+    SetIniValue(s.settingsFile(), "E2E User", "Frequency", "3");
+    s.cardFile("card3", "new.txt", "new", Now() + 60);
+    HotSyncRun skipped = s.sync();
+    EXPECT_TRUE(skipped.has("Skipping Synchronize - Frequency set to Monthly")) << skipped.dump();
+    EXPECT_TRUE(skipped.changes().empty()) << skipped.dump();
+    HotSyncRun once = s.sync("E2E User", 2);
+    EXPECT_TRUE(once.has("Synchronizing although Frequency is set to Monthly: the action was chosen for this HotSync only"))
+        << once.dump();
+    EXPECT_TRUE(Exists(s.pc() + "\\Card B\\new.txt")) << once.dump();
 }

@@ -178,6 +178,23 @@ TEST_F(SettingsFile, NewCardNameSkipsTakenNamesExactly) {
     EXPECT_EQ((std::vector<std::string>{"Card", "Card1", "MainMemory"}), s.directoryKeys("Ann"));
 }
 
+// A folder record names a folder only when it is absolute: anything else would be taken
+// relative to the current folder. A record left empty by hand is a record, not a default.
+TEST_F(SettingsFile, FolderRecordsAreAbsoluteFoldersOrRefused) {
+    for (const char* path : {"C:\\Sync\\Card", "c:/Sync", "C:\\", "\\\\server\\share\\Card", "\\\\?\\C:\\Sync"})
+        EXPECT_TRUE(Settings::isAbsoluteFolder(path)) << path;
+    for (const char* path : {"", "junk", "Sync\\Card", "\\Sync", "C:Sync", "C:", "\\\\", "\\\\\\x", "..\\x"})
+        EXPECT_FALSE(Settings::isAbsoluteFolder(path)) << path;
+    Settings s(path_);
+    EXPECT_EQ("C:\\new", s.directoryOrRecord("Ann", "Card", "C:\\new"));
+    EXPECT_EQ("C:\\new", s.directoryOrRecord("Ann", "CARD", "C:\\other"));
+    s.setDirectoryOf("Ann", "Card", "");
+    EXPECT_EQ("", s.directoryOrRecord("Ann", "Card", "C:\\new"));
+    s.setCardKeyOf("Ann", "L41", "A_2");
+    s.setCardKeyOf("Ann", "L41", "");
+    EXPECT_TRUE(s.cardKeysGiven("Ann").empty());
+}
+
 TEST(SettingsSingleton, LivesBesideTheModuleWithIniForItsExtension) {
     char module[MAX_PATH];
     GetModuleFileNameA(nullptr, module, MAX_PATH);  // the code is linked into this program
