@@ -53,6 +53,10 @@ TEST(CardNames, LabelsBecomeUsableFolderNamesOrNothing) {
     auto taken = [](const std::string& n) { return n == "Card" || n == "Card_2"; };
     EXPECT_EQ("Card_3", firstFreeName("Card", true, false, taken));
     EXPECT_EQ("Other", firstFreeName("Other", true, false, taken));
+    // The numbered keys of a label are read back exactly as firstFreeName makes them.
+    for (const char* key : {"Card_2", "Card_17"}) EXPECT_TRUE(numberedFrom(key, "Card")) << key;
+    for (const char* key : {"Card", "Card_", "Card_1", "Card_02", "card_2", "Card_2x", "Card__2", "Cards_2"})
+        EXPECT_FALSE(numberedFrom(key, "Card")) << key;
     EXPECT_TRUE(sameIgnoringCase("MainMemory", "mainMEMORY"));
     EXPECT_FALSE(sameIgnoringCase("Card", "Card "));
 }
