@@ -389,15 +389,21 @@ TEST(HotSync, CardsSharingALabelKeepTheirFoldersInAnySlot) {
 // overwrite on a HotSync that "Frequency" would skip is carried out.
 TEST(HotSync, HandEditedRecordsAndSkippedHotSyncsLoseNothing) {
     Scenario s("records");
-    s.deviceIni("[Device]\nCompanion=0\nVfs=1\n[Volume1]\nPath=card1\nLabel=Card A\n[Volume2]\nPath=card2\nLabel=card a\n"
-                "[Volume3]\nPath=card3\nLabel=Card B\n");
-    for (const char* card : {"card1", "card2", "card3"}) s.cardFile(card, "id.txt", card, Now() - 86400);
+    auto volumes = [&](const std::vector<std::string>& paths, const std::vector<std::string>& labels) {
+        std::string ini = "[Device]\nCompanion=0\nVfs=1\n";
+        for (size_t i = 0; i < paths.size(); ++i)
+            ini += "[Volume" + std::to_string(i + 1) + "]\nPath=" + paths[i] + "\nLabel=" + labels[i] + "\n";
+        s.deviceIni(ini);
+    };
+    volumes({"card1", "card2", "card3", "card4"}, {"Card A", "Card A", "card a", "Card B"});
+    for (const char* card : {"card1", "card2", "card3", "card4"}) s.cardFile(card, "id.txt", card, Now() - 86400);
     ASSERT_EQ("Tarnwick", s.sync().log.back().text);
     const std::vector<std::string> folders = FilesBelow(s.pc());
+    EXPECT_EQ(12u, folders.size());  // four folders, their id.txt and their state files
     WritePrivateProfileStringA("E2E User-CardKeys", nullptr, nullptr, s.settingsFile().c_str());
     // Slots in another order, so that "card a" comes first.
-    s.deviceIni("[Device]\nCompanion=0\nVfs=1\n[Volume1]\nPath=card2\nLabel=card a\n[Volume2]\nPath=card1\nLabel=Card A\n"
-                "[Volume3]\nPath=card3\nLabel=Card B\n");
+    const std::string second = IniValue(s.device() + "\\device.ini", "Volume2", "Label");
+    volumes({"card3", "card2", "card1", "card4"}, {"card a", second, "Card A", "Card B"});
     HotSyncRun rebuilt = s.sync();
     EXPECT_EQ("Tarnwick", rebuilt.log.back().text) << rebuilt.dump();
     EXPECT_TRUE(rebuilt.changes().empty()) << rebuilt.dump();
@@ -414,7 +420,7 @@ TEST(HotSync, HandEditedRecordsAndSkippedHotSyncsLoseNothing) {
     SetIniValue(s.settingsFile(), "E2E User-Directories", "Card B", s.pc() + "\\Card B");
 
     SetIniValue(s.settingsFile(), "E2E User", "Frequency", "3");
-    s.cardFile("card3", "new.txt", "new", Now() + 60);
+    s.cardFile("card4", "new.txt", "new", Now() + 60);
     HotSyncRun skipped = s.sync();
     EXPECT_TRUE(skipped.has("Skipping Synchronize - Frequency set to Monthly")) << skipped.dump();
     EXPECT_TRUE(skipped.changes().empty()) << skipped.dump();
