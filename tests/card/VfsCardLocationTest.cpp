@@ -54,32 +54,25 @@ TEST(VfsCard, VolumeLabelsBecomeLocationNames) {
     }
 }
 
-// The second card of a label this HotSync already met is labelled with its own key, so its
-// folder follows it to any slot; one the card will not take is an error the driver counts.
-TEST(VfsCard, ASecondCardOfOneLabelIsLabelledWithItsOwnKey) {
-    for (bool labelFails : {false, true}) {
-        Workspace w("[Device]\nVfs=1\n[Volume1]\nPath=card1\nLabel=Card A\n[Volume2]\nPath=card2\nLabel=Card A\n");
-        LocationClaims claims;
-        w.context.claims = &claims;
-        ASSERT_EQ(0, w.load());
-        if (labelFails) {
-            ASSERT_EQ(0, StandinFaultAdd("VFSVolumeSetLabel result=1"));
-        }
-        VfsLibrary library;
-        uint16_t count = 2;
-        VfsVolume volumes[2] = {0, 0};
-        ASSERT_EQ(0, library.VolumeEnumerate(&count, volumes));
-        VfsCardLocation first(&w.context, volumes[0]);
-        VfsCardLocation second(&w.context, volumes[1]);
-        EXPECT_EQ("Card A", first.locationName());
-        EXPECT_EQ("Card A_2", second.locationName());
-        EXPECT_EQ(labelFails ? "Card A" : "Card A_2", second.cardName());
-        EXPECT_FALSE(first.sharesItsLabel());
-        EXPECT_EQ(labelFails, second.sharesItsLabel());
-        EXPECT_TRUE(logHas("Setting Volume Label to: Card A_2"));
-        EXPECT_EQ(labelFails ? "Card A_2" : "", w.settings.cardKeyOf("Tester", card::labelRecordKey("Card A", 2)));
-        EXPECT_EQ(labelFails ? "" : "Card A_2", w.settings.cardKeyOf("Tester", card::labelRecordKey("Card A_2", 1)));
-    }
+// A second card of one label that will not take its own key as its label keeps the key of
+// its turn and says so; the driver counts it as an error. (Labelling it is the e2e suite's.)
+TEST(VfsCard, ASecondCardOfOneLabelThatRefusesItsOwnLabelIsAnError) {
+    Workspace w("[Device]\nVfs=1\n[Volume1]\nPath=card1\nLabel=Card A\n[Volume2]\nPath=card2\nLabel=Card A\n");
+    LocationClaims claims;
+    w.context.claims = &claims;
+    ASSERT_EQ(0, w.load());
+    ASSERT_EQ(0, StandinFaultAdd("VFSVolumeSetLabel result=1"));
+    VfsLibrary library;
+    uint16_t count = 2;
+    VfsVolume volumes[2] = {0, 0};
+    ASSERT_EQ(0, library.VolumeEnumerate(&count, volumes));
+    VfsCardLocation first(&w.context, volumes[0]);
+    VfsCardLocation second(&w.context, volumes[1]);
+    EXPECT_FALSE(first.sharesItsLabel());
+    EXPECT_TRUE(second.sharesItsLabel());
+    EXPECT_EQ("Card A_2", second.locationName());
+    EXPECT_TRUE(logHas("Could not set Volume Label(1): Card A_2"));
+    EXPECT_EQ("Card A_2", w.settings.cardKeyOf("Tester", card::labelRecordKey("Card A", 2)));
 }
 
 // A label that is no folder name is mapped to one inside the PC root; only a label that
