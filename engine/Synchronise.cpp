@@ -70,10 +70,14 @@ bool HandheldLocation::synchronise() {
         // Unsigned on purpose: a clock set back before the last run gives a huge
         // difference, so the location is synchronised rather than skipped for ever.
         if (period != 0 && now - last < period) {
-            // An overwrite chosen for this HotSync only (the guard's confirmation, say)
-            // would be gone by the next one that runs: it is carried out now.
-            if (!context_->oneTimeAction) {
+            // An overwrite chosen for this HotSync only is gone by the next one that runs.
+            // Where it confirms deletions the guard holds here, it is what the guard's line
+            // asked for: it is carried out. Elsewhere the frequency wins, as it does for an
+            // everyday overwrite (the conduit cannot tell the two apart), and the log says so.
+            const bool confirmsHold = context_->oneTimeAction && !store.heldDeletions(user, locationName_).empty();
+            if (!confirmsHold) {
                 log(std::string("Skipping Synchronize - Frequency set to ") + frequencyWord(code));
+                if (context_->oneTimeAction) log("The action chosen for this HotSync is not carried out here");
                 return true;
             }
             log(std::string("Synchronizing although Frequency is set to ") + frequencyWord(code) +

@@ -424,6 +424,11 @@ TEST(HotSync, HandEditedRecordsAndSkippedHotSyncsLoseNothing) {
     HotSyncRun skipped = s.sync();
     EXPECT_TRUE(skipped.has("Skipping Synchronize - Frequency set to Monthly")) << skipped.dump();
     EXPECT_TRUE(skipped.changes().empty()) << skipped.dump();
+    // Where no deletion waits for its confirmation the frequency wins, and the log says so.
+    HotSyncRun dropped = s.sync("E2E User", 2);
+    EXPECT_TRUE(dropped.has("The action chosen for this HotSync is not carried out here")) << dropped.dump();
+    EXPECT_TRUE(dropped.changes().empty()) << dropped.dump();
+    SetIniValue(s.settingsFile(), "E2E User-HeldDeletions", "Card B", "PC");
     HotSyncRun once = s.sync("E2E User", 2);
     EXPECT_TRUE(once.has("Synchronizing although Frequency is set to Monthly: the action was chosen for this HotSync only"))
         << once.dump();
