@@ -24,6 +24,18 @@ if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
   SUDO=""; [ "$(id -u)" = 0 ] || SUDO=sudo
   dpkg --print-foreign-architectures | grep -qx i386 || $SUDO dpkg --add-architecture i386
-  $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+  # A mirror caught mid-sync fails one index now and then ("File has unexpected size"):
+  # try again, and in the end install from what did arrive; the install itself tells.
+  for attempt in 1 2 3 4; do
+    $SUDO apt-get update -qq && break
+    echo "setup: apt-get update failed (attempt $attempt), trying again"
+    sleep $((attempt * 15))
+  done
+  # When one architecture's index did not arrive, the other's newer versions leave the
+  # 32-bit packages no match ("held broken packages"): the release's own versions agree.
+  release=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  install() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "$@" "${need[@]}" >/dev/null; }
+  install || { [ -n "$release" ] && echo "setup: installing from $release's own versions" && install -t "$release"; } || {
+    sleep 30; $SUDO apt-get update -qq || true; install || { [ -n "$release" ] && install -t "$release"; }
+  }
 fi
