@@ -8,7 +8,8 @@ build=$1; shift
 : "${WINEPREFIX:?}"
 wineserver -k >/dev/null 2>&1 || true
 "$(dirname "$0")/wine-up.sh"
-ctest --test-dir "$build" --output-on-failure "$@"
+# Two suites at a time, on the two cores; those marked RUN_SERIAL run alone.
+ctest --test-dir "$build" --output-on-failure --parallel 2 "$@"
 rc=$?
 wineserver -k >/dev/null 2>&1 || true
 exit $rc
