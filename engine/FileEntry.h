@@ -17,20 +17,41 @@ struct FileEntry {
 
 enum FileEntryStatus : uint32_t { ENTRY_OK = 0, ENTRY_HANDHELD_UNREADABLE = 1, ENTRY_PC_UNREADABLE = 4 };
 
-// The order of the entry map: byte-wise, or with the letters A to Z taken as a to z for a
-// place whose names differ in case only when they are one name (a FAT card, and the PC
-// folder it is mirrored in). Either way a directory's name sorts right before the names
-// inside it, and the first spelling inserted is the one the key keeps.
+// The small form of every byte of a name in a single-byte code page: two bytes are one
+// letter in two cases when their small forms are equal. Other bytes are their own.
+struct CaseFold {
+    unsigned char lower[256];
+};
+// A to Z as a to z and nothing else: the letters every code page shares.
+inline const CaseFold& asciiCaseFold() {
+    static const CaseFold table = [] {
+        CaseFold t{};
+        for (int c = 0; c < 256; ++c) t.lower[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        return t;
+    }();
+    return table;
+}
+
+// The order of the entry map: byte-wise, or with the letters of a case fold taken in their
+// small form for a place whose names differ in case only when they are one name (a FAT card,
+// and the PC folder it is mirrored in: both take "Café" and "CAFÉ" as one name, so the fold
+// must know the code page's letters, not only A to Z). Either way a directory's name sorts
+// right before the names inside it, and the first spelling inserted is the one the key keeps.
 struct NameOrder {
     bool foldCase = false;
+    const CaseFold* fold = nullptr;  // with foldCase: the code page's letters; null: A to Z
 
-    static char folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+    unsigned char folded(char c) const {
+        const unsigned char b = static_cast<unsigned char>(c);
+        return (fold ? *fold : asciiCaseFold()).lower[b];
+    }
     bool operator()(const std::string& a, const std::string& b) const {
         if (!foldCase) return a < b;
+        const CaseFold& f = fold ? *fold : asciiCaseFold();
         const size_t n = a.size() < b.size() ? a.size() : b.size();
         for (size_t i = 0; i < n; ++i) {
-            const unsigned char x = static_cast<unsigned char>(folded(a[i]));
-            const unsigned char y = static_cast<unsigned char>(folded(b[i]));
+            const unsigned char x = f.lower[static_cast<unsigned char>(a[i])];
+            const unsigned char y = f.lower[static_cast<unsigned char>(b[i])];
             if (x != y) return x < y;
         }
         return a.size() < b.size();

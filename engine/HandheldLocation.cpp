@@ -27,6 +27,8 @@ uint32_t clampedSize(DWORD high, DWORD low) { return high != 0 ? 0xFFFFFFFFu : l
 HandheldLocation::HandheldLocation(SyncContext* context) : context_(context) {}
 HandheldLocation::~HandheldLocation() = default;
 
+void HandheldLocation::compareNamesWithoutCase() { entries_ = EntryMap(NameOrder{true, &pcfile::ansiCaseFold()}); }
+
 // ---- virtual operations with a base behaviour ----
 
 bool HandheldLocation::createHandheldDirectory(const std::string&, FileEntry&) { return false; }

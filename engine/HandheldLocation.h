@@ -103,8 +103,9 @@ protected:
     std::vector<int32_t> exceptionActions_;
 
     // For a place whose names differ in case only when they are one name (a FAT card):
-    // the entry map then takes such names as one entry. Call before anything is listed.
-    void compareNamesWithoutCase() { entries_ = EntryMap(NameOrder{true}); }
+    // the entry map then takes such names as one entry, with the letters of the ANSI code
+    // page in either case ("Café", "CAFÉ"). Call before anything is listed.
+    void compareNamesWithoutCase();
 
     // Counts a failure that a concrete class logged outside the engine's operations (one
     // while listing, say), so the HotSync ends with the error summary.

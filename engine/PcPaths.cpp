@@ -77,6 +77,27 @@ std::string readableName(const wchar_t* name) {
     return out;
 }
 
+const CaseFold& ansiCaseFold() {
+    static const CaseFold table = [] {
+        CaseFold t = asciiCaseFold();
+        CPINFO info;
+        if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize != 1) return t;
+        for (int c = 0x80; c < 0x100; ++c) {
+            const char byte = static_cast<char>(c);
+            wchar_t wide = 0;
+            if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &byte, 1, &wide, 1) != 1) continue;
+            wchar_t small = wide;
+            if (!LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, &wide, 1, &small, 1) || small == wide) continue;
+            char back = 0;
+            BOOL usedDefault = FALSE;
+            if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &small, 1, &back, 1, nullptr, &usedDefault) == 1 && !usedDefault)
+                t.lower[c] = static_cast<unsigned char>(back);
+        }
+        return t;
+    }();
+    return table;
+}
+
 DWORD attributes(const std::string& path) { return GetFileAttributesW(widePath(path).c_str()); }
 bool exists(const std::string& path) { return attributes(path) != INVALID_FILE_ATTRIBUTES; }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/FileEntry.h"
 #include "engine/Win32Handles.h"
 
 namespace pcfile {
@@ -22,6 +23,10 @@ std::optional<std::string> narrowName(const wchar_t* name);
 // The name for a log line: as narrowName gives it, with every character the ANSI code page
 // lacks written as "<U+65E5>" (a character beyond the 16-bit range by its code point).
 std::string readableName(const wchar_t* name);
+// The ANSI code page's letters in either case, as the PC's folders and a FAT card take
+// them: each byte with a small form of one byte has it. A code page of two-byte characters
+// gets A to Z only (a trailing byte there may look like a letter and is none).
+const CaseFold& ansiCaseFold();
 // Whether a path is too long for the ANSI functions (and libraries that use them).
 bool needsLongForm(const std::string& path);
 

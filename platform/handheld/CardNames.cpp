@@ -1,5 +1,4 @@
 #include "platform/handheld/CardNames.h"
-#include "platform/handheld/IniFile.h"
 
 #include <cstring>
 
@@ -34,8 +33,6 @@ bool parseCardName(const char* text, CardName& out) {
     out.path = s;
     return true;
 }
-
-std::string cardKey(const std::string& path) { return lowerCase(path); }
 
 std::string parentOf(const std::string& path) {
     size_t slash = path.rfind('/');

@@ -14,7 +14,5 @@ struct CardName {
 bool parseCardName(const char* text, CardName& out);
 // A single component for a rename ("report_2.txt").
 bool validBaseName(const std::string& base);
-// The map key of a path: lower case.
-std::string cardKey(const std::string& path);
 std::string parentOf(const std::string& path);  // "/a/b" -> "/a", "/a" -> "/"
 std::string baseOf(const std::string& path);    // "/a/b" -> "b"

@@ -174,6 +174,22 @@ bool moveHost(const std::wstring& from, const std::wstring& to, bool caseOnly) {
 }
 }  // namespace
 
+std::string CardVolume::key(const std::string& path) const {
+    // FAT takes a letter in either case as one, for every letter of the card's code page
+    // ("Café" and "CAFÉ"), so the key is the name's small form, kept as UTF-8.
+    std::wstring wide = widen(path, codePage_);
+    if (!wide.empty()) {
+        std::wstring small(wide.size(), L'\0');
+        if (LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, wide.data(), static_cast<int>(wide.size()), &small[0],
+                         static_cast<int>(small.size())) == static_cast<int>(wide.size()))
+            wide.swap(small);
+    }
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
+    return out;
+}
+
 uint32_t handheldTimeOf(int64_t unixSeconds) { return static_cast<uint32_t>(unixSeconds + k1904To1970); }
 
 bool CardVolume::open(const std::string& hostDir, unsigned codePage) {
@@ -232,7 +248,7 @@ void CardVolume::scan(const std::wstring& hostDir, const std::string& path) {
         node.size = node.directory ? 0 : data.nFileSizeLow;
         node.time = timeOf(data.ftLastWriteTime);
         node.attributes = data.dwFileAttributes & kKeptAttributes;
-        nodes_[cardKey(node.path)] = node;
+        nodes_[key(node.path)] = node;
         if (node.directory) subdirs.emplace_back(wide, name);
     } while (FindNextFileW(find, &data));
     FindClose(find);
@@ -253,7 +269,7 @@ bool CardVolume::restat(CardNode& node) const {
 }
 
 const CardNode* CardVolume::find(const std::string& path) const {
-    auto it = nodes_.find(cardKey(path));
+    auto it = nodes_.find(key(path));
     return it == nodes_.end() ? nullptr : &it->second;
 }
 
@@ -273,7 +289,7 @@ std::vector<const CardNode*> CardVolume::nodes() const {
 }
 
 size_t CardVolume::childCount(const std::string& path) const {
-    std::string prefix = path == "/" ? "/" : cardKey(path) + "/";
+    std::string prefix = path == "/" ? "/" : key(path) + "/";
     size_t n = 0;
     for (auto it = nodes_.lower_bound(prefix); it != nodes_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
         if (it->first != "/") ++n;
@@ -291,13 +307,13 @@ int32_t CardVolume::createDirectory(const std::string& path) {
     node.path = real;
     node.directory = true;
     restat(node);
-    nodes_[cardKey(real)] = node;
+    nodes_[key(real)] = node;
     return 0;
 }
 
 int32_t CardVolume::remove(const std::string& path) {
     if (path == "/") return VFS_ERR_BAD_NAME;
-    auto it = nodes_.find(cardKey(path));
+    auto it = nodes_.find(key(path));
     if (it == nodes_.end()) return VFS_ERR_NOT_FOUND;
     CardNode& node = it->second;
     if (node.directory) {
@@ -318,17 +334,17 @@ int32_t CardVolume::remove(const std::string& path) {
 int32_t CardVolume::rename(const std::string& path, const std::string& newBase) {
     if (path == "/") return VFS_ERR_BAD_NAME;
     if (!validBaseName(newBase)) return VFS_ERR_BAD_NAME;
-    auto it = nodes_.find(cardKey(path));
+    auto it = nodes_.find(key(path));
     if (it == nodes_.end()) return VFS_ERR_NOT_FOUND;
     std::string oldPath = it->second.path;
     std::string parent = parentOf(oldPath);
     std::string newPath = (parent == "/" ? std::string() : parent) + "/" + newBase;
-    bool sameKey = cardKey(newPath) == cardKey(oldPath);
+    bool sameKey = key(newPath) == key(oldPath);
     if (!sameKey && find(newPath)) return VFS_ERR_EXISTS;
     if (!it->second.inMemory && !moveHost(hostPath(oldPath), hostPath(newPath), sameKey))
         return STANDIN_VFS_HOST_FAILED;
     // Re-key the node and, for a directory, everything below it.
-    std::string oldKey = cardKey(oldPath);
+    std::string oldKey = key(oldPath);
     std::vector<CardNode> moved;
     for (auto at = nodes_.begin(); at != nodes_.end();) {
         const std::string& key = at->first;
@@ -343,7 +359,7 @@ int32_t CardVolume::rename(const std::string& path, const std::string& newBase) 
             ++at;
         }
     }
-    for (CardNode& node : moved) nodes_[cardKey(node.path)] = node;
+    for (CardNode& node : moved) nodes_[key(node.path)] = node;
     return 0;
 }
 
@@ -370,7 +386,7 @@ int32_t CardVolume::copyFromHost(const std::string& path, const std::string& hos
     CardNode node;
     node.path = real;
     restat(node);
-    nodes_[cardKey(real)] = node;
+    nodes_[key(real)] = node;
     return 0;
 }
 
@@ -394,7 +410,7 @@ int32_t CardVolume::writeFile(const std::string& path, const std::string& bytes,
     CardNode node;
     node.path = real;
     restat(node);
-    nodes_[cardKey(real)] = node;
+    nodes_[key(real)] = node;
     return 0;
 }
 
@@ -432,5 +448,5 @@ void CardVolume::putInMemory(const std::string& path, const std::string& bytes, 
     node.attributes = FILE_ATTRIBUTE_ARCHIVE;
     node.inMemory = true;
     node.contents = bytes;
-    nodes_[cardKey(path)] = node;
+    nodes_[key(path)] = node;
 }

@@ -30,6 +30,8 @@ public:
 
     const std::string& hostDir() const { return hostDir_; }
     unsigned codePage() const { return codePage_; }
+    // The name's key in nodes_: its small form in the card's code page, as FAT compares.
+    std::string key(const std::string& path) const;
     const CardNode* find(const std::string& path) const;
     // The host file of a card name, for the wide calls (in the long form when it needs it).
     std::wstring hostPath(const std::string& path) const;
@@ -52,7 +54,7 @@ public:
 private:
     void scan(const std::wstring& hostDir, const std::string& path);
     bool restat(CardNode& node) const;
-    std::map<std::string, CardNode> nodes_;  // by cardKey
+    std::map<std::string, CardNode> nodes_;  // by key()
     std::string hostDir_;
     std::wstring wideDir_;  // hostDir_ made whole
     unsigned codePage_ = 1252;

@@ -819,7 +819,7 @@ int32_t HandheldState::vfsFileDelete(VfsVolume volume, const char* text) {
     int32_t rc = resolve(v->card, text, name, node);
     if (rc != 0) return rc;
     for (const auto& kv : files_)
-        if (kv.second.volume == volume && cardKey(kv.second.path) == cardKey(name.path)) return STANDIN_VFS_WRONG_KIND;
+        if (kv.second.volume == volume && v->card.key(kv.second.path) == v->card.key(name.path)) return STANDIN_VFS_WRONG_KIND;
     return v->card.remove(name.path);
 }
 

@@ -13,6 +13,7 @@
 #include "engine/AtomicFile.h"
 #include "engine/HandheldLocation.h"
 #include "engine/NameRules.h"
+#include "engine/PcPaths.h"
 
 struct FakeObject {
     std::string content;
@@ -20,10 +21,10 @@ struct FakeObject {
     bool directory = false;
 };
 
-// A FAT card: names compared without regard to case and kept as first written (writing
-// over a file under another spelling keeps the old one).
+// A FAT card: names compared without regard to case (the code page's letters, not only A to
+// Z) and kept as first written (writing over a file under another spelling keeps the old one).
 struct FakeCard {
-    std::map<std::string, FakeObject, NameOrder> objects{NameOrder{true}};
+    std::map<std::string, FakeObject, NameOrder> objects{NameOrder{true, &pcfile::ansiCaseFold()}};
     uint32_t clock = 3000000000u;  // handheld times in their own base, above 2^31
     uint32_t pcClock = 0;          // PC times given to files the location writes
     bool failList = false;

@@ -154,4 +154,20 @@ TEST_F(PcOperations, PcTimesAreSecondsSince1970AndNeverZero) {
     EXPECT_EQ(":", stamp.substr(14, 1));
 }
 
+// A card location's names: the ANSI code page's letters in either case are one name, as on
+// FAT and on the PC ("Café" and "CAFÉ"); what only looks alike, or has no one-byte small
+// form, stays apart.
+TEST(NameOrderTest, TheAnsiCodePagesLettersInEitherCaseAreOneName) {
+    ASSERT_EQ(1252u, GetACP());
+    const NameOrder order{true, &pcfile::ansiCaseFold()};
+    const auto same = [&](const std::string& a, const std::string& b) { return !order(a, b) && !order(b, a); };
+    for (const auto& pair : std::vector<std::pair<std::string, std::string>>{
+             {"/Caf\xE9.txt", "/CAF\xC9.TXT"}, {"/\x9A", "/\x8A"}, {"/\xFF", "/\x9F"}, {"/\xE6/\xF8", "/\xC6/\xD8"}})
+        EXPECT_TRUE(same(pair.first, pair.second)) << pair.first;
+    for (const auto& pair : std::vector<std::pair<std::string, std::string>>{
+             {"/e", "/\xE9"}, {"/\xF7", "/\xD7"}, {"/\xDF", "/ss"}, {"/\xB5", "/m"}, {"/a", "/b"}})
+        EXPECT_FALSE(same(pair.first, pair.second)) << pair.first;
+    EXPECT_TRUE(order.startsWith("/CAF\xC9/x", "/caf\xE9/"));
+}
+
 }  // namespace

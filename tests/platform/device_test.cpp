@@ -561,6 +561,14 @@ TEST(CardVolume, NamesInTheCardsCodePageAndLongHostPaths) {
     ASSERT_EQ(0, VFS(VFSFilePut)(refs[1], "/M\xFCller.txt", pc.c_str()));
     EXPECT_TRUE(existsWide(wide(device.path("card1")) + L"\\\u4E2D\u56FD.txt"));
     EXPECT_TRUE(existsWide(wide(device.path("card2")) + L"\\M\u00FCller.txt"));
+    // FAT takes the code page's letters in either case as one name, not only A to Z.
+    ASSERT_EQ(0, VFS(VFSFilePut)(refs[1], "/CAF\xC9.TXT", pc.c_str()));
+    ASSERT_EQ(2, companion(0, "Tarnwick").code);
+    const std::string after = transferText(true);
+    SmDeleteDb("TarnwickData", 0);
+    EXPECT_NE(std::string::npos, after.find("/caf\xE9.txt\t")) << after;
+    EXPECT_EQ(std::string::npos, after.find("/CAF\xC9.TXT")) << after;
+    EXPECT_EQ("nihon", readFile(device.path("card2/caf\xE9.txt")));
 
     // Three folders of 100 characters take the host path past 260.
     std::string deep;
