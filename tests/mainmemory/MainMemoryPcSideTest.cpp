@@ -36,6 +36,20 @@ TEST_F(LocationTest, StoredFolderIsUsedButTheArchiveStaysBesideTheRoot) {
     EXPECT_EQ(loc.archiveDirectory(), root_ + "Archive\\Sync\\MainMemory");
 }
 
+// A folder record edited by hand into no absolute folder would be taken relative to the
+// current folder: main memory is skipped with an error line, and nothing is made.
+TEST_F(LocationTest, AFolderRecordThatIsNoAbsoluteFolderSkipsMainMemory) {
+    for (const std::string junk : {"junk", "Sync\\MainMemory", "\\MainMemory", "C:MainMemory", ""}) {
+        StandinLogClear();
+        settings_->setDirectoryOf("User1", "MainMemory", junk);
+        MainMemoryLocation loc(&context_);
+        EXPECT_FALSE(loc.synchronise()) << junk;
+        EXPECT_TRUE(logged("Error: the PC folder recorded for MainMemory is no absolute folder, main memory skipped: \"" +
+                           junk + "\"")) << allLog();
+        EXPECT_FALSE(fileExists(root_ + "Archive")) << junk;
+    }
+}
+
 TEST_F(LocationTest, DatabaseNamesMapToFileNamesOfTheirKind) {
     MainMemoryLocation& loc = location();
     EXPECT_EQ(loc.pcPathOf("Memo DB.old"), pcFile("Memo_DB_old.pdb"));
