@@ -164,6 +164,9 @@ private:
     std::unordered_set<const FileEntry*> settled_;
     // Relative names of PC links found by the scan: nothing at or below them is touched.
     std::vector<std::string> links_;
+    // Folders the scan found holding, at any depth, a name kept on the PC only (one the
+    // handheld reserves, or one outside the ANSI code page): they stay on the PC.
+    std::unordered_set<const FileEntry*> pcOnlyFolders_;
     // PC files the scan found under the form of a staged copy.
     std::vector<std::string> pcLeftovers_;
     ProgressSink silentProgress_;

@@ -1,6 +1,7 @@
 #include "engine/PcPaths.h"
 
 #include <cstdio>
+#include <cwchar>
 #include <vector>
 
 namespace pcfile {
@@ -31,12 +32,48 @@ std::wstring widePath(const std::string& path) {
     return wide;  // a relative path has no long form
 }
 
-std::string narrowName(const wchar_t* name) {
-    const int n = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, name, -1, &out[0], n, nullptr, nullptr);
-    out.pop_back();  // the terminating zero
+namespace {
+// The ANSI form of n wide characters, or none when one has no exact form. UTF-8 as the
+// ANSI code page holds every character but takes neither flag nor question.
+std::optional<std::string> exactAnsi(const wchar_t* text, int n) {
+    if (n == 0) return std::string();
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* question = utf8 ? nullptr : &usedDefault;
+    const int size = WideCharToMultiByte(CP_ACP, flags, text, n, nullptr, 0, nullptr, question);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, flags, text, n, &out[0], size, nullptr, nullptr);
+    return out;
+}
+}  // namespace
+
+std::optional<std::string> narrowName(const wchar_t* name) {
+    return exactAnsi(name, static_cast<int>(wcslen(name)));
+}
+
+std::string readableName(const wchar_t* name) {
+    std::string out;
+    const size_t length = wcslen(name);
+    for (size_t i = 0; i < length;) {
+        // A surrogate pair is one character and is taken whole.
+        const bool pair = i + 1 < length && name[i] >= 0xD800 && name[i] <= 0xDBFF && name[i + 1] >= 0xDC00 &&
+                          name[i + 1] <= 0xDFFF;
+        const int n = pair ? 2 : 1;
+        const std::optional<std::string> ansi = exactAnsi(name + i, n);
+        if (ansi) {
+            out += *ansi;
+        } else {
+            const unsigned long code =
+                pair ? 0x10000ul + ((static_cast<unsigned long>(name[i]) - 0xD800) << 10) + (name[i + 1] - 0xDC00)
+                     : static_cast<unsigned long>(name[i]);
+            char text[16];
+            std::snprintf(text, sizeof text, "<U+%04lX>", code);
+            out += text;
+        }
+        i += static_cast<size_t>(n);
+    }
     return out;
 }
 

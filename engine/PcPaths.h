@@ -4,6 +4,7 @@
 // form. Each answers as the Win32 function it wraps (GetLastError tells why it failed).
 #pragma once
 #include <windows.h>
+#include <optional>
 #include <string>
 
 #include "engine/Win32Handles.h"
@@ -14,8 +15,13 @@ namespace pcfile {
 // 248 characters or more (the limit of folder creation), "/" made "\". Other paths as
 // they are.
 std::wstring widePath(const std::string& path);
-// A name the wide functions gave back, in the ANSI code page.
-std::string narrowName(const wchar_t* name);
+// A name the wide functions gave back, in the ANSI code page: exactly that name, or none
+// when one of its characters is outside the code page (a "?" or a look-alike in its place
+// would name another file, or the same "?" name for several).
+std::optional<std::string> narrowName(const wchar_t* name);
+// The name for a log line: as narrowName gives it, with every character the ANSI code page
+// lacks written as "<U+65E5>" (a character beyond the 16-bit range by its code point).
+std::string readableName(const wchar_t* name);
 // Whether a path is too long for the ANSI functions (and libraries that use them).
 bool needsLongForm(const std::string& path);
 
@@ -33,7 +39,7 @@ HANDLE createFile(const std::string& path, DWORD access, DWORD share, DWORD disp
 // A C stream on the path, with a wide mode such as L"rb"; null when it cannot be opened.
 FILE* openStream(const std::string& path, const wchar_t* mode);
 
-// One folder's entries, names in the ANSI code page.
+// One folder's entries; name() is empty for a name outside the ANSI code page.
 class FolderListing {
 public:
     explicit FolderListing(const std::string& pattern);  // folder + "\\*.*"
@@ -42,7 +48,7 @@ public:
     bool valid() const { return find_.valid(); }
     // The current entry; next() moves on and answers false at the end (or on failure).
     const WIN32_FIND_DATAW& data() const { return data_; }
-    std::string name() const { return narrowName(data_.cFileName); }
+    std::optional<std::string> name() const { return narrowName(data_.cFileName); }
     bool next();
 
 private:

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <ctime>
 #include <deque>
+#include <map>
 #include <sstream>
 
 #include "engine/AtomicFile.h"
@@ -90,6 +91,7 @@ bool HandheldLocation::synchronise() {
     failures_ = 0;
     links_.clear();
     pcLeftovers_.clear();
+    pcOnlyFolders_.clear();
     exceptionNames_.clear();
     exceptionValues_.clear();
     exceptionActions_.clear();
@@ -132,22 +134,47 @@ bool HandheldLocation::synchronise() {
 
 bool HandheldLocation::scanRoot() {
     const std::string root = withoutTrailingBackslashes(pcDirectory_);
-    std::deque<std::string> folders{root};
+    // Each folder with its entry key ("" for the root) and, for each key, its parent's:
+    // a name kept on the PC only marks every folder above it.
+    struct Folder {
+        std::string path, key;
+    };
+    std::deque<Folder> folders{{root, std::string()}};
+    std::map<std::string, std::string> parents;
+    auto keepFoldersOf = [&](std::string key) {
+        while (!key.empty()) {
+            const FileEntry* folder = &entries_[key];
+            if (!pcOnlyFolders_.insert(folder).second) break;
+            key = parents[key];
+        }
+    };
     while (!folders.empty()) {
-        const std::string folder = folders.front();
+        const Folder folder = folders.front();
         folders.pop_front();
-        pcfile::FolderListing find(folder + "\\*.*");
+        pcfile::FolderListing find(folder.path + "\\*.*");
         bool complete = find.valid() || GetLastError() == ERROR_FILE_NOT_FOUND;
         if (find.valid()) {
             do {
                 const WIN32_FIND_DATAW& data = find.data();
-                const std::string name = find.name();
-                if (name.empty() || name == "." || name == "..") continue;
                 const bool directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-                const std::string path = folder + "\\" + name;
+                const std::optional<std::string> exact = find.name();
+                if (!exact) {
+                    // No ANSI name reaches it: every call the handheld side makes with a
+                    // "?" in its place would miss it, or meet another file of that form.
+                    std::string shown = folder.path.substr(root.size()) + "\\" + pcfile::readableName(data.cFileName);
+                    std::replace(shown.begin(), shown.end(), '\\', '/');
+                    log("Kept on the PC only, the name has characters outside the ANSI code page: " + shown +
+                        (directory ? "/" : ""));
+                    keepFoldersOf(folder.key);
+                    continue;
+                }
+                const std::string& name = *exact;
+                if (name.empty() || name == "." || name == "..") continue;
+                const std::string path = folder.path + "\\" + name;
                 const std::string key = relativeNameOf(directory ? path + "\\" : path);
                 if (reservedOnHandheld(key)) {
                     log("Kept on the PC only, the handheld reserves this name: " + key);
+                    keepFoldersOf(folder.key);
                     continue;
                 }
                 // Nothing of this location is being staged yet: a file of that form may be
@@ -166,16 +193,19 @@ bool HandheldLocation::scanRoot() {
                     links_.push_back(key);
                     continue;
                 }
-                if (directory) folders.push_back(path);
+                if (directory) {
+                    parents[key] = folder.key;
+                    folders.push_back({path, key});
+                }
             } while (find.next());
             complete = GetLastError() == ERROR_NO_MORE_FILES;
         }
         if (!complete) {
             // What a folder holds but could not be listed would read as deleted on the PC
             // and be deleted on the handheld: the location, or that folder, is left alone.
-            log("Could not read PC Directory: " + folder);
-            if (folder == root) return false;
-            links_.push_back(relativeNameOf(folder + "\\"));
+            log("Could not read PC Directory: " + folder.path);
+            if (folder.path == root) return false;
+            links_.push_back(relativeNameOf(folder.path + "\\"));
         }
     }
     return true;
@@ -415,6 +445,16 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
         log("  " + name + ": Changed on PC, kept on the PC only while the deletions on PC are held");
         return;
     }
+    // A folder holding a name kept on the PC only cannot go from the PC, and is no folder
+    // the handheld lacks either: it stays as it is, without a line (the name's own line
+    // says why), and goes across only when a file or folder inside it does. Its record
+    // goes, so the handheld's deletion of it is not undone at the next HotSync.
+    if ((decision.operation == Operation::DeletePcDirectory ||
+         decision.operation == Operation::CreateHandheldDirectory) &&
+        pcOnlyFolders_.count(&entry) != 0) {
+        if (entry.status == ENTRY_OK) settled_.insert(&entry);
+        return;
+    }
     if (folderInTheWay(name, entry, decision.operation)) return;
     const size_t deferredBefore = deferred_.size();
     bool ok = false;
@@ -453,6 +493,7 @@ bool HandheldLocation::archiveBeforeOverwrite(const std::string& name, const Fil
 bool HandheldLocation::folderGoesFrom(EntryMap::iterator folder, bool pc) {
     const Operation fileGoes = pc ? Operation::DeleteOnPc : Operation::DeleteOnHandheld;
     const Operation folderGoes = pc ? Operation::DeletePcDirectory : Operation::DeleteHandheldDirectory;
+    if (pc && pcOnlyFolders_.count(&folder->second) != 0) return false;
     for (auto it = folder; it != entries_.end() && entries_.key_comp().startsWith(it->first, folder->first); ++it) {
         const FileEntry& entry = it->second;
         const bool directory = isDirectoryName(it->first);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <utility>
+
 namespace {
 const int64_t kFileTimeTo1970 = 11644473600LL;
 const int64_t k1904To1970 = 2082844800LL;
@@ -16,17 +18,47 @@ uint32_t timeOf(const FILETIME& ft) {
     return handheldTimeOf(static_cast<int64_t>(t / 10000000ULL) - kFileTimeTo1970);
 }
 
-std::string hostForm(const std::string& path) {
-    std::string s = path;
-    for (char& c : s)
-        if (c == '/') c = '\\';
-    return s;
+// A host path for the wide calls: "\\?\" before a full path long enough to need it (the
+// limit of folder creation), so a deep card name works as it does on a card.
+std::wstring longForm(std::wstring path) {
+    if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0) return path;
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
+    if (path.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;
+}
+
+std::wstring widen(const std::string& text, UINT codePage) {
+    std::wstring out;
+    if (text.empty()) return out;
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0) return out;
+    out.resize(static_cast<size_t>(n));
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
+    return out;
+}
+
+// A host path the conduit handed over, in the ANSI code page.
+std::wstring conduitPath(const std::string& path) { return longForm(widen(path, CP_ACP)); }
+
+// A name a wide call gave back, in codePage; false when a character of it has no exact form
+// there (a card under that code page could not hold the name).
+bool narrowExactly(const wchar_t* name, UINT codePage, std::string& out) {
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    const int n = WideCharToMultiByte(codePage, flags, name, -1, nullptr, 0, nullptr, utf8 ? nullptr : &usedDefault);
+    if (n <= 0 || usedDefault) return false;
+    out.assign(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(codePage, flags, name, -1, &out[0], n, nullptr, nullptr);
+    out.pop_back();  // the terminating zero
+    return true;
 }
 
 // A name for a temporary file beside the target, unique within this process.
-std::string partName(const std::string& target) {
+std::wstring partName(const std::wstring& target) {
     static unsigned counter = 0;
-    return target + ".tw" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter) + ".part";
+    return longForm(target + L".tw" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
+                    L".part");
 }
 
 // Whether a base name has the form partName gives: "<name>.tw<digits>-<digits>.part".
@@ -74,9 +106,9 @@ bool writeAll(HANDLE h, const char* data, size_t size) {
 }
 
 // Writes bytes, or a host file's contents, into an open file.
-bool fill(HANDLE out, const std::string* bytes, const std::string* source) {
+bool fill(HANDLE out, const std::string* bytes, const std::wstring* source) {
     if (bytes) return writeAll(out, bytes->data(), bytes->size());
-    Handle in(CreateFileA(source->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    Handle in(CreateFileW(source->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!in.valid()) return false;
     std::string buf(1 << 16, '\0');
@@ -91,18 +123,18 @@ bool fill(HANDLE out, const std::string* bytes, const std::string* source) {
 // Writes bytes (or a host file's contents) to target through a temporary file beside it.
 // On failure the temporary file is gone, the target untouched and the last error kept.
 // Used for the card's own files: the device folder outlives a killed process.
-bool replaceWhole(const std::string& target, const std::string* bytes, const std::string* source) {
-    std::string part = partName(target);
+bool replaceWhole(const std::wstring& target, const std::string* bytes, const std::wstring* source) {
+    const std::wstring part = partName(target);
     bool ok = false;
     {
-        Handle out(CreateFileA(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Handle out(CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out.valid()) return false;
         ok = fill(out.get(), bytes, source);
     }
-    if (ok) ok = MoveFileExA(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (ok) ok = MoveFileExW(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
     if (!ok) {
         DWORD error = GetLastError();
-        DeleteFileA(part.c_str());
+        DeleteFileW(part.c_str());
         SetLastError(error);
     }
     return ok;
@@ -113,16 +145,16 @@ bool replaceWhole(const std::string& target, const std::string* bytes, const std
 // caller's business (the conduit hands over a staged name of its own). Staging here as
 // well cost every file copied to the PC a second creation and rename. What a failure
 // leaves of the new file is removed; the last error is kept.
-bool writeOut(const std::string& target, const std::string* bytes, const std::string* source) {
+bool writeOut(const std::wstring& target, const std::string* bytes, const std::wstring* source) {
     bool ok = false;
     {
-        Handle out(CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Handle out(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out.valid()) return false;
         ok = fill(out.get(), bytes, source);
     }
     if (!ok) {
         DWORD error = GetLastError();
-        DeleteFileA(target.c_str());
+        DeleteFileW(target.c_str());
         SetLastError(error);
     }
     return ok;
@@ -130,13 +162,13 @@ bool writeOut(const std::string& target, const std::string* bytes, const std::st
 // Moves a host file or folder. A rename in case only goes through a free name beside it:
 // wine takes a direct one for a rename onto the same file and keeps the old spelling, where
 // a FAT card shows the new one.
-bool moveHost(const std::string& from, const std::string& to, bool caseOnly) {
-    if (!caseOnly || from == to) return MoveFileA(from.c_str(), to.c_str()) != 0;
-    const std::string between = partName(from);
-    if (!MoveFileA(from.c_str(), between.c_str())) return false;
-    if (MoveFileA(between.c_str(), to.c_str())) return true;
+bool moveHost(const std::wstring& from, const std::wstring& to, bool caseOnly) {
+    if (!caseOnly || from == to) return MoveFileW(from.c_str(), to.c_str()) != 0;
+    const std::wstring between = partName(from);
+    if (!MoveFileW(from.c_str(), between.c_str())) return false;
+    if (MoveFileW(between.c_str(), to.c_str())) return true;
     const DWORD error = GetLastError();
-    MoveFileA(between.c_str(), from.c_str());
+    MoveFileW(between.c_str(), from.c_str());
     SetLastError(error);
     return false;
 }
@@ -144,12 +176,24 @@ bool moveHost(const std::string& from, const std::string& to, bool caseOnly) {
 
 uint32_t handheldTimeOf(int64_t unixSeconds) { return static_cast<uint32_t>(unixSeconds + k1904To1970); }
 
-bool CardVolume::open(const std::string& hostDir) {
+bool CardVolume::open(const std::string& hostDir, unsigned codePage) {
     hostDir_ = hostDir;
+    codePage_ = codePage;
     nodes_.clear();
-    DWORD attributes = GetFileAttributesA(hostDir.c_str());
+    // Made whole once, so every path below it can take the long form.
+    const std::wstring given = widen(hostDir, CP_ACP);
+    const DWORD full = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (full == 0) return false;
+    std::wstring whole(full, L'\0');
+    const DWORD got = GetFullPathNameW(given.c_str(), full, &whole[0], nullptr);
+    if (got == 0 || got >= full) return false;
+    whole.resize(got);
+    while (whole.size() > 3 && whole.back() == L'\\') whole.pop_back();
+    wideDir_ = whole;
+    const std::wstring dir = longForm(wideDir_);
+    DWORD attributes = GetFileAttributesW(dir.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        if (!CreateDirectoryA(hostDir.c_str(), nullptr)) return false;
+        if (!CreateDirectoryW(dir.c_str(), nullptr)) return false;
     } else if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return false;
     }
@@ -159,22 +203,27 @@ bool CardVolume::open(const std::string& hostDir) {
     root.attributes = FILE_ATTRIBUTE_DIRECTORY;
     nodes_["/"] = root;
     restat(nodes_["/"]);
-    scan(hostDir, "");
+    scan(wideDir_, "");
     return true;
 }
 
-void CardVolume::scan(const std::string& hostDir, const std::string& path) {
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((hostDir + "\\*").c_str(), &data);
+void CardVolume::scan(const std::wstring& hostDir, const std::string& path) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(longForm(hostDir + L"\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return;
-    std::vector<std::string> subdirs, leftovers;
+    std::vector<std::wstring> leftovers;
+    std::vector<std::pair<std::wstring, std::string>> subdirs;
     do {
-        std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
+        const std::wstring wide = data.cFileName;
+        if (wide == L"." || wide == L"..") continue;
+        // A card keeps its names in its own code page: a host name that has no form there
+        // is no name such a card could hold, and the volume does not show it.
+        std::string name;
+        if (!narrowExactly(data.cFileName, codePage_, name)) continue;
         // A copy staged by a process that was killed before it could rename it: on a real
         // card nothing of the kind exists, and taken for a card file it would be synchronised.
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && isPartName(name)) {
-            leftovers.push_back(name);
+            leftovers.push_back(wide);
             continue;
         }
         CardNode node;
@@ -184,16 +233,16 @@ void CardVolume::scan(const std::string& hostDir, const std::string& path) {
         node.time = timeOf(data.ftLastWriteTime);
         node.attributes = data.dwFileAttributes & kKeptAttributes;
         nodes_[cardKey(node.path)] = node;
-        if (node.directory) subdirs.push_back(name);
-    } while (FindNextFileA(find, &data));
+        if (node.directory) subdirs.emplace_back(wide, name);
+    } while (FindNextFileW(find, &data));
     FindClose(find);
-    for (const std::string& f : leftovers) DeleteFileA((hostDir + "\\" + f).c_str());
-    for (const std::string& d : subdirs) scan(hostDir + "\\" + d, path + "/" + d);
+    for (const std::wstring& f : leftovers) DeleteFileW(longForm(hostDir + L"\\" + f).c_str());
+    for (const auto& d : subdirs) scan(hostDir + L"\\" + d.first, path + "/" + d.second);
 }
 
 bool CardVolume::restat(CardNode& node) const {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(hostPath(node.path).c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExW(hostPath(node.path).c_str(), GetFileExInfoStandard, &data)) return false;
     node.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     node.size = node.directory ? 0 : data.nFileSizeLow;
     node.time = timeOf(data.ftLastWriteTime);
@@ -208,8 +257,12 @@ const CardNode* CardVolume::find(const std::string& path) const {
     return it == nodes_.end() ? nullptr : &it->second;
 }
 
-std::string CardVolume::hostPath(const std::string& path) const {
-    return path == "/" ? hostDir_ : hostDir_ + hostForm(path);
+std::wstring CardVolume::hostPath(const std::string& path) const {
+    if (path == "/") return longForm(wideDir_);
+    std::wstring tail = widen(path, codePage_);
+    for (wchar_t& c : tail)
+        if (c == L'/') c = L'\\';
+    return longForm(wideDir_ + tail);
 }
 
 std::vector<const CardNode*> CardVolume::nodes() const {
@@ -233,7 +286,7 @@ int32_t CardVolume::createDirectory(const std::string& path) {
     if (!parent) return VFS_ERR_NOT_FOUND;
     if (!parent->directory) return STANDIN_VFS_WRONG_KIND;
     std::string real = (parent->path == "/" ? std::string() : parent->path) + "/" + baseOf(path);
-    if (!CreateDirectoryA(hostPath(real).c_str(), nullptr)) return STANDIN_VFS_HOST_FAILED;
+    if (!CreateDirectoryW(hostPath(real).c_str(), nullptr)) return STANDIN_VFS_HOST_FAILED;
     CardNode node;
     node.path = real;
     node.directory = true;
@@ -249,13 +302,13 @@ int32_t CardVolume::remove(const std::string& path) {
     CardNode& node = it->second;
     if (node.directory) {
         if (childCount(path) != 0) return STANDIN_VFS_NOT_EMPTY;
-        if (!RemoveDirectoryA(hostPath(node.path).c_str())) return STANDIN_VFS_HOST_FAILED;
+        if (!RemoveDirectoryW(hostPath(node.path).c_str())) return STANDIN_VFS_HOST_FAILED;
     } else if (!node.inMemory) {
-        std::string host = hostPath(node.path);
-        if (!DeleteFileA(host.c_str())) {
+        const std::wstring host = hostPath(node.path);
+        if (!DeleteFileW(host.c_str())) {
             // A read-only file goes as it would on a card: the attribute does not protect it.
-            SetFileAttributesA(host.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (!DeleteFileA(host.c_str())) return STANDIN_VFS_HOST_FAILED;
+            SetFileAttributesW(host.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (!DeleteFileW(host.c_str())) return STANDIN_VFS_HOST_FAILED;
         }
     }
     nodes_.erase(it);
@@ -298,9 +351,9 @@ int32_t CardVolume::copyToHost(const std::string& path, const std::string& hostT
     const CardNode* node = find(path);
     if (!node) return VFS_ERR_NOT_FOUND;
     if (node->directory) return STANDIN_VFS_WRONG_KIND;
-    std::string source = hostPath(node->path);
-    bool ok = node->inMemory ? writeOut(hostTarget, &node->contents, nullptr)
-                             : writeOut(hostTarget, nullptr, &source);
+    const std::wstring source = hostPath(node->path);
+    const std::wstring target = conduitPath(hostTarget);
+    bool ok = node->inMemory ? writeOut(target, &node->contents, nullptr) : writeOut(target, nullptr, &source);
     return ok ? 0 : STANDIN_VFS_HOST_FAILED;
 }
 
@@ -312,7 +365,8 @@ int32_t CardVolume::copyFromHost(const std::string& path, const std::string& hos
     if (!parent) return VFS_ERR_NOT_FOUND;
     if (!parent->directory) return STANDIN_VFS_WRONG_KIND;
     std::string real = existing ? existing->path : (parent->path == "/" ? std::string() : parent->path) + "/" + baseOf(path);
-    if (!replaceWhole(hostPath(real), nullptr, &hostSource)) return STANDIN_VFS_HOST_FAILED;
+    const std::wstring source = conduitPath(hostSource);
+    if (!replaceWhole(hostPath(real), nullptr, &source)) return STANDIN_VFS_HOST_FAILED;
     CardNode node;
     node.path = real;
     restat(node);
@@ -329,9 +383,9 @@ int32_t CardVolume::writeFile(const std::string& path, const std::string& bytes,
     if (!parent) return VFS_ERR_NOT_FOUND;
     if (!parent->directory) return STANDIN_VFS_WRONG_KIND;
     std::string real = existing ? existing->path : (parent->path == "/" ? std::string() : parent->path) + "/" + baseOf(path);
-    std::string host = hostPath(real);
+    const std::wstring host = hostPath(real);
     if (append && !existing->inMemory) {
-        Handle out(CreateFileA(host.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        Handle out(CreateFileW(host.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!out.valid() || !writeAll(out.get(), bytes.data(), bytes.size())) return STANDIN_VFS_HOST_FAILED;
     } else {
         std::string whole = append ? existing->contents + bytes : bytes;
@@ -353,7 +407,7 @@ int32_t CardVolume::readRange(const std::string& path, uint64_t offset, uint64_t
         if (offset < node->contents.size()) out = node->contents.substr(static_cast<size_t>(offset), static_cast<size_t>(length));
         return 0;
     }
-    Handle in(CreateFileA(hostPath(node->path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    Handle in(CreateFileW(hostPath(node->path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!in.valid()) return STANDIN_VFS_HOST_FAILED;
     LARGE_INTEGER at;

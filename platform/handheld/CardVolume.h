@@ -23,16 +23,21 @@ uint32_t handheldTimeOf(int64_t unixSeconds);
 
 class CardVolume {
 public:
-    // Scans the host folder, creating it when missing; false when it cannot be read.
-    bool open(const std::string& hostDir);
+    // Scans the host folder (a path in the ANSI code page), creating it when missing; false
+    // when it cannot be read. Card names are in codePage, as the card keeps them: a host
+    // name that has no exact form there is left out, as no such card could hold it.
+    bool open(const std::string& hostDir, unsigned codePage);
 
     const std::string& hostDir() const { return hostDir_; }
+    unsigned codePage() const { return codePage_; }
     const CardNode* find(const std::string& path) const;
-    std::string hostPath(const std::string& path) const;
+    // The host file of a card name, for the wide calls (in the long form when it needs it).
+    std::wstring hostPath(const std::string& path) const;
     // Every node but the root, parents before their contents.
     std::vector<const CardNode*> nodes() const;
     size_t childCount(const std::string& path) const;
 
+    // hostTarget and hostSource are the conduit's paths, in the ANSI code page.
     // Results are VFS values (0, 10754, 10758, 10760 or the simulator's own, documented in
     // README.md); on a host failure the system's last error is left as the host set it.
     int32_t createDirectory(const std::string& path);
@@ -45,8 +50,10 @@ public:
     void putInMemory(const std::string& path, const std::string& bytes, uint32_t time);
 
 private:
-    void scan(const std::string& hostDir, const std::string& path);
+    void scan(const std::wstring& hostDir, const std::string& path);
     bool restat(CardNode& node) const;
     std::map<std::string, CardNode> nodes_;  // by cardKey
     std::string hostDir_;
+    std::wstring wideDir_;  // hostDir_ made whole
+    unsigned codePage_ = 1252;
 };

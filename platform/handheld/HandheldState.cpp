@@ -187,11 +187,17 @@ bool HandheldState::loadVolumes() {
         v->ref = static_cast<VfsVolume>(kFirstVolumeRef + i - 1);
         v->index = i;
         v->label = ini_.get(section, "Label");
-        v->labelChanged = false;
         std::string path = ini_.get(section, "Path", "card" + std::to_string(i));
         for (char& c : path)
             if (c == '/') c = '\\';
-        if (!v->card.open(dir_ + "\\" + path)) {
+        // The code page the card keeps its names in; 1252 is the ANSI code page the
+        // conduit works in here.
+        const long codePage = ini_.getInt(section, "CodePage", 1252);
+        if (codePage <= 0 || codePage > 65535 || !IsValidCodePage(static_cast<UINT>(codePage))) {
+            loadError_ = section + ": no such code page " + ini_.get(section, "CodePage");
+            return false;
+        }
+        if (!v->card.open(dir_ + "\\" + path, static_cast<unsigned>(codePage))) {
             loadError_ = section + ": cannot read the folder " + path;
             return false;
         }
@@ -261,14 +267,6 @@ int HandheldState::save() {
             for (const std::string& f : stale) DeleteFileA((ramDir + "\\" + f).c_str());
         }
     }
-    bool labels = false;
-    for (const auto& v : volumes_) {
-        if (!v->labelChanged) continue;
-        iniText_ = setIniValue(iniText_, "Volume" + std::to_string(v->index), "Label", v->label);
-        v->labelChanged = false;
-        labels = true;
-    }
-    if (labels && !writeHostFileWhole(dir_ + "\\device.ini", iniText_)) rc = 1;
     return rc;
 }
 
@@ -773,8 +771,12 @@ int32_t HandheldState::vfsVolumeSetLabel(VfsVolume volume, const char* label) {
     for (unsigned char c : text)
         if (c < 0x20 || std::strchr("\\/:*?\"<>|", c)) return VFS_ERR_BAD_NAME;
     if (text.size() > 255) return VFS_ERR_BAD_NAME;
+    // A card holds its new label at once: a HotSync killed after labelling leaves the card
+    // under that label. device.ini is replaced whole, so it has the old label or the new.
+    const std::string changed = setIniValue(iniText_, "Volume" + std::to_string(v->index), "Label", text);
+    if (!writeHostFileWhole(dir_ + "\\device.ini", changed)) return STANDIN_VFS_HOST_FAILED;
+    iniText_ = changed;
     v->label = text;
-    v->labelChanged = true;
     return 0;
 }
 

@@ -17,7 +17,8 @@ class HandheldState {
 public:
     // Reads the device folder; 0 on success.
     int load(const std::string& deviceDir);
-    // Writes main memory back into the device folder; 0 on success.
+    // Writes main memory back into the device folder; 0 on success. (A label is written
+    // into device.ini as it is set.)
     int save();
 
     const IniFile& ini() const { return ini_; }
@@ -84,7 +85,6 @@ private:
         VfsVolume ref;
         int index;  // 1, 2, ... as in device.ini
         std::string label;
-        bool labelChanged;
         CardVolume card;
     };
     struct OpenFile {

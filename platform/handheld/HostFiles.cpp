@@ -3,8 +3,24 @@
 #include <windows.h>
 #include <cstdio>
 
+namespace {
+// The path in the ANSI code page for the wide calls, in the long form when it needs it.
+std::wstring widePath(const std::string& path) {
+    std::wstring out;
+    if (!path.empty()) {
+        const int n = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+        out.resize(static_cast<size_t>(n > 0 ? n : 0));
+        if (n > 0) MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &out[0], n);
+    }
+    for (wchar_t& c : out)
+        if (c == L'/') c = L'\\';
+    if (out.size() >= MAX_PATH - 12 && out.size() >= 3 && out[1] == L':' && out[2] == L'\\') out = L"\\\\?\\" + out;
+    return out;
+}
+}  // namespace
+
 bool readHostFile(const std::string& path, std::string& contents) {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    FILE* f = _wfopen(widePath(path).c_str(), L"rb");
     if (!f) return false;
     contents.clear();
     char buf[65536];
@@ -16,12 +32,12 @@ bool readHostFile(const std::string& path, std::string& contents) {
 }
 
 bool writeHostFileWhole(const std::string& path, const std::string& contents) {
-    std::string temp = path + ".new";
-    FILE* f = std::fopen(temp.c_str(), "wb");
+    const std::wstring target = widePath(path), temp = widePath(path + ".new");
+    FILE* f = _wfopen(temp.c_str(), L"wb");
     if (!f) return false;
     bool ok = std::fwrite(contents.data(), 1, contents.size(), f) == contents.size();
     ok = (std::fclose(f) == 0) && ok;
-    if (ok) ok = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-    if (!ok) DeleteFileA(temp.c_str());
+    if (ok) ok = MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    if (!ok) DeleteFileW(temp.c_str());
     return ok;
 }

@@ -48,12 +48,13 @@ extern "C" {
 #define STANDIN_COMPANION_FAILED 4      // the card refused (not empty, wrong kind, host)
 
 // Loads the device folder (device.ini, ram/, the volume folders) into memory, replacing any
-// device loaded before. Answers 0 on success, non-zero when device.ini is missing or a
-// stored database cannot be read.
+// device loaded before. Answers 0 on success, non-zero when device.ini is missing, a
+// stored database cannot be read or a volume's folder or code page is unusable.
 int STANDIN_DEVICE_API StandinDeviceLoad(const char* deviceDir);
 // Why the last StandinDeviceLoad failed ("" after a successful one).
 const char* STANDIN_DEVICE_API StandinDeviceLoadError(void);
-// Writes main memory back into the device folder (card files are written as they change).
+// Writes main memory back into the device folder (card files and labels are written as
+// they change).
 int STANDIN_DEVICE_API StandinDeviceSave(void);
 // Forgets the loaded device, its faults and its trace; handles become invalid.
 void STANDIN_DEVICE_API StandinDeviceUnload(void);

@@ -3,28 +3,46 @@
 #include <windows.h>
 #include <string>
 
-// Deletes path and everything below it. A folder link is removed as a link: what it points
-// at is never entered, so a test that plants one cannot make clean-up delete elsewhere.
-inline void removeTree(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+// Deletes a folder tree given in the wide form, names of any code page and any length.
+inline void removeWideTree(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
         if (find != INVALID_HANDLE_VALUE) {
             do {
-                const std::string name = data.cFileName;
-                if (name != "." && name != "..") removeTree(path + "\\" + name);
-            } while (FindNextFileA(find, &data));
+                const std::wstring name = data.cFileName;
+                if (name != L"." && name != L"..") removeWideTree(path + L"\\" + name);
+            } while (FindNextFileW(find, &data));
             FindClose(find);
         }
-        RemoveDirectoryA(path.c_str());
+        RemoveDirectoryW(path.c_str());
     } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveDirectoryA(path.c_str());
+        RemoveDirectoryW(path.c_str());
     } else {
-        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(path.c_str());
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
     }
+}
+
+// Deletes path (a full path in the ANSI code page) and everything below it, also names
+// outside that code page and paths past 260 characters. A folder link is removed as a
+// link: what it points at is never entered, so a test that plants one cannot make
+// clean-up delete elsewhere.
+inline void removeTree(const std::string& path) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (n <= 1) return;
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
+    wide.pop_back();
+    // Made whole first: the long form takes every separator and dot literally.
+    std::wstring whole(32768, L'\0');
+    const DWORD got = GetFullPathNameW(wide.c_str(), 32768, &whole[0], nullptr);
+    if (got == 0 || got >= 32768) return;
+    wide = whole.substr(0, got);
+    const bool drive = wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\';
+    removeWideTree(drive ? L"\\\\?\\" + wide : wide);
 }
 
 // The folder of the running test program (bin/, where the product and the stand-ins lie).

@@ -154,6 +154,29 @@ void WriteText(const std::string& path, const std::string& text, int64_t time) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+namespace {
+std::wstring widePath(const std::string& folder, const std::wstring& name) {
+    std::wstring out(folder.size(), L'\0');
+    out.resize(static_cast<size_t>(
+        MultiByteToWideChar(CP_ACP, 0, folder.data(), static_cast<int>(folder.size()), &out[0], static_cast<int>(out.size()))));
+    return out + L"\\" + name;
+}
+}  // namespace
+
+void WriteWide(const std::string& folder, const std::wstring& name, const std::string& text) {
+    makeFolders(folder);
+    HANDLE file = CreateFileW(widePath(folder, name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD done = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
+    CloseHandle(file);
+}
+
+bool ExistsWide(const std::string& folder, const std::wstring& name) {
+    return GetFileAttributesW(widePath(folder, name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::string IniValue(const std::string& file, const std::string& section, const std::string& key) {
     char buffer[1024] = {};
     GetPrivateProfileStringA(section.c_str(), key.c_str(), "<absent>", buffer, sizeof buffer, file.c_str());

@@ -58,6 +58,9 @@ std::vector<std::string> FilesBelow(const std::string& folder);
 bool ReadText(const std::string& path, std::string& text);
 void WriteText(const std::string& path, const std::string& text, int64_t time = 0);
 bool Exists(const std::string& path);
+// A file whose name may lie outside the ANSI code page: folder + "\" + name.
+void WriteWide(const std::string& folder, const std::wstring& name, const std::string& text);
+bool ExistsWide(const std::string& folder, const std::wstring& name);
 std::string IniValue(const std::string& file, const std::string& section, const std::string& key);
 void SetIniValue(const std::string& file, const std::string& section, const std::string& key, const std::string& value);
 int64_t Now();

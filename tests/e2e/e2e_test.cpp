@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <algorithm>
 #include <string>
+#include <vector>
 #include "E2eSupport.h"
+#include "tests/common/TestTree.h"
 
 namespace {
 const char kVersionPrefix[] = "Tarnwick Version ";
@@ -433,4 +435,55 @@ TEST(HotSync, HandEditedRecordsAndSkippedHotSyncsLoseNothing) {
     EXPECT_TRUE(once.has("Synchronizing although Frequency is set to Monthly: the action was chosen for this HotSync only"))
         << once.dump();
     EXPECT_TRUE(Exists(s.pc() + "\\Card B\\new.txt")) << once.dump();
+}
+
+// PC names outside the ANSI code page, and a name the card keeps to itself, stay on the PC
+// with one line each at every HotSync; their neighbours synchronise, and a folder the card
+// deleted that holds such a name settles in one HotSync. Names inside the code page (café
+// from the card, Müller from the PC) go across.
+TEST(HotSync, NamesKeptOnThePcLeaveTheirNeighboursAndFoldersAlone) {
+    const std::wstring nihon = L"\u65E5\u672C.txt", chugoku = L"\u4E2D\u56FD.txt";
+    const std::string kept = "Kept on the PC only, the name has characters outside the ANSI code page: ";
+    const std::string reserved = "Kept on the PC only, the handheld reserves this name: /Upload/.tarnwick-upload";
+    for (const bool companion : {false, true}) {
+        SCOPED_TRACE(companion ? "companion route" : "VFS route");
+        Scenario s(companion ? "pconly-companion" : "pconly-vfs");
+        s.deviceIni(std::string("[Device]\n") + (companion ? "Companion=2\n" : "Companion=0\nVfs=1\n") +
+                    "[Volume1]\nPath=card1\nLabel=MyCard\n");
+        s.cardFile("card1", "Docs\\caf\xE9.txt", "from the card");
+        for (const char* name : {"Gone\\x.txt", "Upload\\y.txt", "Back\\z.txt"}) s.cardFile("card1", name, "old");
+        HotSyncRun first = s.sync();
+        ASSERT_TRUE(first.failures().empty()) << first.dump();
+        const std::string pc = s.pc() + "\\MyCard", card = s.device() + "\\card1";
+        ASSERT_TRUE(Exists(pc + "\\Docs\\caf\xE9.txt")) << first.dump();
+
+        WriteWide(pc + "\\Docs", nihon, "PC only");
+        WriteWide(pc + "\\Docs", chugoku, "PC only");
+        WriteText(pc + "\\Docs\\M\xFCller.txt", "from the PC");
+        WriteWide(pc + "\\Gone", nihon, "PC only");
+        WriteText(pc + "\\Upload\\.tarnwick-upload", "the user's");  // reserved on the companion route
+        WriteWide(pc + "\\Back", nihon, "PC only");
+        WriteText(pc + "\\Back\\new.txt", "made on the PC");
+        for (const char* folder : {"Gone", "Upload", "Back"}) removeTree(card + "\\" + folder);
+
+        std::vector<std::string> onCard = {"Back\\", "Back\\new.txt", "Docs\\", "Docs\\M\xFCller.txt", "Docs\\caf\xE9.txt"};
+        if (!companion) onCard.insert(onCard.end(), {"Upload\\", "Upload\\.tarnwick-upload"});
+        std::sort(onCard.begin(), onCard.end());
+        for (int round = 2; round <= 3; ++round) {
+            SCOPED_TRACE("HotSync " + std::to_string(round));
+            HotSyncRun run = s.sync();
+            EXPECT_TRUE(run.failures().empty()) << run.dump();
+            EXPECT_EQ("Tarnwick", run.log.back().text) << run.dump();
+            if (round == 3) EXPECT_TRUE(run.changes().empty()) << run.dump();
+            for (const char* name : {"/Docs/<U+65E5><U+672C>.txt", "/Docs/<U+4E2D><U+56FD>.txt",
+                                     "/Gone/<U+65E5><U+672C>.txt", "/Back/<U+65E5><U+672C>.txt"})
+                EXPECT_EQ(1u, run.count(kept + name)) << run.dump();
+            EXPECT_EQ(companion ? 1u : 0u, run.count(reserved)) << run.dump();
+            EXPECT_EQ(onCard, FilesBelow(card));
+            EXPECT_TRUE(ExistsWide(pc + "\\Docs", nihon) && ExistsWide(pc + "\\Docs", chugoku));
+            EXPECT_TRUE(ExistsWide(pc + "\\Gone", nihon) && ExistsWide(pc + "\\Back", nihon));
+            EXPECT_TRUE(Exists(pc + "\\Upload\\.tarnwick-upload"));
+            for (const char* gone : {"\\Gone\\x.txt", "\\Upload\\y.txt", "\\Back\\z.txt"}) EXPECT_FALSE(Exists(pc + gone));
+        }
+    }
 }

@@ -359,8 +359,15 @@ TEST_F(VfsTest, SupportVolumesAndLabels) {
     EXPECT_STREQ("", label);
     ASSERT_EQ(0, VFS(VFSVolumeSetLabel)(refs[1], "Card2"));
     EXPECT_NE(0, VFS(VFSVolumeSetLabel)(99, "x"));
-    // A label set on the card stays there for the next HotSync.
-    ASSERT_EQ(0, StandinDeviceSave());
+    // The card holds its label at once: a HotSync killed now finds it at the next load.
+    EXPECT_NE(std::string::npos, readFile(device.path("device.ini")).find("Label=Card2"));
+    // A label that cannot be written is refused, and the card keeps the one it had.
+    device.mkdir("device.ini.new");
+    EXPECT_EQ(STANDIN_VFS_HOST_FAILED, VFS(VFSVolumeSetLabel)(refs[1], "Other"));
+    RemoveDirectoryA(device.path("device.ini.new").c_str());
+    length = 255;
+    ASSERT_EQ(0, VFS(VFSVolumeGetLabel)(refs[1], label, &length));
+    EXPECT_STREQ("Card2", label);
     load();
     length = 255;
     ASSERT_EQ(0, VFS(VFSVolumeGetLabel)(refs[1], label, &length));
@@ -505,6 +512,77 @@ TEST_F(VfsTest, TheCompanionLeavesACardListingUnlessOneIsThere) {
     device.write("device.ini", "[Device]\nVfs=1\n[Volume1]\nPath=card1\n[Volume2]\nPath=card2\n");
     load();
     EXPECT_EQ(VFS_ERR_NOT_FOUND, VFS(VFSFileGet)(refs[0], "/Tarnwick.txt", pc.c_str()));
+}
+
+namespace {
+std::wstring wide(const std::string& ansi) {
+    std::wstring out(ansi.size(), L'\0');
+    out.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &out[0],
+                                                        static_cast<int>(out.size()))));
+    return out;
+}
+void writeWide(const std::wstring& path, const std::string& contents) {
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD done = 0;
+    WriteFile(h, contents.data(), static_cast<DWORD>(contents.size()), &done, nullptr);
+    CloseHandle(h);
+}
+bool existsWide(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+}  // namespace
+
+// A card keeps its names in its own code page, whatever the host's names are: a name that
+// code page has reaches the conduit in it and comes back to the same host file; one it
+// lacks is no file of that card. Host paths past 260 characters work as short ones.
+TEST(CardVolume, NamesInTheCardsCodePageAndLongHostPaths) {
+    TestDevice device("[Device]\nVfs=1\nCompanion=2\n[Volume1]\nPath=card1\nLabel=JP\nCodePage=932\n"
+                      "[Volume2]\nPath=card2\nLabel=West\n");
+    device.mkdir("card1");
+    device.write("card2/caf\xE9.txt", "cafe");
+    writeWide(wide(device.path("card1")) + L"\\\u65E5\u672C.txt", "nihon");
+    writeWide(wide(device.path("card2")) + L"\\\u65E5\u672C.txt", "no western card holds this name");
+    ASSERT_EQ(0, device.load());
+    const std::string nihon = "/\x93\xFA\x96\x7B.txt", chugoku = "/\x92\x86\x8D\x91.txt";  // in code page 932
+    ASSERT_EQ(2, companion(0, "Tarnwick").code);
+    const std::string listing = transferText(true);
+    SmDeleteDb("TarnwickData", 0);
+    EXPECT_EQ(0u, listing.find("<JP>\n" + nihon + "\t")) << listing;
+    EXPECT_NE(std::string::npos, listing.find("<West>\n/caf\xE9.txt\t")) << listing;
+    EXPECT_EQ(listing.rfind(nihon), listing.find(nihon)) << listing;
+    EXPECT_EQ(std::string::npos, listing.find('?')) << listing;
+
+    uint16_t count = 2;
+    VfsVolume refs[2] = {0, 0};
+    ASSERT_EQ(0, VFS(VFSVolumeEnumerate)(&count, refs));
+    const std::string pc = tempPath("names.txt");
+    ASSERT_EQ(0, VFS(VFSFileGet)(refs[0], nihon.c_str(), pc.c_str()));
+    EXPECT_EQ("nihon", readFile(pc));
+    ASSERT_EQ(0, VFS(VFSFilePut)(refs[0], chugoku.c_str(), pc.c_str()));
+    ASSERT_EQ(0, VFS(VFSFilePut)(refs[1], "/M\xFCller.txt", pc.c_str()));
+    EXPECT_TRUE(existsWide(wide(device.path("card1")) + L"\\\u4E2D\u56FD.txt"));
+    EXPECT_TRUE(existsWide(wide(device.path("card2")) + L"\\M\u00FCller.txt"));
+
+    // Three folders of 100 characters take the host path past 260.
+    std::string deep;
+    for (int i = 0; i < 3; ++i) {
+        deep += "/" + std::string(100, static_cast<char>('a' + i));
+        ASSERT_EQ(0, VFS(VFSDirCreate)(refs[1], deep.c_str())) << deep.size();
+    }
+    ASSERT_GT(device.path("card2").size() + deep.size(), 260u);
+    ASSERT_EQ(0, VFS(VFSFilePut)(refs[1], (deep + "/f.txt").c_str(), pc.c_str()));
+    ASSERT_EQ(0, VFS(VFSFileRename)(refs[1], (deep + "/f.txt").c_str(), "g.txt"));
+    ASSERT_EQ(0, StandinDeviceSave());
+    ASSERT_EQ(0, device.load());  // found again by the scan
+    ASSERT_EQ(0, VFS(VFSVolumeEnumerate)(&count, refs));
+    DeleteFileA(pc.c_str());
+    ASSERT_EQ(0, VFS(VFSFileGet)(refs[1], (deep + "/g.txt").c_str(), pc.c_str()));
+    EXPECT_EQ("nihon", readFile(pc));
+    EXPECT_EQ(0, VFS(VFSFileDelete)(refs[1], (deep + "/g.txt").c_str()));
+    EXPECT_EQ(0, VFS(VFSFileDelete)(refs[1], deep.c_str()));
+    DeleteFileA(pc.c_str());
+
+    device.write("device.ini", "[Device]\n[Volume1]\nCodePage=4711\n");
+    EXPECT_NE(0, device.load());
 }
 
 class CompanionTest : public ::testing::Test {
