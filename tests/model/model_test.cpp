@@ -1,7 +1,9 @@
 // Random HotSync histories checked against a model of what the user did. A history starts
 // with a few files in nested folders, then plays rounds of user actions on both sides, each
 // followed by a HotSync with random settings (action, exceptions, "Archive", "MaxDelete",
-// one injected failure, a Cancel); the card is at times reformatted or swapped. On the host
+// one injected failure, a Cancel); the card is at times reformatted or swapped; names come
+// from a small pool (dot-names, names like the scratch files and the card listing, names in
+// the ANSI code page, and on the PC names outside it, which stay there with a line). On the host
 // routes a history has three cards, at most two of them in the handheld: between HotSyncs
 // a card is taken out, put in, moved to the other slot or swapped for another, labels change
 // in case and otherwise, two cards get one label, the card-key records are lost. After
@@ -108,6 +110,16 @@ std::string hostPath(const std::string& root, std::string name) {
     std::replace(name.begin(), name.end(), '/', '\\');
     return root + name;
 }
+std::wstring wide(const std::string& ansi) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
+    w.pop_back();
+    return w;
+}
+// Listed through the ANSI calls, a name outside the ANSI code page reads with "?" in place
+// of what that code page lacks; no card name holds one.
+bool outsideAnsi(const std::string& key) { return key.find('?') != std::string::npos; }
 size_t fromEnvironment(const char* name, size_t fallback) {
     const char* v = std::getenv(name);
     return v && *v ? static_cast<size_t>(std::strtoul(v, nullptr, 10)) : fallback;
@@ -278,7 +290,29 @@ private:
 class Route {
 public:
     explicit Route(uint32_t seed) : root(freshWorkFolder("model_" + std::to_string(seed))) {}
-    virtual ~Route() { removeTree(root); }
+    virtual ~Route() {
+        // The ANSI calls of removeTree cannot name these.
+        for (auto it = wideNames_.rbegin(); it != wideNames_.rend(); ++it) DeleteFileW(it->c_str()) || RemoveDirectoryW(it->c_str());
+        removeTree(root);
+    }
+    // A PC file of a name outside the ANSI code page (rel: "\\"-separated below the folder
+    // of key), its folder made when missing; false when it cannot be made.
+    bool writeWide(const std::string& key, const std::wstring& rel, const std::string& content) {
+        const std::wstring path = wide(pcRoot + "\\" + key) + rel;
+        const size_t slash = path.find_last_of(L'\\');
+        if (CreateDirectoryW(path.substr(0, slash).c_str(), nullptr)) wideNames_.push_back(path.substr(0, slash));
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        DWORD written = 0;
+        WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(h);
+        if (std::find(wideNames_.begin(), wideNames_.end(), path) == wideNames_.end()) wideNames_.push_back(path);
+        pcClock_ += 10;
+        return true;
+    }
+    bool existsWide(const std::string& key, const std::wstring& rel) const {
+        return GetFileAttributesW((wide(pcRoot + "\\" + key) + rel).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
     size_t cardCount() const { return cards_.size(); }
     Side& card(size_t i) { return *cards_[i]; }
     // The PC folder of a card's folder key (below pcRoot), as a side.
@@ -340,6 +374,7 @@ protected:
     std::string ini_, user_;
     std::vector<std::string> owned_;
     uint32_t pcClock_ = 0;
+    std::vector<std::wstring> wideNames_;
 };
 
 // The engine in this process, over one in-memory card whose folder key is "Card": the
@@ -509,6 +544,19 @@ std::unique_ptr<Route> makeRoute(char route, uint32_t seed) {
     return std::make_unique<HostRoute>(route == 'c', seed);
 }
 
+// PC names outside the ANSI code page, as made below a folder, the part whose line the log
+// shows, and that line's name.
+struct WideName {
+    const wchar_t *rel, *shownPart;
+    const char* shown;
+};
+const WideName kOutsideAnsi[] = {
+    {L"\\\u65E5\u672C.txt", L"\\\u65E5\u672C.txt", "/<U+65E5><U+672C>.txt"},
+    {L"\\Docs\\\uFF21.txt", L"\\Docs\\\uFF21.txt", "/Docs/<U+FF21>.txt"},
+    {L"\\\u4E2D\u56FD\\a.txt", L"\\\u4E2D\u56FD", "/<U+4E2D><U+56FD>/"},
+};
+const char kOutsideAnsiLine[] = "Kept on the PC only, the name has characters outside the ANSI code page: ";
+
 // A history: the user's actions and the HotSyncs, each HotSync checked against the model.
 class History {
 public:
@@ -673,14 +721,21 @@ public:
                         problem("deleted " + d.second + " (" + trim(d.first) + ") is not in the archive");
             // The names the route keeps to itself: a PC file of one stays on the PC, and only there.
             for (const auto& i : pbk)
-                if (r_->reserved(i.first) && !isFolderName(i.first) && at(pak, i.first) != i.second.content)
+                if ((r_->reserved(i.first) || outsideAnsi(i.first)) && !isFolderName(i.first) && at(pak, i.first) != i.second.content)
                     problem("a PC file of a name the card keeps to itself changed: " + i.second.spelled);
+            // A PC name outside the ANSI code page stays there, with its line.
+            if (!order.faulty())
+                for (size_t w : outsideAnsi_[key])
+                    if (r_->existsWide(p.second, kOutsideAnsi[w].shownPart) &&
+                        std::none_of(log.begin(), log.end(), [&](const std::string& l) { return lower(l) == lower(kOutsideAnsiLine + std::string(kOutsideAnsi[w].shown)); }))
+                        problem(std::string("no line: ") + kOutsideAnsiLine + kOutsideAnsi[w].shown);
         }
         for (const auto& k : kept)
             if (!sidesAfter.count(k.first)) problem("lost from every side: " + trim(k.first) + " of " + k.second);
         for (size_t i = 0; i < n; ++i)
             for (const auto& item : ca[i])
-                if (r_->reserved(item.first)) problem("sent to " + cardName(i) + " under a name it keeps to itself: " + item.second.spelled);
+                if (r_->reserved(item.first) || outsideAnsi(item.first))
+                    problem("sent to " + cardName(i) + " under a name it keeps to itself: " + item.second.spelled);
         for (const auto& f : archiveBefore.files) {
             auto now = archiveAfter.files.find(f.first);
             if (now == archiveAfter.files.end() || now->second != f.second) problem("archive overwrote " + f.first);
@@ -707,7 +762,7 @@ public:
                     if (!pak.count(i.first)) problem("only on " + cardName(p.first) + ": " + i.second.spelled);
                     else if (pak.at(i.first).content != i.second.content) problem(cardName(p.first) + " and its PC folder differ: " + i.second.spelled);
                 for (const auto& i : pak)
-                    if (!cai.count(i.first) && !r_->reserved(i.first)) problem("only on the PC, in " + p.second + ": " + i.second.spelled);
+                    if (!cai.count(i.first) && !pcOnly(pak, i.first)) problem("only on the PC, in " + p.second + ": " + i.second.spelled);
             }
             if (problems_.empty()) {
                 Order again = baseOrder();
@@ -831,6 +886,15 @@ private:
     }
     void problem(const std::string& p) {
         if (std::find(problems_.begin(), problems_.end(), p) == problems_.end()) problems_.push_back(p);
+    }
+    // A PC name that stays on the PC only: one the card keeps to itself, one outside the
+    // ANSI code page, and a folder holding such a name at any depth.
+    bool pcOnly(const View& pc, const std::string& key) const {
+        if (r_->reserved(key) || outsideAnsi(key)) return true;
+        if (!isFolderName(key)) return false;
+        for (auto it = pc.upper_bound(key); it != pc.end() && below(it->first, key); ++it)
+            if (r_->reserved(it->first) || outsideAnsi(it->first)) return true;
+        return false;
     }
     // The action the engine applies to a name: the first exception whose name starts it.
     static int actionFor(const Order& order, const std::string& key) {
@@ -957,12 +1021,20 @@ private:
         // takes part like any other.
         static const std::vector<std::string> files = {"a.txt", "Notes.txt", "readme.txt", "b.doc", "c", ".profile",
                                                        "a.txt", "Notes.txt", "c", kUserTempLike, ".tarnwick-upload",
-                                                       ".tarnwick-old-a.txt", "Tarnwick.txt"};
+                                                       ".tarnwick-old-a.txt", "Tarnwick.txt", "caf\xe9.txt", "M\xfcller.txt"};
         pc = pc && hasFolder();  // a card not yet synchronised has no PC folder
         const View mine = view(pc);
         std::vector<std::string> myFiles, myFolders;
-        for (const auto& i : mine) (isFolderName(i.first) ? myFolders : myFiles).push_back(i.second.spelled);
+        for (const auto& i : mine)
+            if (!outsideAnsi(i.first)) (isFolderName(i.first) ? myFolders : myFiles).push_back(i.second.spelled);
         const int kind = pick(rng_, 100);
+        if (pc && depth == 0 && pick(rng_, 100) < 3) {  // a name no handheld call can name
+            const size_t w = static_cast<size_t>(pick(rng_, sizeof kOutsideAnsi / sizeof *kOutsideAnsi));
+            const std::string c = content();
+            if (r_->writeWide(cards_[focus_].folder, kOutsideAnsi[w].rel, c))
+                outsideAnsi_[lower(cards_[focus_].folder)].insert(w), note(true, std::string("write ") + kOutsideAnsi[w].shown + " = " + trim(c));
+            return;
+        }
         if (!pc && depth == 0 && pick(rng_, 100) < 5 && !myFiles.empty()) {
             if (multiCard() || pick(rng_, 2)) {  // a card reformatted, perhaps filled with new files
                 for (const auto& i : mine)
@@ -1068,6 +1140,7 @@ private:
     std::vector<CardState> cards_;
     std::vector<size_t> slots_;  // the cards in the handheld, slot by slot
     std::map<std::string, FolderState> folders_;  // by folder key in lower case
+    std::map<std::string, std::set<size_t>> outsideAnsi_;  // folder key -> kOutsideAnsi made there
     size_t focus_ = 0;
     bool lastFaulty_ = false;
     View cached_[2];
@@ -1180,6 +1253,8 @@ const Found kFound[] = {
     {"an emptied card takes new files", "c", "c+ /a.txt; s; c- /a.txt; s; p+ /b.txt; s"},
     {"a card refilled keeps the PC copies held until an overwrite confirms them", "fvc",
      "c+ /a.txt; c+ /Docs/b.txt; p+ /c.txt; s; c- /a.txt; c- /Docs/; c- /c.txt; c+ /p1.jpg; c+ /p2.jpg; c+ /p3.jpg; s; s; c+ /p1.jpg; p+ /p2.jpg; s2a; s"},
+    {"a file changed on one side and replaced by a folder on the other moves aside past a folder of the first free name", "fvc",
+     "c+ /Docs/c; c+ /Docs/c_2/Notes.txt; s; p+ /Docs/c; c- /Docs/c; c+ /Docs/c/c; s; s"},
 };
 
 // Each case on each of its routes, side by side; the in-memory card's runs take turns, as
