@@ -545,14 +545,15 @@ std::unique_ptr<Route> makeRoute(char route, uint32_t seed) {
 }
 
 // PC names outside the ANSI code page, as made below a folder, the part whose line the log
-// shows, and that line's name.
+// shows, and that line's name. None the ANSI listing would best-fit into a name of the code
+// page (a full-width "A" reads as "A" there), so the model sees each as a name with "?".
 struct WideName {
     const wchar_t *rel, *shownPart;
     const char* shown;
 };
 const WideName kOutsideAnsi[] = {
     {L"\\\u65E5\u672C.txt", L"\\\u65E5\u672C.txt", "/<U+65E5><U+672C>.txt"},
-    {L"\\Docs\\\uFF21.txt", L"\\Docs\\\uFF21.txt", "/Docs/<U+FF21>.txt"},
+    {L"\\Docs\\\u4E00.txt", L"\\Docs\\\u4E00.txt", "/Docs/<U+4E00>.txt"},
     {L"\\\u4E2D\u56FD\\a.txt", L"\\\u4E2D\u56FD", "/<U+4E2D><U+56FD>/"},
 };
 const char kOutsideAnsiLine[] = "Kept on the PC only, the name has characters outside the ANSI code page: ";
