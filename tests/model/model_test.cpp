@@ -629,8 +629,9 @@ public:
             for (size_t t = 0; t < order.slots.size(); ++t)
                 if (t != s && lower(order.slots[t].second) == lower(label)) shared = true, sharedExactly |= order.slots[t].second == label;
             sharedLabels |= shared;
-            // The companion reaches a card by its name: cards sharing one are left alone.
-            if (r_->companion() && sharedExactly && !order.faulty()) {
+            // The companion reaches a card by its name: cards sharing one are left alone
+            // (under "Do nothing" the cards are not looked at).
+            if (r_->companion() && sharedExactly && !order.faulty() && order.action != 6) {
                 if (pairs.count(c)) problem(cardName(c) + " was synchronised although another card is named " + label);
                 const std::string line = "Error: more than one card is named " + label +
                                          " and the handheld cannot tell them apart, cards skipped; give each card its own label";
