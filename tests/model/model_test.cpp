@@ -1072,7 +1072,9 @@ private:
         } else if (kind < 75 && !myFiles.empty()) {  // move to another folder
             const std::string& n = pickOf(rng_, myFiles);
             const std::string to = spell(pc, pickOf(rng_, folders) + n.substr(n.rfind('/') + 1));
-            if (mine.count(lower(to)) || mine.count(lower(to) + "/") || belowAFile(pc, to) || !belowMassDeletion(pc, lower(n))) return;
+            if (mine.count(lower(to)) || mine.count(lower(to) + "/") || belowAFile(pc, to) || !belowMassDeletion(pc, lower(n)) ||
+                (!pc && r_->reserved(lower(to))))
+                return;
             const std::string folder = to.substr(0, to.rfind('/') + 1);
             if (folder != "/" && !mine.count(lower(folder))) mkdir(pc, folder);
             rename(pc, n, to);
