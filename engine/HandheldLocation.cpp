@@ -62,8 +62,13 @@ bool HandheldLocation::isDirectoryName(const std::string&) { return false; }
 bool HandheldLocation::reservedOnHandheld(const std::string& /*name*/) const { return false; }
 
 std::string HandheldLocation::conflictNameFor(const std::string& name) const {
-    return firstFreeName(name, false, true,
-                         [this](const std::string& candidate) { return entries_.count(candidate) != 0; });
+    // A folder of the candidate's name takes it as much as a file does: the move aside
+    // would meet it, fail, and fail again at every later HotSync.
+    return firstFreeName(name, false, true, [this](const std::string& candidate) {
+        const bool folder = !candidate.empty() && candidate.back() == '/';
+        const std::string otherKind = folder ? candidate.substr(0, candidate.size() - 1) : candidate + "/";
+        return entries_.count(candidate) != 0 || entries_.count(otherKind) != 0;
+    });
 }
 
 // ---- helpers ----

@@ -1,23 +1,38 @@
 // Random HotSync histories checked against a model of what the user did. A history starts
 // with a few files in nested folders, then plays rounds of user actions on both sides, each
-// followed by a HotSync with random settings (action, exceptions, "Archive", one injected
-// failure, a Cancel); the card is at times reformatted or swapped. After every HotSync:
-//   1. every version the user made since the last HotSync is still on a side, unless the
-//      action or an exception let the other side overwrite it;
-//   2. a version leaves both sides only when the user deleted the file on one side and the
+// followed by a HotSync with random settings (action, exceptions, "Archive", "MaxDelete",
+// one injected failure, a Cancel); the card is at times reformatted or swapped; names come
+// from a small pool (dot-names, names like the scratch files and the card listing, names in
+// the ANSI code page, and on the PC names outside it, which stay there with a line). On the host
+// routes a history has three cards, at most two of them in the handheld: between HotSyncs
+// a card is taken out, put in, moved to the other slot or swapped for another, labels change
+// in case and otherwise, two cards get one label, the card-key records are lost. After
+// every HotSync:
+//   1. every version the user made since the last HotSync is still on a side (any card or
+//      PC folder), unless the action or an exception let the other side overwrite it;
+//   2. a version leaves every side only when the user deleted the file on one side and the
 //      other side's copy was unchanged (then, with "Archive" on, it is in the archive), and
 //      nothing in the archive is overwritten;
-//   3. after a clean HotSync (action 0, no exception, failure, Cancel or hold) both sides hold the
-//      same names, in any case, with the same contents, and one more HotSync changes nothing;
+//   3. after a clean HotSync (action 0, no exception, failure, Cancel, hold or shared label)
+//      every card and its PC folder hold the same names, in any case, with the same
+//      contents, and one more HotSync changes nothing;
 //   4. a failed or cancelled HotSync is followed by a clean one, which must bring back 3;
-//   5. nothing is written outside the location folder, its state file and the archive, and
+//   5. nothing is written outside the PC folders, their state files and the archive, and
 //      no staging file is left behind;
 //   6. with "Archive" on, whatever the action and exceptions, every version new or changed
 //      since both sides last held it is on a side or in the archive afterwards;
 //   7. deletions the guard must hold (a card emptied, reformatted or swapped for another of
 //      the same label, and every deletion on that side after a hold) stay held until the
-//      one-time overwrite confirms them, however many files arrive meanwhile.
-// Most histories run the engine in-process against the in-memory card; a smaller share runs
+//      one-time overwrite confirms them, however many files arrive meanwhile ("MaxDelete"
+//      100 turns the guard off);
+//   8. a card the HotSync did not reach (out of the handheld, or on the companion route
+//      sharing its name with another card, which the log then says) is unchanged, and so is
+//      every PC folder no card was synchronised with; no two cards share a folder; a version
+//      reaches a card or folder only from that card or its own folder; a card keeps its
+//      folder while its label stays the same in any case and no other card in the handheld
+//      has it; on the VFS route no two cards are left with one label.
+// Most histories run the engine in-process against one in-memory card (the engine runs one
+// location; which card goes into which folder is the conduit's work); a smaller share runs
 // hotsync.exe against the simulated handheld on both card routes.
 //
 // Environment: TARNWICK_MODEL_HISTORIES (in-process histories, default 80),
@@ -95,6 +110,16 @@ std::string hostPath(const std::string& root, std::string name) {
     std::replace(name.begin(), name.end(), '/', '\\');
     return root + name;
 }
+std::wstring wide(const std::string& ansi) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
+    w.pop_back();
+    return w;
+}
+// Listed through the ANSI calls, a name outside the ANSI code page reads with "?" in place
+// of what that code page lacks; no card name holds one.
+bool outsideAnsi(const std::string& key) { return key.find('?') != std::string::npos; }
 size_t fromEnvironment(const char* name, size_t fallback) {
     const char* v = std::getenv(name);
     return v && *v ? static_cast<size_t>(std::strtoul(v, nullptr, 10)) : fallback;
@@ -217,21 +242,29 @@ private:
 struct Order {
     int action = 0;
     bool archive = false;
+    int maxDelete = 0;  // "MaxDelete" in percent; 0 leaves the key out (the default, 50)
     std::vector<std::pair<std::string, std::string>> exceptions;  // name, keyword
+    std::set<std::string> exceptionKeys;  // the folder keys (lower case) whose exceptions they are
     std::string cardFault;  // fake route "kind name", host routes a fault rule
-    std::string pcLock;     // a PC name below the location, or "state" for the state file
+    std::string pcLock;     // a PC name below lockFolder, or "state" for its state file, or "archive"
+    std::string lockFolder;
     int cancel = -1;        // fake route: entries before the Cancel; host routes: milliseconds
-    std::string label;      // host routes: the card's label in this case ("" as first made)
+    // Host routes: the cards in the handheld, slot by slot (card number, label).
+    std::vector<std::pair<size_t, std::string>> slots;
     bool dropCardKeys = false;  // host routes: the card-key records removed before it
     bool faulty() const { return !cardFault.empty() || !pcLock.empty() || cancel >= 0; }
     bool clean() const { return action == 0 && exceptions.empty() && !faulty(); }
     std::string text() const {
         std::string s = "HotSync action " + std::to_string(action) + (archive ? ", Archive" : "");
+        if (maxDelete) s += ", MaxDelete " + std::to_string(maxDelete);
         for (const auto& e : exceptions) s += ", exception " + e.first + "|" + e.second;
         if (!cardFault.empty()) s += ", failing " + cardFault;
-        if (!pcLock.empty()) s += ", PC holds " + pcLock;
+        if (!pcLock.empty()) s += ", PC holds " + (pcLock == "archive" ? pcLock : lockFolder + " " + pcLock);
         if (cancel >= 0) s += ", Cancel at " + std::to_string(cancel);
-        if (!label.empty()) s += ", label " + label;
+        if (!slots.empty()) {
+            s += ", cards";
+            for (const auto& c : slots) s += std::string(" ") + char('A' + c.first) + "=" + c.second;
+        }
         if (dropCardKeys) s += ", card keys removed";
         return s;
     }
@@ -252,24 +285,71 @@ private:
     HANDLE h_;
 };
 
-// One way of running HotSyncs: the two sides, the HotSync itself, and the folders it owns.
-// A derived route fills in every member in its constructor.
+// One way of running HotSyncs: the cards, their PC folders, the HotSync itself, and the
+// folders it owns. A derived route fills in every member in its constructor.
 class Route {
 public:
     explicit Route(uint32_t seed) : root(freshWorkFolder("model_" + std::to_string(seed))) {}
-    virtual ~Route() { removeTree(root); }
-    Side& card() { return *card_; }
-    Side& pc() { return *pc_; }
-    // Runs one HotSync with the order's exceptions, the PC name it names held open; answers
-    // its log lines.
+    virtual ~Route() {
+        // The ANSI calls of removeTree cannot name these.
+        for (auto it = wideNames_.rbegin(); it != wideNames_.rend(); ++it) DeleteFileW(it->c_str()) || RemoveDirectoryW(it->c_str());
+        removeTree(root);
+    }
+    // A PC file of a name outside the ANSI code page (rel: "\\"-separated below the folder
+    // of key), its folder made when missing; false when it cannot be made.
+    bool writeWide(const std::string& key, const std::wstring& rel, const std::string& content) {
+        const std::wstring path = wide(pcRoot + "\\" + key) + rel;
+        const size_t slash = path.find_last_of(L'\\');
+        if (CreateDirectoryW(path.substr(0, slash).c_str(), nullptr)) wideNames_.push_back(path.substr(0, slash));
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        DWORD written = 0;
+        WriteFile(h, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        CloseHandle(h);
+        if (std::find(wideNames_.begin(), wideNames_.end(), path) == wideNames_.end()) wideNames_.push_back(path);
+        pcClock_ += 10;
+        return true;
+    }
+    bool existsWide(const std::string& key, const std::wstring& rel) const {
+        return GetFileAttributesW((wide(pcRoot + "\\" + key) + rel).c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    size_t cardCount() const { return cards_.size(); }
+    Side& card(size_t i) { return *cards_[i]; }
+    // The PC folder of a card's folder key (below pcRoot), as a side.
+    Side& folder(const std::string& key) {
+        std::unique_ptr<Side>& f = folders_[lower(key)];
+        if (!f) f = std::make_unique<FolderSide>(pcRoot + "\\" + key, pcClock_, false, false);
+        return *f;
+    }
+    // The folder keys below pcRoot, as spelt there.
+    std::vector<std::string> folderKeys() const {
+        std::vector<std::string> keys;
+        for (const std::string& f : scanTree(pcRoot).folders)
+            if (f.find('\\') == std::string::npos) keys.push_back(f);
+        return keys;
+    }
+    // Which card went into which PC folder at the HotSync that wrote log (card number ->
+    // folder key); a card the HotSync did not reach is not there.
+    virtual std::map<size_t, std::string> pairs(const std::vector<std::string>& log) = 0;
+    // The cards' labels as the handheld has them after a HotSync, slot by slot (a card may
+    // have been given its own).
+    virtual std::vector<std::string> labelsAfter(const Order&) { return {}; }
+    virtual bool companion() const { return false; }
+    // Runs one HotSync with the order's exceptions and settings, the PC name it names held
+    // open; answers its log lines.
     std::vector<std::string> sync(const Order& order) {
-        WritePrivateProfileStringA(exceptionSection_.c_str(), nullptr, nullptr, ini_.c_str());
-        for (const auto& e : order.exceptions)
-            WritePrivateProfileStringA(exceptionSection_.c_str(), e.first.c_str(), ("x|" + e.second).c_str(), ini_.c_str());
+        std::set<std::string> sections(order.exceptionKeys);
+        for (const std::string& k : folderKeys()) sections.insert(lower(k));
+        for (const std::string& k : sections) WritePrivateProfileStringA((user_ + "-" + k + "-Exceptions").c_str(), nullptr, nullptr, ini_.c_str());
+        for (const std::string& k : order.exceptionKeys)
+            for (const auto& e : order.exceptions)
+                WritePrivateProfileStringA((user_ + "-" + k + "-Exceptions").c_str(), e.first.c_str(), ("x|" + e.second).c_str(), ini_.c_str());
+        WritePrivateProfileStringA(user_.c_str(), "MaxDelete", order.maxDelete ? std::to_string(order.maxDelete).c_str() : nullptr, ini_.c_str());
         // "archive": a file where the archive folder belongs, so no archive copy can be made.
         const bool noArchive = order.pcLock == "archive";
         if (noArchive) MoveFileA(archive.c_str(), (archive + "~").c_str()), writeHostFile(archive, "in the way");
-        HeldOpen held(order.pcLock.empty() || noArchive ? "" : order.pcLock == "state" ? location + ".txt" : hostPath(location, order.pcLock));
+        const std::string lockRoot = pcRoot + "\\" + order.lockFolder;
+        HeldOpen held(order.pcLock.empty() || noArchive ? "" : order.pcLock == "state" ? lockRoot + ".txt" : hostPath(lockRoot, order.pcLock));
         const std::vector<std::string> lines = run(order);
         if (noArchive) DeleteFileA(archive.c_str()), MoveFileA((archive + "~").c_str(), archive.c_str());
         return lines;
@@ -284,33 +364,41 @@ public:
         return std::any_of(owned_.begin(), owned_.end(), [&](const std::string& o) { return within(rel, o); });
     }
     const std::string root;
-    std::string location, archive;
+    std::string pcRoot, archive;
     int cancelRange = 0;
 
 protected:
     virtual std::vector<std::string> run(const Order& order) = 0;
-    std::unique_ptr<Side> pc_, card_;
-    std::string ini_, exceptionSection_;
+    std::vector<std::unique_ptr<Side>> cards_;
+    std::map<std::string, std::unique_ptr<Side>> folders_;
+    std::string ini_, user_;
     std::vector<std::string> owned_;
+    uint32_t pcClock_ = 0;
+    std::vector<std::wstring> wideNames_;
 };
 
+// The engine in this process, over one in-memory card whose folder key is "Card": the
+// engine runs one location at a time, and which card goes into which folder is the
+// conduit's business, so more than one card is for the host routes.
 class FakeRoute : public Route {
 public:
     explicit FakeRoute(uint32_t seed) : Route(seed), settings_(root + "\\Tarnwick.ini") {
-        location = root + "\\Sync\\Card";
+        pcRoot = root + "\\Sync";
         archive = root + "\\Archive";
-        makeFolders(location);
+        makeFolders(pcRoot + "\\Card");
         ini_ = root + "\\Tarnwick.ini";
-        exceptionSection_ = "Ann-Card-Exceptions";
+        user_ = "Ann";
         owned_ = {"Sync\\Card", "Sync\\Card.txt", "Archive", "Tarnwick.ini"};
         cancelRange = 20;
         context_.userName = "Ann";
         context_.pcFolder = root + "\\Sync\\";
         context_.settings = &settings_;
-        fake_.pcClock = static_cast<uint32_t>(std::time(nullptr)) - 1000000u;
-        pc_ = std::make_unique<FolderSide>(location, fake_.pcClock, false, false);
-        card_ = std::make_unique<FakeSide>(fake_);
+        pcClock_ = static_cast<uint32_t>(std::time(nullptr)) - 1000000u;
+        fake_.pcClock = pcClock_;
+        cards_.push_back(std::make_unique<FakeSide>(fake_));
+        folder("Card");
     }
+    std::map<size_t, std::string> pairs(const std::vector<std::string>&) override { return {{0, "Card"}}; }
     std::string randomCardFault(std::mt19937& rng, const View& card) override {
         std::vector<std::string> names;
         for (const auto& i : card) names.push_back(i.second.spelled);
@@ -337,7 +425,10 @@ private:
         context_.archive = order.archive;
         context_.action = order.action;
         context_.progress = &cancel;
-        FakeLocation(&context_, fake_, location).synchronise();
+        // The PC clock is shared with the PC side's writes.
+        fake_.pcClock = std::max(fake_.pcClock, pcClock_);
+        FakeLocation(&context_, fake_, pcRoot + "\\Card").synchronise();
+        pcClock_ = std::max(fake_.pcClock, pcClock_);
         for (const auto& f : faults()) (fake_.*f.second).clear();
         // A card cannot hold a file without its folder: one the engine wrote into a folder
         // the card lacked gets that folder, as a card file system would make it.
@@ -353,22 +444,26 @@ private:
     SyncContext context_;
 };
 
-// hotsync.exe against the simulated handheld: the VFS route or the companion route.
+// hotsync.exe against the simulated handheld: the VFS route or the companion route, with
+// three cards, at most two of them in the handheld at a time (the volumes of device.ini).
 class HostRoute : public Route {
 public:
+    static constexpr size_t kCards = 3;
     HostRoute(bool companion, uint32_t seed) : Route(seed), companion_(companion) {
-        location = root + "\\pc\\Modeller\\MyCard";
+        pcRoot = root + "\\pc\\Modeller";
         archive = root + "\\pc\\Archive";
-        for (const std::string& f : {root + "\\dev\\card1", location, root + "\\conduit"}) makeFolders(f);
+        for (const std::string& f : {pcRoot, root + "\\conduit"}) makeFolders(f);
         CopyFileA("Tarnwick.dll", (root + "\\conduit\\Tarnwick.dll").c_str(), FALSE);
         ini_ = root + "\\conduit\\Tarnwick.ini";
-        exceptionSection_ = "Modeller-MyCard-Exceptions";
-        owned_ = {"dev", "pc\\Modeller\\MyCard", "pc\\Modeller\\MyCard.txt", "pc\\Archive", "conduit\\Tarnwick.ini", "log.txt", "trace.txt"};
+        user_ = "Modeller";
+        owned_ = {"dev", "pc\\Modeller", "pc\\Archive", "conduit\\Tarnwick.ini", "log.txt", "trace.txt"};
         cancelRange = 1500;
         pcClock_ = static_cast<uint32_t>(std::time(nullptr)) - 1000000u;
         cardClock_ = pcClock_ - 500000u;
-        pc_ = std::make_unique<FolderSide>(location, pcClock_, false, companion);
-        card_ = std::make_unique<FolderSide>(root + "\\dev\\card1", cardClock_, true, companion);
+        for (size_t i = 0; i < kCards; ++i) {
+            makeFolders(cardFolder(i));
+            cards_.push_back(std::make_unique<FolderSide>(cardFolder(i), cardClock_, true, companion));
+        }
     }
     bool reserved(const std::string& key) const override {
         if (key == "/tarnwick.txt" || key == "/tarnwick.txt/" || (!companion_ && key == "/memstick.ind")) return true;
@@ -379,7 +474,7 @@ public:
         }
         return false;
     }
-    bool staging(const std::string& rel) const override { return isStaging(rel, within(rel, "dev\\card1"), companion_); }
+    bool staging(const std::string& rel) const override { return isStaging(rel, within(rel, "dev"), companion_); }
     std::string randomCardFault(std::mt19937& rng, const View&) override {
         const std::vector<std::string> vfs = {"VFSFileGet", "VFSFilePut", "VFSFileDelete", "VFSFileRename",
                                               "VFSDirCreate", "VFSFileOpen", "VFSFileGetDate"};
@@ -387,12 +482,34 @@ public:
         const std::string nth = " nth=" + std::to_string(1 + pick(rng, 3));
         return companion_ ? "SyncCallRemoteModule name=" + pickOf(rng, requests) + nth : pickOf(rng, vfs) + nth;
     }
+    // The "<label>: Location - <folder>" lines name the card by its label (the one it was
+    // given, when it was given one), and its folder.
+    std::map<size_t, std::string> pairs(const std::vector<std::string>& log) override {
+        std::map<size_t, std::string> out;
+        const std::string mark = ": Location - ";
+        for (const std::string& l : log) {
+            const size_t at = l.find(mark);
+            if (at == std::string::npos || l.rfind("  ", 0) == 0) continue;
+            const std::string label = l.substr(0, at), path = l.substr(at + mark.size());
+            std::vector<size_t> holders;
+            for (size_t s = 0; s < lastSlots_.size(); ++s)
+                if (lastLabels_[s] == label) holders.push_back(lastSlots_[s]);
+            if (holders.size() == 1) out[holders[0]] = path.substr(path.find_last_of('\\') + 1);
+        }
+        return out;
+    }
+    std::vector<std::string> labelsAfter(const Order&) override { return lastLabels_; }
+    bool companion() const override { return companion_; }
 
 private:
+    std::string cardFolder(size_t i) const { return root + "\\dev\\card" + char('A' + i); }
     std::vector<std::string> run(const Order& order) override {
-        writeHostFile(root + "\\dev\\device.ini",
-                      std::string("[Device]\r\n") + (companion_ ? "Companion=2\r\n" : "Companion=0\r\nVfs=1\r\n") +
-                          "[Volume1]\r\nPath=card1\r\nLabel=" + (order.label.empty() ? "MyCard" : order.label) + "\r\n");
+        const std::string ini = root + "\\dev\\device.ini";
+        std::string device = std::string("[Device]\r\n") + (companion_ ? "Companion=2\r\n" : "Companion=0\r\nVfs=1\r\n");
+        for (size_t s = 0; s < order.slots.size(); ++s)
+            device += "[Volume" + std::to_string(s + 1) + "]\r\nPath=card" + char('A' + order.slots[s].first) + "\r\nLabel=" +
+                      order.slots[s].second + "\r\n";
+        writeHostFile(ini, device);
         if (order.dropCardKeys) WritePrivateProfileStringA("Modeller-CardKeys", nullptr, nullptr, ini_.c_str());
         WritePrivateProfileStringA("Modeller", "Archive", order.archive ? "1" : "0", ini_.c_str());
         WritePrivateProfileStringA("Modeller", "Frequency", "0", ini_.c_str());
@@ -400,17 +517,25 @@ private:
         DeleteFileA(log.c_str());
         DeleteFileA(trace.c_str());
         std::vector<std::string> args = {"sync", "--device", root + "\\dev", "--user", "Modeller", "--pc",
-                                         root + "\\pc\\Modeller", "--type", std::to_string(order.action),
+                                         pcRoot, "--type", std::to_string(order.action),
                                          "--conduit", root + "\\conduit\\Tarnwick.dll", "--log", log, "--trace", trace};
         if (!order.cardFault.empty()) args.insert(args.end(), {"--fault", order.cardFault});
         if (order.cancel >= 0) args.insert(args.end(), {"--cancel-after", std::to_string(order.cancel)});
         runHotSync(args, trace);
+        lastSlots_.clear(), lastLabels_.clear();
+        for (size_t s = 0; s < order.slots.size(); ++s) {
+            char label[256] = "";
+            GetPrivateProfileStringA(("Volume" + std::to_string(s + 1)).c_str(), "Label", "", label, sizeof label, ini.c_str());
+            lastSlots_.push_back(order.slots[s].first), lastLabels_.emplace_back(label);
+        }
         std::vector<std::string> lines;
         for (const std::string& l : readLines(log)) lines.push_back(l.substr(l.find('\t') + 1));
         return lines;
     }
     bool companion_;
-    uint32_t pcClock_ = 0, cardClock_ = 0;
+    uint32_t cardClock_ = 0;
+    std::vector<size_t> lastSlots_;
+    std::vector<std::string> lastLabels_;
 };
 
 // f: the in-memory card, v: the VFS route, c: the companion route.
@@ -419,89 +544,204 @@ std::unique_ptr<Route> makeRoute(char route, uint32_t seed) {
     return std::make_unique<HostRoute>(route == 'c', seed);
 }
 
+// PC names outside the ANSI code page, as made below a folder, the part whose line the log
+// shows, and that line's name. None the ANSI listing would best-fit into a name of the code
+// page (a full-width "A" reads as "A" there), so the model sees each as a name with "?".
+struct WideName {
+    const wchar_t *rel, *shownPart;
+    const char* shown;
+};
+const WideName kOutsideAnsi[] = {
+    {L"\\\u65E5\u672C.txt", L"\\\u65E5\u672C.txt", "/<U+65E5><U+672C>.txt"},
+    {L"\\Docs\\\u4E00.txt", L"\\Docs\\\u4E00.txt", "/Docs/<U+4E00>.txt"},
+    {L"\\\u4E2D\u56FD\\a.txt", L"\\\u4E2D\u56FD", "/<U+4E2D><U+56FD>/"},
+};
+const char kOutsideAnsiLine[] = "Kept on the PC only, the name has characters outside the ANSI code page: ";
+
 // A history: the user's actions and the HotSyncs, each HotSync checked against the model.
 class History {
 public:
-    History(std::unique_ptr<Route> route, uint32_t seed) : r_(std::move(route)), rng_(seed) {}
+    History(std::unique_ptr<Route> route, uint32_t seed) : r_(std::move(route)), rng_(seed) {
+        for (size_t i = 0; i < r_->cardCount(); ++i) cards_.push_back(CardState{std::string("Card") + char('A' + i), "", ""});
+        // The first card's folder is its label's, so the PC side can be written before the
+        // first HotSync.
+        cards_[0].folder = multiCard() ? "CardA" : "Card";
+        if (multiCard())
+            for (size_t i = 0, n = 1 + pick(rng_, 2); i < n; ++i) slots_.push_back(i);
+    }
 
     std::string content() { return "v" + std::to_string(++versions_) + "\r\n"; }
-    // User actions, each recorded in the transcript.
+    // User actions on the card in focus and its PC folder, each recorded in the transcript.
     void write(bool pc, const std::string& n, const std::string& c) { side(pc).write(n, c), note(pc, "write " + n + " = " + trim(c)); }
     void mkdir(bool pc, const std::string& n) { side(pc).mkdir(n), note(pc, "mkdir " + n); }
     void remove(bool pc, const std::string& n) { side(pc).remove(n), note(pc, "delete " + n); }
     void rename(bool pc, const std::string& f, const std::string& t) { side(pc).rename(f, t), note(pc, "rename " + f + " -> " + t); }
 
+    // The settings every HotSync starts from: the cards in the handheld with their labels.
+    Order baseOrder() const {
+        Order o;
+        for (size_t c : slots_) o.slots.emplace_back(c, cards_[c].label);
+        if (!multiCard()) o.exceptionKeys = {"card"};
+        return o;
+    }
+
     // One HotSync checked against the model; false once a problem was found.
     bool hotSync(const Order& order) {
         transcript_ += "  " + order.text() + "\n";
         ++hotSyncs_;
-        const View cb = r_->card().list(), pb = r_->pc().list();
+        const size_t n = r_->cardCount();
+        std::vector<View> cb(n), ca(n);
+        for (size_t i = 0; i < n; ++i) cb[i] = r_->card(i).list();
+        std::map<std::string, View> pb, pa;  // by folder key in lower case
+        for (const std::string& k : r_->folderKeys()) pb[lower(k)] = r_->folder(k).list();
         const Tree wholeBefore = scanTree(r_->root), archiveBefore = scanTree(r_->archive);
-        std::vector<std::string> held[2];
-        const bool expectHold[2] = {heldCandidates(false, cb, pb, order, held[0]), heldCandidates(true, pb, cb, order, held[1])};
         const std::vector<std::string> log = r_->sync(order);
-        fresh_[0] = fresh_[1] = false;
-        const View ca = r_->card().list(), pa = r_->pc().list();
+        fresh_ = false;
+        const std::map<size_t, std::string> pairs = r_->pairs(log);
+        const std::vector<std::string> labels = r_->labelsAfter(order);
+        for (size_t s = 0; s < labels.size(); ++s) cards_[order.slots[s].first].label = labels[s];
+        for (size_t i = 0; i < n; ++i) ca[i] = r_->card(i).list();
+        for (const std::string& k : r_->folderKeys()) pa[lower(k)] = r_->folder(k).list(), (void)pb[lower(k)];
         const Tree wholeAfter = scanTree(r_->root), archiveAfter = scanTree(r_->archive);
 
-        // 1 and 2: which versions may leave both sides.
+        // The union of every card, every PC folder and the archive.
         std::multiset<std::string> sidesAfter, archived;
-        for (const View* v : {&ca, &pa})
-            for (const auto& i : *v) sidesAfter.insert(i.second.content);
+        for (const View& v : ca)
+            for (const auto& i : v) sidesAfter.insert(i.second.content);
+        for (const auto& f : pa)
+            for (const auto& i : f.second) sidesAfter.insert(i.second.content);
         for (const auto& f : archiveAfter.files) archived.insert(f.second);
-        std::map<std::string, std::string> kept, deleted;  // content -> where it was
-        for (bool pc : {false, true}) {
-            const View &xb = pc ? pb : cb, &yb = pc ? cb : pb;
-            for (const auto& i : xb) {
-                if (isFolderName(i.first)) continue;
-                const std::string& c = i.second.content;
-                // Unchanged on this side since both sides last held the same version.
-                const bool synced = agreed_.count(i.first) && agreed_.at(i.first) == c;
-                const bool overwritten = actionFor(order, i.first) == (pc ? 2 : 3);
-                if (synced && !yb.count(i.first)) deleted[c] = i.second.spelled;  // an overwrite's deletion included
-                if (!(synced && at(yb, i.first) != c) && !overwritten) kept[c] = std::string(pc ? "PC " : "card ") + i.second.spelled;
+
+        // A card the HotSync did not synchronise, and a PC folder no card was synchronised
+        // with, are as they were; no two cards share a folder.
+        std::set<std::string> reached;
+        for (const auto& p : pairs)
+            if (!reached.insert(lower(p.second)).second) problem("two cards synchronised with the PC folder " + p.second);
+        for (size_t i = 0; i < n; ++i)
+            if (!pairs.count(i) && !same(cb[i], ca[i])) problem(cardName(i) + " changed, but the HotSync did not synchronise it");
+        for (const auto& f : pa)
+            if (!reached.count(f.first) && !same(pb[f.first], f.second)) problem("PC folder " + f.first + " changed, but no card was synchronised with it");
+        bool sharedLabels = false;
+        for (size_t s = 0; s < order.slots.size(); ++s) {
+            const size_t c = order.slots[s].first;
+            const std::string& label = order.slots[s].second;
+            bool shared = false, sharedExactly = false;
+            for (size_t t = 0; t < order.slots.size(); ++t)
+                if (t != s && lower(order.slots[t].second) == lower(label)) shared = true, sharedExactly |= order.slots[t].second == label;
+            sharedLabels |= shared;
+            // The companion reaches a card by its name: cards sharing one are left alone
+            // (under "Do nothing" the cards are not looked at).
+            if (r_->companion() && sharedExactly && !order.faulty() && order.action != 6) {
+                if (pairs.count(c)) problem(cardName(c) + " was synchronised although another card is named " + label);
+                const std::string line = "Error: more than one card is named " + label +
+                                         " and the handheld cannot tell them apart, cards skipped; give each card its own label";
+                if (std::find(log.begin(), log.end(), line) == log.end()) problem("no line: " + line);
             }
+            // A card keeps its folder while its label stays (in any case) and no other card
+            // of the HotSync has it.
+            const CardState& state = cards_[c];
+            auto p = pairs.find(c);
+            if (p != pairs.end() && !shared && !state.folder.empty() && lower(label) == lower(state.folderLabel) &&
+                lower(p->second) != lower(state.folder))
+                problem(cardName(c) + " labelled " + label + " moved from its PC folder " + state.folder + " to " + p->second);
+        }
+        if (!r_->companion() && multiCard() && !order.faulty())
+            for (size_t s = 0; s < labels.size(); ++s)
+                for (size_t t = s + 1; t < labels.size(); ++t)
+                    if (labels[s] == labels[t]) problem("two cards are left with the label " + labels[s]);
+
+        // 1 and 2, pair by pair: which versions may leave both sides.
+        std::map<std::string, std::string> kept, deleted;  // content -> where it was
+        bool holding = false;
+        std::vector<std::pair<std::string, bool>> pairHeld;  // folder key, holding
+        for (const auto& p : pairs) {
+            const View &cbi = cb[p.first], &cai = ca[p.first];
+            const std::string key = lower(p.second);
+            const View &pbk = pb[key], &pak = pa[key];
+            FolderState& st = folders_[key];
+            Order effective = order;
+            if (!order.exceptionKeys.count(key)) effective.exceptions.clear();
+            const std::string where[2] = {cardName(p.first) + " ", "PC " + p.second + " "};
+            std::vector<std::string> held[2];
+            const bool expectHold[2] = {heldCandidates(false, cbi, pbk, effective, held[0], st),
+                                        heldCandidates(true, pbk, cbi, effective, held[1], st)};
+            for (bool pc : {false, true}) {
+                const View &xb = pc ? pbk : cbi, &yb = pc ? cbi : pbk;
+                for (const auto& i : xb) {
+                    if (isFolderName(i.first)) continue;
+                    const std::string& c = i.second.content;
+                    // Unchanged on this side since both sides last held the same version.
+                    const bool synced = st.agreed.count(i.first) && st.agreed.at(i.first) == c;
+                    const bool overwritten = actionFor(effective, i.first) == (pc ? 2 : 3);
+                    if (synced && !yb.count(i.first)) deleted[c] = where[pc] + i.second.spelled;  // an overwrite's deletion included
+                    if (!(synced && at(yb, i.first) != c) && !overwritten) kept[c] = where[pc] + i.second.spelled;
+                }
+            }
+            // A version on a side of this pair afterwards was on a side of it before: no
+            // card's file reaches another card but through that card's own folder.
+            std::set<std::string> from;
+            for (const View* v : {&cbi, &pbk})
+                for (const auto& i : *v) from.insert(i.second.content);
+            for (bool pc : {false, true})
+                for (const auto& i : pc ? pak : cai)
+                    if (!isFolderName(i.first) && !from.count(i.second.content))
+                        problem("a version from elsewhere reached " + where[pc] + i.second.spelled + " (" + trim(i.second.content) + ")");
+            // With "Archive" on, whatever the action: a version new or changed since both
+            // sides last held it is on a side or in the archive afterwards.
+            if (order.archive)
+                for (bool pc : {false, true})
+                    for (const auto& i : pc ? pbk : cbi)
+                        if (!isFolderName(i.first) && !st.everAlike.count({i.first, i.second.content}) &&
+                            !sidesAfter.count(i.second.content) && !archived.count(i.second.content))
+                            problem("changed version neither on a side nor in the archive: " + where[pc] + i.second.spelled + " (" +
+                                    trim(i.second.content) + ")");
+            // The guard: held deletions are not carried out before the user confirms them.
+            bool pairHolding = false;
+            for (bool pc : {false, true}) {
+                const View& after = pc ? pak : cai;
+                if (expectHold[pc])
+                    for (const std::string& h : held[pc])
+                        if (!after.count(h)) problem("held deletion carried out on " + where[pc] + h);
+                const std::string line = std::string(" on ") + (pc ? "PC" : "Palm") + " (";
+                // The location's lines follow its "Location - " line, up to the next one.
+                bool logged = false;
+                for (size_t l = 0, mine = !multiCard(); l < log.size(); ++l) {
+                    if (log[l].find(": Location - ") != std::string::npos && log[l].rfind("  ", 0) != 0)
+                        mine = log[l].size() >= p.second.size() && log[l].compare(log[l].size() - p.second.size(), p.second.size(), p.second) == 0;
+                    if (mine && log[l].rfind("Holding back ", 0) == 0 && log[l].find(line) != std::string::npos) logged = true;
+                }
+                pairHolding = pairHolding || logged;
+                if (logged) st.hold[pc] = true;
+                else if (order.action == (pc ? 2 : 3) || (order.action == 0 && held[pc].empty()) || order.faulty() || order.maxDelete >= 100)
+                    st.hold[pc] = false;
+            }
+            holding = holding || pairHolding;
+            pairHeld.emplace_back(key, pairHolding);
+            if (order.archive)
+                for (const auto& d : deleted)
+                    if (!kept.count(d.first) && !sidesAfter.count(d.first) && !archived.count(d.first))
+                        problem("deleted " + d.second + " (" + trim(d.first) + ") is not in the archive");
+            // The names the route keeps to itself: a PC file of one stays on the PC, and only there.
+            for (const auto& i : pbk)
+                if ((r_->reserved(i.first) || outsideAnsi(i.first)) && !isFolderName(i.first) && at(pak, i.first) != i.second.content)
+                    problem("a PC file of a name the card keeps to itself changed: " + i.second.spelled);
+            // A PC name outside the ANSI code page stays there, with its line.
+            if (!order.faulty())
+                for (size_t w : outsideAnsi_[key])
+                    if (r_->existsWide(p.second, kOutsideAnsi[w].shownPart) &&
+                        std::none_of(log.begin(), log.end(), [&](const std::string& l) { return lower(l) == lower(kOutsideAnsiLine + std::string(kOutsideAnsi[w].shown)); }))
+                        problem(std::string("no line: ") + kOutsideAnsiLine + kOutsideAnsi[w].shown);
         }
         for (const auto& k : kept)
-            if (!sidesAfter.count(k.first)) problem("lost from both sides: " + trim(k.first) + " of " + k.second);
-        // With "Archive" on, whatever the action: a version new or changed since both sides
-        // last held it is on a side or in the archive afterwards.
-        if (order.archive)
-            for (bool pc : {false, true})
-                for (const auto& i : pc ? pb : cb)
-                    if (!isFolderName(i.first) && !everAlike_.count({i.first, i.second.content}) &&
-                        !sidesAfter.count(i.second.content) && !archived.count(i.second.content))
-                        problem("changed version neither on a side nor in the archive: " + std::string(pc ? "PC " : "card ") +
-                                i.second.spelled + " (" + trim(i.second.content) + ")");
-        // The guard: held deletions are not carried out before the user confirms them.
-        bool holding = false;
-        for (bool pc : {false, true}) {
-            const View& after = pc ? pa : ca;
-            if (expectHold[pc])
-                for (const std::string& n : held[pc])
-                    if (!after.count(n)) problem(std::string("held deletion carried out on ") + (pc ? "PC: " : "card: ") + n);
-            const std::string line = std::string(" on ") + (pc ? "PC" : "Palm") + " (";
-            const bool logged = std::any_of(log.begin(), log.end(), [&](const std::string& l) {
-                return l.rfind("Holding back ", 0) == 0 && l.find(line) != std::string::npos;
-            });
-            holding = holding || logged;
-            if (logged) hold_[pc] = true;
-            else if (order.action == (pc ? 2 : 3) || (order.action == 0 && held[pc].empty()) || order.faulty()) hold_[pc] = false;
-        }
-        if (order.archive)
-            for (const auto& d : deleted)
-                if (!kept.count(d.first) && !sidesAfter.count(d.first) && !archived.count(d.first))
-                    problem("deleted " + d.second + " (" + trim(d.first) + ") is not in the archive");
+            if (!sidesAfter.count(k.first)) problem("lost from every side: " + trim(k.first) + " of " + k.second);
+        for (size_t i = 0; i < n; ++i)
+            for (const auto& item : ca[i])
+                if (r_->reserved(item.first) || outsideAnsi(item.first))
+                    problem("sent to " + cardName(i) + " under a name it keeps to itself: " + item.second.spelled);
         for (const auto& f : archiveBefore.files) {
             auto now = archiveAfter.files.find(f.first);
             if (now == archiveAfter.files.end() || now->second != f.second) problem("archive overwrote " + f.first);
         }
-        // The names the route keeps to itself: a PC file of one stays on the PC, and only there.
-        for (const auto& i : pb)
-            if (r_->reserved(i.first) && !isFolderName(i.first) && at(pa, i.first) != i.second.content)
-                problem("a PC file of a name the card keeps to itself changed: " + i.second.spelled);
-        for (const auto& i : ca)
-            if (r_->reserved(i.first)) problem("sent to the card under a name it keeps to itself: " + i.second.spelled);
         // 5: nothing outside the owned folders, no staging file left.
         std::set<std::string> paths;
         for (const Tree* t : {&wholeBefore, &wholeAfter}) {
@@ -514,39 +754,60 @@ public:
             if (!same && !r_->owned(p)) problem("written outside its folders: " + p);
             if (r_->staging(p) && (wholeAfter.files.count(p) || wholeAfter.folders.count(p))) problem("staging file left: " + p);
         }
-        // 3: a clean HotSync leaves both sides alike, and the next one does nothing.
-        if (order.clean() && !holding && problems_.empty()) {
-            for (const auto& i : ca)
-                if (!pa.count(i.first)) problem("only on the card: " + i.second.spelled);
-                else if (pa.at(i.first).content != i.second.content) problem("card and PC differ: " + i.second.spelled);
-            for (const auto& i : pa)
-                if (!ca.count(i.first) && !r_->reserved(i.first)) problem("only on the PC: " + i.second.spelled);
+        // 3: a clean HotSync that reached every card leaves each card and its folder alike,
+        // and the next one does nothing.
+        const bool everyCard = std::all_of(order.slots.begin(), order.slots.end(), [&](const std::pair<size_t, std::string>& c) { return pairs.count(c.first) != 0; });
+        if (order.clean() && !holding && !sharedLabels && everyCard && problems_.empty()) {
+            for (const auto& p : pairs) {
+                const View &cai = ca[p.first], &pak = pa[lower(p.second)];
+                for (const auto& i : cai)
+                    if (!pak.count(i.first)) problem("only on " + cardName(p.first) + ": " + i.second.spelled);
+                    else if (pak.at(i.first).content != i.second.content) problem(cardName(p.first) + " and its PC folder differ: " + i.second.spelled);
+                for (const auto& i : pak)
+                    if (!cai.count(i.first) && !pcOnly(pak, i.first)) problem("only on the PC, in " + p.second + ": " + i.second.spelled);
+            }
             if (problems_.empty()) {
-                for (const std::string& l : r_->sync(order))
+                Order again = baseOrder();
+                again.archive = order.archive, again.maxDelete = order.maxDelete;
+                for (const std::string& l : r_->sync(again))
                     if (isChangeLine(l)) problem("the HotSync after a clean one did: " + l);
-                if (!same(r_->card().list(), ca) || !same(r_->pc().list(), pa)) problem("the HotSync after a clean one changed the sides");
+                bool changed = false;
+                for (size_t i = 0; i < n; ++i) changed |= !same(r_->card(i).list(), ca[i]);
+                for (const auto& f : pa) changed |= !same(r_->folder(f.first).list(), f.second);
+                if (changed) problem("the HotSync after a clean one changed the sides");
             }
         }
         if (!problems_.empty() || verbose())
             for (const std::string& l : log)
-                if (isChangeLine(l) && logShown_++ < 20) lastLog_ += "    | " + l + "\n";
-        if (!order.faulty()) remember(ca, pa, order);
-        for (const auto& i : ca)
-            if (!isFolderName(i.first) && pa.count(i.first) && pa.at(i.first).content == i.second.content)
-                everAlike_.insert({i.first, i.second.content}), everAlikeNames_.insert(i.first);
+                if ((isChangeLine(l) || l.find(": Location - ") != std::string::npos) && logShown_++ < 30) lastLog_ += "    | " + l + "\n";
+        for (const auto& p : pairs) {
+            const std::string key = lower(p.second);
+            FolderState& st = folders_[key];
+            Order effective = order;
+            if (!order.exceptionKeys.count(key)) effective.exceptions.clear();
+            if (!order.faulty()) remember(ca[p.first], pa[key], cb[p.first], pb[key], effective, st);
+            for (const auto& i : ca[p.first])
+                if (!isFolderName(i.first) && pa[key].count(i.first) && pa[key].at(i.first).content == i.second.content)
+                    st.everAlike.insert({i.first, i.second.content}), st.everAlikeNames.insert(i.first);
+            cards_[p.first].folder = p.second;
+            cards_[p.first].folderLabel = cards_[p.first].label;
+        }
         lastFaulty_ = order.faulty();
         return problems_.empty();
     }
 
     // A random history: a first HotSync of a few files, then rounds of actions and HotSyncs;
-    // a failed or cancelled HotSync is followed by a clean one without actions (4).
+    // a failed or cancelled HotSync is followed by a clean one without actions (4). With
+    // more than one card, cards go in and out of the handheld and change labels between
+    // HotSyncs.
     bool play(int rounds) {
-        for (int i = 0, n = 2 + pick(rng_, 3); i < n; ++i) randomAction(i % 3 == 2, 0);
-        if (!hotSync(Order())) return false;
+        for (int i = 0, n = 2 + pick(rng_, 3); i < n; ++i) focusOn(pickFocus()), randomAction(i % 3 == 2, 0);
+        if (!hotSync(baseOrder())) return false;
         bool recover = false;
         for (int round = 1; round <= rounds; ++round) {
             transcript_ += "round " + std::to_string(round) + (recover ? " (no actions)" : "") + "\n";
-            for (int i = 0, n = recover ? 0 : 1 + pick(rng_, 4); i < n; ++i) randomAction(pick(rng_, 2) == 1, 0);
+            if (!recover && multiCard() && pick(rng_, 10) < 3) cardEvent();
+            for (int i = 0, n = recover ? 0 : 1 + pick(rng_, 4); i < n; ++i) focusOn(pickFocus()), randomAction(pick(rng_, 2) == 1, 0);
             const Order order = randomOrder(recover);
             if (!hotSync(order)) return false;
             recover = order.faulty();
@@ -563,7 +824,36 @@ public:
     size_t hotSyncs() const { return hotSyncs_; }
 
 private:
-    Side& side(bool pc) { return pc ? r_->pc() : r_->card(); }
+    // A card as the user knows it: its label now, the PC folder it was last synchronised
+    // with and the label it had then.
+    struct CardState {
+        std::string label, folder, folderLabel;
+    };
+    // What the model knows of one PC folder: what it and the card last synchronised with
+    // it agreed on, every version both held after some HotSync and their names (what is
+    // not among them is new or changed since), and whether the last HotSync held
+    // deletions on the card (0) or the PC (1).
+    struct FolderState {
+        std::map<std::string, std::string> agreed;
+        std::set<std::pair<std::string, std::string>> everAlike;
+        std::set<std::string> everAlikeNames;
+        bool hold[2] = {false, false};
+    };
+    bool multiCard() const { return r_->cardCount() > 1; }
+    std::string cardName(size_t i) const { return multiCard() ? std::string("card ") + char('A' + i) : std::string("card"); }
+    // The card the user acts on next: mostly one in the handheld.
+    size_t pickFocus() {
+        if (!multiCard()) return 0;
+        if (!slots_.empty() && pick(rng_, 4)) return slots_[static_cast<size_t>(pick(rng_, static_cast<int>(slots_.size())))];
+        return static_cast<size_t>(pick(rng_, static_cast<int>(cards_.size())));
+    }
+    void focusOn(size_t card) {
+        if (card != focus_) focus_ = card, fresh_ = false;
+    }
+    FolderState& focusState() { return folders_[lower(cards_[focus_].folder)]; }
+    // The card in focus (pc false) or its PC folder.
+    Side& side(bool pc) { return pc ? r_->folder(cards_[focus_].folder) : r_->card(focus_); }
+    bool hasFolder() const { return !cards_[focus_].folder.empty(); }
     static std::string at(const View& v, const std::string& key) {
         auto it = v.find(key);
         return it == v.end() ? std::string("\x01") : it->second.content;
@@ -583,16 +873,30 @@ private:
         return false;
     }
     void note(bool pc, const std::string& what) {
-        transcript_ += std::string("  ") + (pc ? "PC" : "card") + ": " + what + "\n";
-        fresh_[0] = fresh_[1] = false;
+        const std::string who = pc ? "PC " + cards_[focus_].folder : cardName(focus_);
+        transcript_ += "  " + who + ": " + what + "\n";
+        fresh_ = false;
     }
     // The side as the generator sees it, listed once per change.
     const View& view(bool pc) {
-        if (!fresh_[pc]) cached_[pc] = side(pc).list(), fresh_[pc] = true;
+        if (!fresh_) {
+            cached_[0] = r_->card(focus_).list();
+            cached_[1] = hasFolder() ? side(true).list() : View();
+            fresh_ = true;
+        }
         return cached_[pc];
     }
     void problem(const std::string& p) {
         if (std::find(problems_.begin(), problems_.end(), p) == problems_.end()) problems_.push_back(p);
+    }
+    // A PC name that stays on the PC only: one the card keeps to itself, one outside the
+    // ANSI code page, and a folder holding such a name at any depth.
+    bool pcOnly(const View& pc, const std::string& key) const {
+        if (r_->reserved(key) || outsideAnsi(key)) return true;
+        if (!isFolderName(key)) return false;
+        for (auto it = pc.upper_bound(key); it != pc.end() && below(it->first, key); ++it)
+            if (r_->reserved(it->first) || outsideAnsi(it->first)) return true;
+        return false;
     }
     // The action the engine applies to a name: the first exception whose name starts it.
     static int actionFor(const Order& order, const std::string& key) {
@@ -602,34 +906,41 @@ private:
     }
 
     // What both sides last agreed on: the base that "changed" and "deleted" refer to. Names
-    // a HotSync skipped, or one that failed or was cancelled, may keep the engine's old base.
-    void remember(const View& ca, const View& pa, const Order& order) {
-        for (const auto& i : ca)
-            if (pa.count(i.first) && pa.at(i.first).content == i.second.content && actionFor(order, i.first) != 6)
-                agreed_[i.first] = i.second.content;
-        for (auto it = agreed_.begin(); it != agreed_.end();)
-            it = !ca.count(it->first) && !pa.count(it->first) ? agreed_.erase(it) : std::next(it);
+    // a HotSync skipped, or one that failed or was cancelled, may keep the engine's old
+    // base; but a name the HotSync itself made alike (a copy, an exception's copy under a
+    // skipped action, a version moved aside and copied across) is agreed whatever the
+    // action.
+    void remember(const View& ca, const View& pa, const View& cb, const View& pb, const Order& order, FolderState& st) {
+        for (const auto& i : ca) {
+            const std::string& c = i.second.content;
+            if (!pa.count(i.first) || pa.at(i.first).content != c) continue;
+            const bool madeAlike = at(cb, i.first) != c || at(pb, i.first) != c;
+            if (actionFor(order, i.first) != 6 || madeAlike) st.agreed[i.first] = c;
+        }
+        for (auto it = st.agreed.begin(); it != st.agreed.end();)
+            it = !ca.count(it->first) && !pa.count(it->first) ? st.agreed.erase(it) : std::next(it);
     }
     // The deletions the guard must hold on side x (the other side y) under synchronisation:
     // files both sides agreed on, unchanged on x and gone from y, no exception naming them.
     // They are held when an earlier HotSync held that side's deletions and the user has not
     // confirmed them, or when y holds none of the files both sides ever held and two or more
     // would go (an emptied, reformatted or other card) in a HotSync without faults after one that
-    // settled all.
-    bool heldCandidates(bool pc, const View& x, const View& y, const Order& order, std::vector<std::string>& out) const {
-        for (const auto& a : agreed_) {
+    // settled all; "MaxDelete" 100 turns the guard off.
+    bool heldCandidates(bool pc, const View& x, const View& y, const Order& order, std::vector<std::string>& out, const FolderState& st) const {
+        for (const auto& a : st.agreed) {
             const bool excepted = actionFor(order, a.first) != order.action;
             if (!isFolderName(a.first) && at(x, a.first) == a.second && !y.count(a.first) && !excepted) out.push_back(a.first);
         }
-        const bool emptied = std::none_of(y.begin(), y.end(), [&](const View::value_type& i) { return everAlikeNames_.count(i.first) != 0; });
-        return order.action == 0 && !out.empty() && (hold_[pc] || (emptied && !lastFaulty_ && !order.faulty() && out.size() >= 2));
+        const bool emptied = std::none_of(y.begin(), y.end(), [&](const View::value_type& i) { return st.everAlikeNames.count(i.first) != 0; });
+        return order.action == 0 && order.maxDelete < 100 && !out.empty() &&
+               (st.hold[pc] || (emptied && !lastFaulty_ && !order.faulty() && out.size() >= 2));
     }
     // The engine holds back a mass deletion on purpose (10 files or more): the generator
     // stays below it, counting what this side already deleted since both sides agreed.
     bool belowMassDeletion(bool pc, const std::string& key) {
         const View& mine = view(pc);
         size_t going = 0;
-        for (const auto& a : agreed_) going += !isFolderName(a.first) && !mine.count(a.first);
+        for (const auto& a : focusState().agreed) going += !isFolderName(a.first) && !mine.count(a.first);
         for (const auto& m : mine) going += !isFolderName(m.first) && (m.first == key || below(m.first, key));
         return going <= 8;
     }
@@ -651,6 +962,59 @@ private:
         }
         return out;
     }
+    static std::string caseFlipped(std::mt19937& rng, std::string s) {
+        for (char& ch : s)
+            if (std::isalpha(static_cast<unsigned char>(ch)) && pick(rng, 2)) ch ^= 0x20;
+        return s;
+    }
+    // Between HotSyncs: a card taken out, put in, moved to the other slot or swapped for
+    // one that is out; a label changed in case, to another, or to another card's.
+    void cardEvent() {
+        std::vector<size_t> out;
+        for (size_t i = 0; i < cards_.size(); ++i)
+            if (std::find(slots_.begin(), slots_.end(), i) == slots_.end()) out.push_back(i);
+        const size_t c = static_cast<size_t>(pick(rng_, static_cast<int>(cards_.size())));
+        std::string what;
+        switch (pick(rng_, 7)) {
+        case 0:
+            if (slots_.empty()) return;
+            what = "take out card " + std::string(1, char('A' + slots_.back()));
+            slots_.pop_back();
+            break;
+        case 1:
+            if (slots_.size() >= 2 || out.empty()) return;
+            slots_.insert(slots_.begin() + pick(rng_, static_cast<int>(slots_.size()) + 1), out[0]);
+            what = "put in card " + std::string(1, char('A' + out[0]));
+            break;
+        case 2:
+            if (slots_.size() < 2) return;
+            std::swap(slots_[0], slots_[1]);
+            what = "cards change slots";
+            break;
+        case 3: {
+            if (slots_.empty() || out.empty()) return;
+            size_t& slot = slots_[static_cast<size_t>(pick(rng_, static_cast<int>(slots_.size())))];
+            const size_t in = pickOf(rng_, out);
+            what = std::string("card ") + char('A' + in) + " in the slot of card " + char('A' + slot);
+            slot = in;
+            break;
+        }
+        case 4: cards_[c].label = caseFlipped(rng_, cards_[c].label), what = "relabel in case"; break;
+        case 5:
+            cards_[c].label = caseFlipped(rng_, pickOf(rng_, std::vector<std::string>{"CardA", "CardB", "CardC", "Travel"}));
+            what = "relabel";
+            break;
+        default: {
+            const size_t other = (c + 1 + static_cast<size_t>(pick(rng_, static_cast<int>(cards_.size()) - 1))) % cards_.size();
+            cards_[c].label = pick(rng_, 2) ? cards_[other].label : caseFlipped(rng_, cards_[other].label);
+            what = std::string("give it the label of card ") + char('A' + other);
+            break;
+        }
+        }
+        if (what.rfind("relabel", 0) == 0 || what.rfind("give", 0) == 0) what = std::string("card ") + char('A' + c) + ": " + what + " -> " + cards_[c].label;
+        transcript_ += "  " + what + "\n";
+        fresh_ = false;
+    }
 
     void randomAction(bool pc, int depth) {
         static const std::vector<std::string> folders = {"/", "/Docs/", "/Docs/Sub/", "/Pics/", "/.cfg/"};
@@ -659,18 +1023,27 @@ private:
         // takes part like any other.
         static const std::vector<std::string> files = {"a.txt", "Notes.txt", "readme.txt", "b.doc", "c", ".profile",
                                                        "a.txt", "Notes.txt", "c", kUserTempLike, ".tarnwick-upload",
-                                                       ".tarnwick-old-a.txt", "Tarnwick.txt"};
+                                                       ".tarnwick-old-a.txt", "Tarnwick.txt", "caf\xe9.txt", "M\xfcller.txt"};
+        pc = pc && hasFolder();  // a card not yet synchronised has no PC folder
         const View mine = view(pc);
         std::vector<std::string> myFiles, myFolders;
-        for (const auto& i : mine) (isFolderName(i.first) ? myFolders : myFiles).push_back(i.second.spelled);
+        for (const auto& i : mine)
+            if (!outsideAnsi(i.first)) (isFolderName(i.first) ? myFolders : myFiles).push_back(i.second.spelled);
         const int kind = pick(rng_, 100);
+        if (pc && depth == 0 && pick(rng_, 100) < 3) {  // a name no handheld call can name
+            const size_t w = static_cast<size_t>(pick(rng_, sizeof kOutsideAnsi / sizeof *kOutsideAnsi));
+            const std::string c = content();
+            if (r_->writeWide(cards_[focus_].folder, kOutsideAnsi[w].rel, c))
+                outsideAnsi_[lower(cards_[focus_].folder)].insert(w), note(true, std::string("write ") + kOutsideAnsi[w].shown + " = " + trim(c));
+            return;
+        }
         if (!pc && depth == 0 && pick(rng_, 100) < 5 && !myFiles.empty()) {
-            if (pick(rng_, 2)) {  // a card reformatted, perhaps filled with new files
+            if (multiCard() || pick(rng_, 2)) {  // a card reformatted, perhaps filled with new files
                 for (const auto& i : mine)
                     if (std::count(i.first.begin(), i.first.end(), '/') == 1 + isFolderName(i.first)) remove(false, i.second.spelled);
                 for (int i = 0, n = pick(rng_, 4); i < n; ++i) write(false, "/new" + std::to_string(++versions_) + ".jpg", content());
             } else {
-                r_->card().swapCard(), note(false, "swap for the other card");
+                r_->card(focus_).swapCard(), note(false, "swap for the other card");
             }
             return;
         }
@@ -679,7 +1052,7 @@ private:
             if ((myFiles.size() >= 8 && !mine.count(lower(name))) || (!pc && r_->reserved(lower(name))) || belowAFile(pc, name) ||
                 mine.count(lower(name) + "/"))
                 return;
-            const bool both = kind < 8 && !mine.count(lower(name)) && !view(!pc).count(lower(name)) && !r_->reserved(lower(name)) &&
+            const bool both = kind < 8 && hasFolder() && !mine.count(lower(name)) && !view(!pc).count(lower(name)) && !r_->reserved(lower(name)) &&
                               !belowAFile(!pc, name) && !view(!pc).count(lower(name) + "/");
             const std::string c = content();
             write(pc, name, c);
@@ -699,7 +1072,9 @@ private:
         } else if (kind < 75 && !myFiles.empty()) {  // move to another folder
             const std::string& n = pickOf(rng_, myFiles);
             const std::string to = spell(pc, pickOf(rng_, folders) + n.substr(n.rfind('/') + 1));
-            if (mine.count(lower(to)) || mine.count(lower(to) + "/") || belowAFile(pc, to) || !belowMassDeletion(pc, lower(n))) return;
+            if (mine.count(lower(to)) || mine.count(lower(to) + "/") || belowAFile(pc, to) || !belowMassDeletion(pc, lower(n)) ||
+                (!pc && r_->reserved(lower(to))))
+                return;
             const std::string folder = to.substr(0, to.rfind('/') + 1);
             if (folder != "/" && !mine.count(lower(folder))) mkdir(pc, folder);
             rename(pc, n, to);
@@ -720,25 +1095,36 @@ private:
         }
     }
 
-    // Random settings; a clean order only draws "Archive", the card's label (tools write
-    // FAT labels in upper case) and a lost record of the card keys.
+    // Random settings; a clean order only draws "Archive", "MaxDelete" and a lost record
+    // of the card keys.
     Order randomOrder(bool clean) {
-        Order o;
+        Order o = baseOrder();
         o.archive = pick(rng_, 2) == 1;
-        if (pick(rng_, 4) == 0) o.label = pickOf(rng_, std::vector<std::string>{"MyCard", "MYCARD", "mycard"});
+        const int share = pick(rng_, 20);
+        o.maxDelete = share < 12 ? 0 : share < 15 ? 10 : share < 18 ? 30 : 100;
         o.dropCardKeys = pick(rng_, 8) == 0;
         if (clean) return o;
         const int a = pick(rng_, 100);
-        o.action = a < 70 ? 0 : a < 80 ? 2 : a < 90 ? 3 : 6;
+        o.action = a < 60 ? 0 : a < 75 ? 2 : a < 90 ? 3 : 6;
         // The one-time overwrite that confirms held deletions, at times.
-        if ((hold_[0] || hold_[1]) && pick(rng_, 4) == 0) o.action = hold_[1] ? 2 : 3;
-        std::vector<std::string> names, pcNames = {"state", "archive"};
+        for (size_t c : multiCard() ? slots_ : std::vector<size_t>{0}) {
+            const FolderState& st = folders_[lower(cards_[c].folder)];
+            if ((st.hold[0] || st.hold[1]) && pick(rng_, 4) == 0) o.action = st.hold[1] ? 2 : 3;
+        }
+        // Exceptions and a PC file held open, in the folder of the card in focus.
+        focusOn(pickFocus());
+        std::vector<std::string> names, pcNames = {"archive"};
+        if (hasFolder()) {
+            pcNames.push_back("state");
+            o.lockFolder = cards_[focus_].folder;
+            o.exceptionKeys = {lower(cards_[focus_].folder)};
+        }
         for (bool pc : {false, true})
             for (const auto& i : view(pc)) {
                 if (pc) pcNames.push_back(i.second.spelled);
                 if (!pc || !view(false).count(i.first)) names.push_back(i.second.spelled);
             }
-        if (!names.empty() && pick(rng_, 5) == 0) {
+        if (hasFolder() && !names.empty() && pick(rng_, 5) == 0) {
             static const std::vector<std::string> words = {"SKIP", "HHTOPC", "PCTOHH"};
             for (int i = 0, n = 1 + pick(rng_, 2); i < n; ++i) {
                 const std::string name = pickOf(rng_, names);  // one keyword per name, as in the settings file
@@ -755,15 +1141,14 @@ private:
 
     std::unique_ptr<Route> r_;
     std::mt19937 rng_;
-    std::map<std::string, std::string> agreed_;
-    // Every version both sides held after some HotSync, and their names: what is not among
-    // them is new or changed since.
-    std::set<std::pair<std::string, std::string>> everAlike_;
-    std::set<std::string> everAlikeNames_;
-    bool hold_[2] = {false, false};  // the last HotSync held deletions on the card, the PC
+    std::vector<CardState> cards_;
+    std::vector<size_t> slots_;  // the cards in the handheld, slot by slot
+    std::map<std::string, FolderState> folders_;  // by folder key in lower case
+    std::map<std::string, std::set<size_t>> outsideAnsi_;  // folder key -> kOutsideAnsi made there
+    size_t focus_ = 0;
     bool lastFaulty_ = false;
     View cached_[2];
-    bool fresh_[2] = {false, false};
+    bool fresh_ = false;
     std::vector<std::string> problems_;
     std::string transcript_, lastLog_;
     int versions_ = 0, logShown_ = 0;
@@ -832,7 +1217,7 @@ bool replay(History& h, const std::string& steps) {
         words >> op >> name >> to;
         const bool pc = op[0] == 'p';
         if (op[0] == 's') {
-            Order o;
+            Order o = h.baseOrder();
             o.archive = op.back() == 'a';
             if (op.size() > 1 && std::isdigit(static_cast<unsigned char>(op[1]))) o.action = op[1] - '0';
             if (!h.hotSync(o)) return false;
@@ -872,6 +1257,8 @@ const Found kFound[] = {
     {"an emptied card takes new files", "c", "c+ /a.txt; s; c- /a.txt; s; p+ /b.txt; s"},
     {"a card refilled keeps the PC copies held until an overwrite confirms them", "fvc",
      "c+ /a.txt; c+ /Docs/b.txt; p+ /c.txt; s; c- /a.txt; c- /Docs/; c- /c.txt; c+ /p1.jpg; c+ /p2.jpg; c+ /p3.jpg; s; s; c+ /p1.jpg; p+ /p2.jpg; s2a; s"},
+    {"a file changed on one side and replaced by a folder on the other moves aside past a folder of the first free name", "fvc",
+     "c+ /Docs/c; c+ /Docs/c_2/Notes.txt; s; p+ /Docs/c; c- /Docs/c; c+ /Docs/c/c; s; s"},
 };
 
 // Each case on each of its routes, side by side; the in-memory card's runs take turns, as
