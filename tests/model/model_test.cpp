@@ -68,8 +68,25 @@
 
 namespace {
 
+// The letters of code page 1252 in their other case, as FAT and the PC take them ("Café" and
+// "CAFÉ" are one name): 0 for a byte that is no letter with a one-byte other case.
+unsigned char otherCase(unsigned char c) {
+    if (std::isalpha(c)) return c ^ 0x20;
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c ^ 0x20;
+    switch (c) {
+        case 0x8A: case 0x8C: case 0x8E: return c + 0x10;
+        case 0x9A: case 0x9C: case 0x9E: return c - 0x10;
+        case 0x9F: return 0xFF;
+        case 0xFF: return 0x9F;
+        default: return 0;
+    }
+}
 std::string lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : s) {
+        const unsigned char b = static_cast<unsigned char>(c), o = otherCase(b);
+        if (o && ((b < 0x80 && std::isupper(b)) || (b >= 0xC0 && b < 0xE0) || b == 0x8A || b == 0x8C || b == 0x8E || b == 0x9F))
+            c = static_cast<char>(o);
+    }
     return s;
 }
 bool within(const std::string& rel, const std::string& dir) {
@@ -235,7 +252,7 @@ private:
         return keys;
     }
     FakeCard& card_;
-    decltype(FakeCard::objects) other_{NameOrder{true}};
+    decltype(FakeCard::objects) other_{NameOrder{true, &pcfile::ansiCaseFold()}};
 };
 
 // The settings of one HotSync.
@@ -964,7 +981,7 @@ private:
     }
     static std::string caseFlipped(std::mt19937& rng, std::string s) {
         for (char& ch : s)
-            if (std::isalpha(static_cast<unsigned char>(ch)) && pick(rng, 2)) ch ^= 0x20;
+            if (otherCase(static_cast<unsigned char>(ch)) && pick(rng, 2)) ch = static_cast<char>(otherCase(static_cast<unsigned char>(ch)));
         return s;
     }
     // Between HotSyncs: a card taken out, put in, moved to the other slot or swapped for
@@ -1082,7 +1099,8 @@ private:
             const std::string n = pickOf(rng_, myFolders.empty() || (pick(rng_, 3) && !myFiles.empty()) ? myFiles : myFolders);
             std::string to = n;
             for (size_t i = n.rfind('/', n.size() - 2) + 1; i < to.size(); ++i)
-                if (std::isalpha(static_cast<unsigned char>(to[i])) && pick(rng_, 2)) to[i] ^= 0x20;
+                if (otherCase(static_cast<unsigned char>(to[i])) && pick(rng_, 2))
+                    to[i] = static_cast<char>(otherCase(static_cast<unsigned char>(to[i])));
             if (to != n) rename(pc, n, to);
         } else if (kind < 88) {
             const std::string f = pickOf(rng_, folders);
