@@ -1266,6 +1266,7 @@ const Found kFound[] = {
     {"an edit on the PC wins over a deletion on the card", "f", "c+ /Docs/Notes.txt; s; p+ /Docs/Notes.txt; c- /Docs/Notes.txt; s"},
     {"an edit on the card wins over a deletion on the PC", "f", "p+ /a.txt; s; c+ /a.txt; p- /a.txt; s"},
     {"a rename in case only keeps the file", "fv", "c+ /Docs/Notes.txt; s; p> /Docs/Notes.txt /Docs/NOTES.txt; s; s"},
+    {"a rename in case of a letter beyond A to Z keeps the file", "fvc", "c+ /caf\xE9.txt; s; p> /caf\xE9.txt /CAF\xC9.txt; s; s"},
     {"a second conflict takes the next free name", "f", "c+ /a.txt; s; c+ /a.txt; p+ /a.txt; s; c+ /a.txt; p+ /a.txt; s"},
     {"the archive keeps two deleted files of one name", "f", "c+ /A/readme.txt; c+ /B/readme.txt; c+ /kept.txt; s; p- /A/readme.txt; p- /B/readme.txt; sa"},
     {"the archive keeps a file archived twice", "f", "c+ /a.txt; s; p- /a.txt; sa; c+ /a.txt; s; p- /a.txt; sa"},
