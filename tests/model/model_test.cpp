@@ -662,7 +662,7 @@ public:
                 lower(p->second) != lower(state.folder))
                 problem(cardName(c) + " labelled " + label + " moved from its PC folder " + state.folder + " to " + p->second);
         }
-        if (!r_->companion() && multiCard() && !order.faulty())
+        if (!r_->companion() && multiCard() && !order.faulty() && order.action != 6)  // Do nothing: no card is looked at
             for (size_t s = 0; s < labels.size(); ++s)
                 for (size_t t = s + 1; t < labels.size(); ++t)
                     if (labels[s] == labels[t]) problem("two cards are left with the label " + labels[s]);
@@ -1095,7 +1095,7 @@ private:
             const std::string folder = to.substr(0, to.rfind('/') + 1);
             if (folder != "/" && !mine.count(lower(folder))) mkdir(pc, folder);
             rename(pc, n, to);
-        } else if (kind < 83 && !mine.empty()) {  // rename a file or folder in case only
+        } else if (kind < 83 && !(myFiles.empty() && myFolders.empty())) {  // rename a file or folder in case only
             const std::string n = pickOf(rng_, myFolders.empty() || (pick(rng_, 3) && !myFiles.empty()) ? myFiles : myFolders);
             std::string to = n;
             for (size_t i = n.rfind('/', n.size() - 2) + 1; i < to.size(); ++i)
