@@ -142,6 +142,9 @@ private:
     void excludeBelowLinks();
     // The action in force for name once the exceptions are applied; logs nothing.
     int32_t actionFor(const std::string& name) const;
+    // The index of the first exception naming name or a folder above it, names compared as
+    // this location compares them, or -1.
+    int exceptionFor(const std::string& name) const;
     // Counts what the passes would delete on each side and decides whether the guard
     // against mass deletion holds those deletions back; logs what it holds.
     void planDeletions();

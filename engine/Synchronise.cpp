@@ -307,9 +307,19 @@ void HandheldLocation::runPasses() {
     context_->action = baseAction_;
 }
 
+int HandheldLocation::exceptionFor(const std::string& name) const {
+    const NameOrder& order = entries_.key_comp();
+    if (!order.foldCase) return matchException(upperAscii(name), exceptionNames_);
+    // Where names are one in either case, so are an exception's: its name as the settings
+    // hold it (A to Z in upper case) names "Müller.txt" under the spelling "MÜLLER.TXT" too.
+    for (size_t i = 0; i < exceptionNames_.size(); ++i)
+        if (order.startsWith(name, exceptionNames_[i])) return static_cast<int>(i);
+    return -1;
+}
+
 int32_t HandheldLocation::actionFor(const std::string& name) const {
     if (exceptionNames_.empty()) return baseAction_;
-    const int match = matchException(upperAscii(name), exceptionNames_);
+    const int match = exceptionFor(name);
     return match < 0 ? baseAction_ : exceptionActions_[static_cast<size_t>(match)];
 }
 
@@ -414,7 +424,7 @@ bool HandheldLocation::makeFoldersAbove(const std::string& name, bool onPc) {
 }
 
 void HandheldLocation::applyException(const std::string& name) {
-    const int match = matchException(upperAscii(name), exceptionNames_);
+    const int match = exceptionFor(name);
     if (match < 0) return;
     const int32_t code = exceptionActions_[static_cast<size_t>(match)];
     context_->action = code;

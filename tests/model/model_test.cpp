@@ -1229,13 +1229,17 @@ void playMany(char route, const char* label, size_t count, uint32_t firstSeed, i
 // first HotSync that finds a problem.
 bool replay(History& h, const std::string& steps) {
     std::stringstream in(steps);
+    std::vector<std::pair<std::string, std::string>> exceptions;  // "x name keyword": for the next HotSync
     for (std::string step; std::getline(in, step, ';');) {
         std::stringstream words(step);
         std::string op, name, to;
         words >> op >> name >> to;
         const bool pc = op[0] == 'p';
-        if (op[0] == 's') {
+        if (op[0] == 'x') {
+            exceptions.emplace_back(name, to);
+        } else if (op[0] == 's') {
             Order o = h.baseOrder();
+            o.exceptions.swap(exceptions);
             o.archive = op.back() == 'a';
             if (op.size() > 1 && std::isdigit(static_cast<unsigned char>(op[1]))) o.action = op[1] - '0';
             if (!h.hotSync(o)) return false;
@@ -1267,6 +1271,8 @@ const Found kFound[] = {
     {"an edit on the card wins over a deletion on the PC", "f", "p+ /a.txt; s; c+ /a.txt; p- /a.txt; s"},
     {"a rename in case only keeps the file", "fv", "c+ /Docs/Notes.txt; s; p> /Docs/Notes.txt /Docs/NOTES.txt; s; s"},
     {"a rename in case of a letter beyond A to Z keeps the file", "fvc", "c+ /caf\xE9.txt; s; p> /caf\xE9.txt /CAF\xC9.txt; s; s"},
+    {"an exception names a file in either case of a letter beyond A to Z", "fvc",
+     "c+ /M\xFCller.txt; s; p> /M\xFCller.txt /M\xDCller.txt; s; c+ /M\xFCller.txt; x /M\xFCller.txt HHTOPC; s3"},
     {"a second conflict takes the next free name", "f", "c+ /a.txt; s; c+ /a.txt; p+ /a.txt; s; c+ /a.txt; p+ /a.txt; s"},
     {"the archive keeps two deleted files of one name", "f", "c+ /A/readme.txt; c+ /B/readme.txt; c+ /kept.txt; s; p- /A/readme.txt; p- /B/readme.txt; sa"},
     {"the archive keeps a file archived twice", "f", "c+ /a.txt; s; p- /a.txt; sa; c+ /a.txt; s; p- /a.txt; sa"},
