@@ -1,5 +1,6 @@
 #include "platform/handheld/CardVolume.h"
 #include "platform/handheld/CardNames.h"
+#include "platform/handheld/HostFiles.h"
 #include "platform/handheld/StandinDevice.h"
 #include "VfsApi.h"
 
@@ -17,28 +18,6 @@ uint32_t timeOf(const FILETIME& ft) {
     uint64_t t = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
     return handheldTimeOf(static_cast<int64_t>(t / 10000000ULL) - kFileTimeTo1970);
 }
-
-// A host path for the wide calls: "\\?\" before a full path long enough to need it (the
-// limit of folder creation), so a deep card name works as it does on a card.
-std::wstring longForm(std::wstring path) {
-    if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0) return path;
-    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
-    if (path.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + path.substr(2);
-    return path;
-}
-
-std::wstring widen(const std::string& text, UINT codePage) {
-    std::wstring out;
-    if (text.empty()) return out;
-    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return out;
-    out.resize(static_cast<size_t>(n));
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
-    return out;
-}
-
-// A host path the conduit handed over, in the ANSI code page.
-std::wstring conduitPath(const std::string& path) { return longForm(widen(path, CP_ACP)); }
 
 // A name a wide call gave back, in codePage; false when a character of it has no exact form
 // there (a card under that code page could not hold the name).
@@ -368,7 +347,7 @@ int32_t CardVolume::copyToHost(const std::string& path, const std::string& hostT
     if (!node) return VFS_ERR_NOT_FOUND;
     if (node->directory) return STANDIN_VFS_WRONG_KIND;
     const std::wstring source = hostPath(node->path);
-    const std::wstring target = conduitPath(hostTarget);
+    const std::wstring target = hostWidePath(hostTarget);
     bool ok = node->inMemory ? writeOut(target, &node->contents, nullptr) : writeOut(target, nullptr, &source);
     return ok ? 0 : STANDIN_VFS_HOST_FAILED;
 }
@@ -381,7 +360,7 @@ int32_t CardVolume::copyFromHost(const std::string& path, const std::string& hos
     if (!parent) return VFS_ERR_NOT_FOUND;
     if (!parent->directory) return STANDIN_VFS_WRONG_KIND;
     std::string real = existing ? existing->path : (parent->path == "/" ? std::string() : parent->path) + "/" + baseOf(path);
-    const std::wstring source = conduitPath(hostSource);
+    const std::wstring source = hostWidePath(hostSource);
     if (!replaceWhole(hostPath(real), nullptr, &source)) return STANDIN_VFS_HOST_FAILED;
     CardNode node;
     node.path = real;

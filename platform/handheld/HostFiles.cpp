@@ -3,24 +3,32 @@
 #include <windows.h>
 #include <cstdio>
 
-namespace {
-// The path in the ANSI code page for the wide calls, in the long form when it needs it.
-std::wstring widePath(const std::string& path) {
+std::wstring longForm(std::wstring path) {
+    if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0) return path;
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
+    if (path.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;
+}
+
+std::wstring widen(const std::string& text, unsigned codePage) {
     std::wstring out;
-    if (!path.empty()) {
-        const int n = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-        out.resize(static_cast<size_t>(n > 0 ? n : 0));
-        if (n > 0) MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &out[0], n);
-    }
-    for (wchar_t& c : out)
-        if (c == L'/') c = L'\\';
-    if (out.size() >= MAX_PATH - 12 && out.size() >= 3 && out[1] == L':' && out[2] == L'\\') out = L"\\\\?\\" + out;
+    if (text.empty()) return out;
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (n <= 0) return out;
+    out.resize(static_cast<size_t>(n));
+    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &out[0], n);
     return out;
 }
-}  // namespace
+
+std::wstring hostWidePath(const std::string& path) {
+    std::wstring wide = widen(path, CP_ACP);
+    for (wchar_t& c : wide)
+        if (c == L'/') c = L'\\';
+    return longForm(wide);
+}
 
 bool readHostFile(const std::string& path, std::string& contents) {
-    FILE* f = _wfopen(widePath(path).c_str(), L"rb");
+    FILE* f = _wfopen(hostWidePath(path).c_str(), L"rb");
     if (!f) return false;
     contents.clear();
     char buf[65536];
@@ -32,7 +40,7 @@ bool readHostFile(const std::string& path, std::string& contents) {
 }
 
 bool writeHostFileWhole(const std::string& path, const std::string& contents) {
-    const std::wstring target = widePath(path), temp = widePath(path + ".new");
+    const std::wstring target = hostWidePath(path), temp = hostWidePath(path + ".new");
     FILE* f = _wfopen(temp.c_str(), L"wb");
     if (!f) return false;
     bool ok = std::fwrite(contents.data(), 1, contents.size(), f) == contents.size();

@@ -2,6 +2,15 @@
 #pragma once
 #include <string>
 
+// A full host path with "\\?\" before it when it is long enough to need it (the limit of
+// folder creation), so a deep card name works as it does on a card; others as they are.
+std::wstring longForm(std::wstring path);
+// The text in the wide form, from codePage; empty when it does not convert.
+std::wstring widen(const std::string& text, unsigned codePage);
+// A host path in the ANSI code page as the wide calls take it ("/" made "\"), in the
+// "\\?\" form when it is too long for the plain one.
+std::wstring hostWidePath(const std::string& path);
+
 bool readHostFile(const std::string& path, std::string& contents);
 // Writes through a temporary file beside the target and renames it over the target, so a
 // failure leaves the old contents in place.
