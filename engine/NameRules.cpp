@@ -3,9 +3,17 @@
 std::string withSuffixBeforeExtension(const std::string& path, const std::string& suffix) {
     const size_t lastSeparator = path.find_last_of("\\/");
     const size_t componentStart = lastSeparator == std::string::npos ? 0 : lastSeparator + 1;
-    const size_t dot = path.rfind('.');
-    if (dot == std::string::npos || dot < componentStart) return path + suffix;
-    return path.substr(0, dot) + suffix + path.substr(dot);
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < componentStart) dot = path.size();
+    const size_t length = path.size() - componentStart + suffix.size();
+    size_t cut = dot;
+    if (length > kLongestBaseName) {
+        const size_t over = length - kLongestBaseName;
+        cut = dot - componentStart > over ? dot - over : componentStart;
+        while (cut > componentStart && static_cast<unsigned char>(path[cut - 1]) >= 0x80) --cut;
+        if (cut == componentStart) cut = dot;  // cannot be made to fit
+    }
+    return path.substr(0, cut) + suffix + path.substr(dot);
 }
 
 namespace {

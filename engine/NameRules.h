@@ -4,10 +4,18 @@
 #include <string>
 #include <vector>
 
+// The longest name one folder holds, on a card (FAT) and on the PC, in characters; as the
+// ANSI code page takes a character in one byte or two, a name of this many bytes fits.
+constexpr size_t kLongestBaseName = 255;
+
 // The name a conflict copy moves to: suffix inserted before the last "." of the last
 // path component, or appended when that component has none. Looking only at the last
 // component keeps a dotted folder name from receiving the suffix, which would aim the
-// move at a folder that does not exist.
+// move at a folder that does not exist. A component that would pass kLongestBaseName
+// bytes loses the end of its part before the extension instead (cut only after a byte
+// below 0x80, so no two-byte character is split, and one byte at least kept): a copy
+// under a name no folder can hold would fail at every HotSync. When even that cannot make
+// it fit, the suffix goes in all the same.
 std::string withSuffixBeforeExtension(const std::string& path, const std::string& suffix);
 
 // The first of name (only when tryName), then name with "_2", "_3", ... (before its

@@ -551,6 +551,7 @@ bool HandheldLocation::resolveConflict(const std::string& name, FileEntry& entry
     const uint32_t movedOnHandheld = entry.handheldTime - entry.lastHandheldTime;
     const uint32_t movedOnPc = entry.pcTime - entry.lastPcTime;
     const bool handheldAside = movedOnHandheld > movedOnPc;
+    const std::string aside = conflictNameFor(name);
     const bool renamed = handheldAside ? renameOnHandheld(name, entry) : renameOnPc(name, entry);
     if (!renamed) {
         // Copying now would overwrite the version that was to be kept: leave both sides
@@ -562,7 +563,11 @@ bool HandheldLocation::resolveConflict(const std::string& name, FileEntry& entry
     // fail, the name must come back as new on one side, not as deleted on the other.
     entry.lastHandheldTime = 0;
     entry.lastPcTime = 0;
-    return handheldAside ? copyToHandheld(name, entry) : copyToPc(name, entry);
+    const bool copied = handheldAside ? copyToHandheld(name, entry) : copyToPc(name, entry);
+    // The moved version goes across in this HotSync: the pass meets it later when "_2"
+    // sorts after the name, but a name shortened to fit the folder may sort before it.
+    if (pass_ != 1 || entries_.key_comp()(aside, name)) handleEntry(aside, entries_[aside]);
+    return copied;
 }
 
 bool HandheldLocation::contentsIdentical(const std::string& name) {

@@ -26,23 +26,42 @@ inline void removeWideTree(const std::wstring& path) {
     }
 }
 
+// path (a path in the ANSI code page) as the wide calls take it at any length: made whole,
+// with "\\?\" before a drive path. Empty when it cannot be converted.
+inline std::wstring longHostPath(const std::string& path) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+    if (n <= 1) return std::wstring();
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
+    wide.pop_back();
+    if (wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
+    // Made whole first: the long form takes every separator and dot literally.
+    std::wstring whole(32768, L'\0');
+    const DWORD got = GetFullPathNameW(wide.c_str(), 32768, &whole[0], nullptr);
+    if (got == 0 || got >= 32768) return std::wstring();
+    wide = whole.substr(0, got);
+    const bool drive = wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\';
+    return drive ? L"\\\\?\\" + wide : wide;
+}
+
+// A name the wide calls gave, as the ANSI calls would give it: "?" (or a look-alike) for a
+// character the ANSI code page lacks.
+inline std::string ansiHostName(const wchar_t* name) {
+    const int n = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return std::string();
+    std::string narrow(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, name, -1, &narrow[0], n, nullptr, nullptr);
+    narrow.pop_back();
+    return narrow;
+}
+
 // Deletes path (a full path in the ANSI code page) and everything below it, also names
 // outside that code page and paths past 260 characters. A folder link is removed as a
 // link: what it points at is never entered, so a test that plants one cannot make
 // clean-up delete elsewhere.
 inline void removeTree(const std::string& path) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (n <= 1) return;
-    std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
-    wide.pop_back();
-    // Made whole first: the long form takes every separator and dot literally.
-    std::wstring whole(32768, L'\0');
-    const DWORD got = GetFullPathNameW(wide.c_str(), 32768, &whole[0], nullptr);
-    if (got == 0 || got >= 32768) return;
-    wide = whole.substr(0, got);
-    const bool drive = wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\';
-    removeWideTree(drive ? L"\\\\?\\" + wide : wide);
+    const std::wstring wide = longHostPath(path);
+    if (!wide.empty()) removeWideTree(wide);
 }
 
 // The folder of the running test program (bin/, where the product and the stand-ins lie).
@@ -53,9 +72,13 @@ inline std::string binFolder() {
     return s.substr(0, s.rfind('\\'));
 }
 
-// Creates path and its missing parents (a full path, "X:\..."); ignores failures.
-inline void makeFolders(const std::string& path) {
+// Creates path and its missing parents (a full path, "X:\..."), at any length; true when
+// the folder is there afterwards.
+inline bool makeFolders(const std::string& path) {
     for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
+        CreateDirectoryW(longHostPath(path.substr(0, at)).c_str(), nullptr);
+    const std::wstring whole = longHostPath(path);
+    CreateDirectoryW(whole.c_str(), nullptr);
+    const DWORD attributes = GetFileAttributesW(whole.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

@@ -14,6 +14,7 @@
 #include "engine/HandheldLocation.h"
 #include "engine/NameRules.h"
 #include "engine/PcPaths.h"
+#include "tests/common/TestTree.h"
 
 struct FakeObject {
     std::string content;
@@ -63,9 +64,9 @@ struct FakeCard {
     }
 };
 
-// Sets a file's modification time to t seconds since 1970.
+// Sets a file's modification time to t seconds since 1970 (a path of any length).
 inline bool setPcFileTime(const std::string& path, uint32_t t) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = CreateFileW(longHostPath(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     const uint64_t ft = static_cast<uint64_t>(t) * 10000000ull + 116444736000000000ull;
@@ -75,8 +76,9 @@ inline bool setPcFileTime(const std::string& path, uint32_t t) {
     return ok != 0;
 }
 
+// Writes a PC file (a path of any length) whole.
 inline bool writeBytes(const std::string& path, const std::string& bytes) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(longHostPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     const BOOL ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

@@ -18,6 +18,15 @@ TEST(ConflictName, SuffixGoesBeforeTheLastDotOfTheLastComponent) {
     EXPECT_EQ("/v1.0/notes_2", withSuffixBeforeExtension("/v1.0/notes", "_2"));
     // "_" sorts after ".", so the conflict copy comes later in the same pass.
     EXPECT_LT(std::string("/report.doc"), withSuffixBeforeExtension("/report.doc", "_2"));
+    // A name as long as a folder holds keeps that length: the end before the extension
+    // goes, never part of a two-byte character; an extension too long for any cut keeps
+    // the suffix all the same.
+    const std::string stem(251, 'x');
+    EXPECT_EQ("/D/" + stem.substr(0, 249) + "_2.txt", withSuffixBeforeExtension("/D/" + stem + ".txt", "_2"));
+    EXPECT_EQ(std::string(253, 'y') + "_2", withSuffixBeforeExtension(std::string(255, 'y'), "_2"));
+    EXPECT_EQ("/ab_12." + stem + "x", withSuffixBeforeExtension("/ab." + stem + "x", "_12"));
+    EXPECT_EQ("/" + std::string(247, 'z') + "_10.txt",
+              withSuffixBeforeExtension("/" + std::string(247, 'z') + "\x82\xA0" + std::string(2, 'z') + ".txt", "_10"));
 }
 
 TEST(ExceptionMatch, FirstPrefixWinsComparedInUpperCase) {

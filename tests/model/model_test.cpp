@@ -190,22 +190,25 @@ public:
     }
     void mkdir(const std::string& n) override { makeFolders(hostPath(root_, n)); }
     void remove(const std::string& n) override {
-        isFolderName(n) ? removeTree(hostPath(root_, n)) : (void)DeleteFileA(hostPath(root_, n).c_str());
+        isFolderName(n) ? removeTree(hostPath(root_, n)) : (void)DeleteFileW(longHostPath(hostPath(root_, n)).c_str());
     }
     void rename(const std::string& from, const std::string& to) override {
         // Through a third name: a move to the same name in another case does nothing here.
         const std::string aside = hostPath(root_, from) + "~";
-        MoveFileA(hostPath(root_, from).c_str(), aside.c_str());
-        MoveFileA(aside.c_str(), hostPath(root_, to).c_str());
+        move(hostPath(root_, from), aside);
+        move(aside, hostPath(root_, to));
     }
     void swapCard() override {
         const std::string other = root_ + "~other", out = root_ + "~out";
-        MoveFileA(root_.c_str(), out.c_str());
-        if (!MoveFileA(other.c_str(), root_.c_str())) makeFolders(root_);
-        MoveFileA(out.c_str(), other.c_str());
+        move(root_, out);
+        if (!move(other, root_)) makeFolders(root_);
+        move(out, other);
     }
 
 private:
+    static bool move(const std::string& from, const std::string& to) {
+        return MoveFileW(longHostPath(from).c_str(), longHostPath(to).c_str()) != 0;
+    }
     static std::string name(std::string rel) {
         std::replace(rel.begin(), rel.end(), '\\', '/');
         return "/" + rel;
@@ -291,7 +294,7 @@ class HeldOpen {  // a PC file or folder another program holds open, unshared; "
 public:
     explicit HeldOpen(const std::string& path)
         : h_(path.empty() ? INVALID_HANDLE_VALUE
-                          : CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
+                          : CreateFileW(longHostPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
     ~HeldOpen() {
         if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
     }
@@ -1034,13 +1037,18 @@ private:
     }
 
     void randomAction(bool pc, int depth) {
-        static const std::vector<std::string> folders = {"/", "/Docs/", "/Docs/Sub/", "/Pics/", "/.cfg/"};
+        // A folder so deep that its paths on the PC, in the archive and in the simulated
+        // card's host folder pass 260 characters.
+        static const std::string deep = "/Deep/" + std::string("Pictures from the long walk along the northern coast in the summer we moved") +
+                                        "/" + std::string("Every day of it, one folder for each, sorted by the hour the pictures were taken") + "/";
+        static const std::vector<std::string> folders = {"/", "/Docs/", "/Docs/Sub/", "/Pics/", "/.cfg/", deep};
         // Besides plain names, a user's files named like the conduit's scratch files and
         // like the card listing: where the route does not keep such a name to itself, it
-        // takes part like any other.
+        // takes part like any other. One name is as long as a folder of a card holds.
+        static const std::string longest = std::string(251, 'L').replace(0, 44, "A letter that goes on and on until the limit") + ".txt";
         static const std::vector<std::string> files = {"a.txt", "Notes.txt", "readme.txt", "b.doc", "c", ".profile",
                                                        "a.txt", "Notes.txt", "c", kUserTempLike, ".tarnwick-upload",
-                                                       ".tarnwick-old-a.txt", "Tarnwick.txt", "caf\xe9.txt", "M\xfcller.txt"};
+                                                       ".tarnwick-old-a.txt", "Tarnwick.txt", "caf\xe9.txt", "M\xfcller.txt", longest};
         pc = pc && hasFolder();  // a card not yet synchronised has no PC folder
         const View mine = view(pc);
         std::vector<std::string> myFiles, myFolders;

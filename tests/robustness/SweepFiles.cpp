@@ -5,20 +5,18 @@
 #include "tests/common/ChildProcess.h"
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 namespace {
 
 void scanInto(const std::string& root, const std::string& rel, Tree& tree) {
     const std::string folder = rel.empty() ? root : root + "\\" + rel;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(longHostPath(folder + "\\*").c_str(), &data);
     if (find == INVALID_HANDLE_VALUE) return;
     std::vector<std::string> subfolders;
     do {
-        const std::string name = data.cFileName;
+        const std::string name = ansiHostName(data.cFileName);
         if (name == "." || name == "..") continue;
         const std::string path = rel.empty() ? name : rel + "\\" + name;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -27,7 +25,7 @@ void scanInto(const std::string& root, const std::string& rel, Tree& tree) {
         } else {
             tree.files[path] = readHostFile(root + "\\" + path);
         }
-    } while (FindNextFileA(find, &data));
+    } while (FindNextFileW(find, &data));
     FindClose(find);
     for (const std::string& sub : subfolders) scanInto(root, sub, tree);
 }
@@ -49,46 +47,39 @@ Tree scanTree(const std::string& root) {
 }
 
 bool isFolder(const std::string& path) {
-    const DWORD a = GetFileAttributesA(path.c_str());
+    const DWORD a = GetFileAttributesW(longHostPath(path).c_str());
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool makeFolders(const std::string& path) {
-    if (path.empty() || isFolder(path)) return true;
-    const size_t slash = path.find_last_of('\\');
-    if (slash != std::string::npos && slash > 2) makeFolders(path.substr(0, slash));
-    return CreateDirectoryA(path.c_str(), nullptr) || isFolder(path);
 }
 
 void writeHostFile(const std::string& path, const std::string& contents) {
     const size_t slash = path.find_last_of('\\');
     if (slash != std::string::npos) makeFolders(path.substr(0, slash));
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
+    HANDLE h = CreateFileW(longHostPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(h, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
+    CloseHandle(h);
 }
 
 std::string readHostFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Shared: a HotSync may still hold the file.
+    HANDLE h = CreateFileW(longHostPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::string();
+    std::string contents;
+    char buffer[8192];
+    DWORD got = 0;
+    while (ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got > 0) contents.append(buffer, got);
+    CloseHandle(h);
+    return contents;
 }
-
 
 void copyTree(const std::string& from, const std::string& to) {
     const Tree tree = scanTree(from);
     makeFolders(to);
     for (const std::string& folder : tree.folders) makeFolders(to + "\\" + folder);
-    for (const auto& file : tree.files) CopyFileA((from + "\\" + file.first).c_str(), (to + "\\" + file.first).c_str(), FALSE);
-}
-
-void removeTree(const std::string& path) {
-    const Tree tree = scanTree(path);
-    for (const auto& file : tree.files) {
-        const std::string p = path + "\\" + file.first;
-        SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(p.c_str());
-    }
-    for (auto it = tree.folders.rbegin(); it != tree.folders.rend(); ++it) RemoveDirectoryA((path + "\\" + *it).c_str());
-    RemoveDirectoryA(path.c_str());
+    for (const auto& file : tree.files)
+        CopyFileW(longHostPath(from + "\\" + file.first).c_str(), longHostPath(to + "\\" + file.first).c_str(), FALSE);
 }
 
 std::string freshWorkFolder(const std::string& label) {
