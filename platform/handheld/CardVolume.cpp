@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -33,11 +34,15 @@ bool narrowExactly(const wchar_t* name, UINT codePage, std::string& out) {
     return true;
 }
 
-// A name for a temporary file beside the target, unique within this process.
+// A name for a temporary file beside the target, unique within this process. The target's
+// name is cut where the whole would pass the 255 characters a host folder holds per name:
+// a card takes a name of that length, and staging it must not fail for the suffix.
 std::wstring partName(const std::wstring& target) {
     static unsigned counter = 0;
-    return longForm(target + L".tw" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) +
-                    L".part");
+    const std::wstring suffix = L".tw" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter) + L".part";
+    const size_t base = target.find_last_of(L'\\') + 1;
+    const size_t keep = std::min(target.size() - base, 255 - suffix.size());
+    return longForm(target.substr(0, base + keep) + suffix);
 }
 
 // Whether a base name has the form partName gives: "<name>.tw<digits>-<digits>.part".

@@ -564,6 +564,18 @@ std::unique_ptr<Route> makeRoute(char route, uint32_t seed) {
     return std::make_unique<HostRoute>(route == 'c', seed);
 }
 
+// A folder so deep that its paths on the PC, in the archive and in the simulated card's
+// host folder pass 260 characters, and a name as long as a folder holds.
+const std::string& deepFolder() {
+    static const std::string deep = "/Deep/" + std::string("Pictures from the long walk along the northern coast in the summer we moved") +
+                                    "/" + std::string("Every day of it, one folder for each, sorted by the hour the pictures were taken") + "/";
+    return deep;
+}
+const std::string& longestName() {
+    static const std::string longest = std::string(251, 'L').replace(0, 44, "A letter that goes on and on until the limit") + ".txt";
+    return longest;
+}
+
 // PC names outside the ANSI code page, as made below a folder, the part whose line the log
 // shows, and that line's name. None the ANSI listing would best-fit into a name of the code
 // page (a full-width "A" reads as "A" there), so the model sees each as a name with "?".
@@ -1037,18 +1049,13 @@ private:
     }
 
     void randomAction(bool pc, int depth) {
-        // A folder so deep that its paths on the PC, in the archive and in the simulated
-        // card's host folder pass 260 characters.
-        static const std::string deep = "/Deep/" + std::string("Pictures from the long walk along the northern coast in the summer we moved") +
-                                        "/" + std::string("Every day of it, one folder for each, sorted by the hour the pictures were taken") + "/";
-        static const std::vector<std::string> folders = {"/", "/Docs/", "/Docs/Sub/", "/Pics/", "/.cfg/", deep};
+        static const std::vector<std::string> folders = {"/", "/Docs/", "/Docs/Sub/", "/Pics/", "/.cfg/", deepFolder()};
         // Besides plain names, a user's files named like the conduit's scratch files and
         // like the card listing: where the route does not keep such a name to itself, it
-        // takes part like any other. One name is as long as a folder of a card holds.
-        static const std::string longest = std::string(251, 'L').replace(0, 44, "A letter that goes on and on until the limit") + ".txt";
+        // takes part like any other.
         static const std::vector<std::string> files = {"a.txt", "Notes.txt", "readme.txt", "b.doc", "c", ".profile",
                                                        "a.txt", "Notes.txt", "c", kUserTempLike, ".tarnwick-upload",
-                                                       ".tarnwick-old-a.txt", "Tarnwick.txt", "caf\xe9.txt", "M\xfcller.txt", longest};
+                                                       ".tarnwick-old-a.txt", "Tarnwick.txt", "caf\xe9.txt", "M\xfcller.txt", longestName()};
         pc = pc && hasFolder();  // a card not yet synchronised has no PC folder
         const View mine = view(pc);
         std::vector<std::string> myFiles, myFolders;
@@ -1233,8 +1240,10 @@ void playMany(char route, const char* label, size_t count, uint32_t firstSeed, i
 
 // Plays a history written as steps, each "c" or "p" (card, PC) followed by + (write a new
 // version), - (delete), > (rename to the second name) or / (make a folder), or "s" for a
-// clean HotSync ("sa": with "Archive"; "s2", "s2a": under action 2, and so on); false at the
-// first HotSync that finds a problem.
+// clean HotSync ("sa": with "Archive"; "s2", "s2a": under action 2, and so on), or "x name
+// keyword" for an exception of the next HotSync. In a name, "<deep>/" stands for
+// deepFolder() and "<longest>" for longestName(). False at the first HotSync that finds a
+// problem.
 bool replay(History& h, const std::string& steps) {
     std::stringstream in(steps);
     std::vector<std::pair<std::string, std::string>> exceptions;  // "x name keyword": for the next HotSync
@@ -1242,6 +1251,10 @@ bool replay(History& h, const std::string& steps) {
         std::stringstream words(step);
         std::string op, name, to;
         words >> op >> name >> to;
+        for (std::string* n : {&name, &to}) {  // the names with spaces, and the longest one
+            for (size_t at; (at = n->find("<deep>/")) != std::string::npos;) n->replace(at, 7, deepFolder());
+            for (size_t at; (at = n->find("<longest>")) != std::string::npos;) n->replace(at, 9, longestName());
+        }
         const bool pc = op[0] == 'p';
         if (op[0] == 'x') {
             exceptions.emplace_back(name, to);
@@ -1292,6 +1305,8 @@ const Found kFound[] = {
      "c+ /a.txt; c+ /Docs/b.txt; p+ /c.txt; s; c- /a.txt; c- /Docs/; c- /c.txt; c+ /p1.jpg; c+ /p2.jpg; c+ /p3.jpg; s; s; c+ /p1.jpg; p+ /p2.jpg; s2a; s"},
     {"a file changed on one side and replaced by a folder on the other moves aside past a folder of the first free name", "fvc",
      "c+ /Docs/c; c+ /Docs/c_2/Notes.txt; s; p+ /Docs/c; c- /Docs/c; c+ /Docs/c/c; s; s"},
+    {"a name as long as a folder holds, deep down, changed on both sides and deleted", "fvc",
+     "c+ <deep>/<longest>; p+ <deep>/Notes.txt; s; c+ <deep>/<longest>; p+ <deep>/<longest>; s; c- <deep>/<longest>; sa; s"},
 };
 
 // Each case on each of its routes, side by side; the in-memory card's runs take turns, as
