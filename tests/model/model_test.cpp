@@ -3,7 +3,8 @@
 // followed by a HotSync with random settings (action, exceptions, "Archive", "MaxDelete",
 // one injected failure, a Cancel); the card is at times reformatted or swapped; names come
 // from a small pool (dot-names, names like the scratch files and the card listing, names in
-// the ANSI code page, and on the PC names outside it, which stay there with a line). On the host
+// the ANSI code page, and on the PC names outside it, which stay there with a line; a folder
+// deep enough that its paths pass 260 characters, a name as long as a folder holds). On the host
 // routes a history has three cards, at most two of them in the handheld: between HotSyncs
 // a card is taken out, put in, moved to the other slot or swapped for another, labels change
 // in case and otherwise, two cards get one label, the card-key records are lost. After
