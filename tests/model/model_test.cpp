@@ -950,8 +950,11 @@ private:
             const bool madeAlike = at(cb, i.first) != c || at(pb, i.first) != c;
             if (actionFor(order, i.first) != 6 || madeAlike) st.agreed[i.first] = c;
         }
+        // A name gone from both sides is no longer agreed, unless the HotSync skipped it: then
+        // the engine keeps its base (a card swapped in under "Do nothing" lacks the name, and
+        // when the first card is back, the PC's deletion of an unchanged file crosses).
         for (auto it = st.agreed.begin(); it != st.agreed.end();)
-            it = !ca.count(it->first) && !pa.count(it->first) ? st.agreed.erase(it) : std::next(it);
+            it = !ca.count(it->first) && !pa.count(it->first) && actionFor(order, it->first) != 6 ? st.agreed.erase(it) : std::next(it);
     }
     // The deletions the guard must hold on side x (the other side y) under synchronisation:
     // files both sides agreed on, unchanged on x and gone from y, no exception naming them.
