@@ -128,13 +128,6 @@ std::string hostPath(const std::string& root, std::string name) {
     std::replace(name.begin(), name.end(), '/', '\\');
     return root + name;
 }
-std::wstring wide(const std::string& ansi) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-    std::wstring w(static_cast<size_t>(n > 0 ? n : 1), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &w[0], n);
-    w.pop_back();
-    return w;
-}
 // Listed through the ANSI calls, a name outside the ANSI code page reads with "?" in place
 // of what that code page lacks; no card name holds one.
 bool outsideAnsi(const std::string& key) { return key.find('?') != std::string::npos; }
@@ -319,7 +312,7 @@ public:
     // A PC file of a name outside the ANSI code page (rel: "\\"-separated below the folder
     // of key), its folder made when missing; false when it cannot be made.
     bool writeWide(const std::string& key, const std::wstring& rel, const std::string& content) {
-        const std::wstring path = wide(pcRoot + "\\" + key) + rel;
+        const std::wstring path = longHostPath(pcRoot + "\\" + key) + rel;
         const size_t slash = path.find_last_of(L'\\');
         if (CreateDirectoryW(path.substr(0, slash).c_str(), nullptr)) wideNames_.push_back(path.substr(0, slash));
         HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -332,7 +325,7 @@ public:
         return true;
     }
     bool existsWide(const std::string& key, const std::wstring& rel) const {
-        return GetFileAttributesW((wide(pcRoot + "\\" + key) + rel).c_str()) != INVALID_FILE_ATTRIBUTES;
+        return GetFileAttributesW((longHostPath(pcRoot + "\\" + key) + rel).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
     size_t cardCount() const { return cards_.size(); }
     Side& card(size_t i) { return *cards_[i]; }
@@ -1116,10 +1109,8 @@ private:
             rename(pc, n, to);
         } else if (kind < 83 && !(myFiles.empty() && myFolders.empty())) {  // rename a file or folder in case only
             const std::string n = pickOf(rng_, myFolders.empty() || (pick(rng_, 3) && !myFiles.empty()) ? myFiles : myFolders);
-            std::string to = n;
-            for (size_t i = n.rfind('/', n.size() - 2) + 1; i < to.size(); ++i)
-                if (otherCase(static_cast<unsigned char>(to[i])) && pick(rng_, 2))
-                    to[i] = static_cast<char>(otherCase(static_cast<unsigned char>(to[i])));
+            const size_t last = n.rfind('/', n.size() - 2) + 1;
+            const std::string to = n.substr(0, last) + caseFlipped(rng_, n.substr(last));
             if (to != n) rename(pc, n, to);
         } else if (kind < 88) {
             const std::string f = pickOf(rng_, folders);
