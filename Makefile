@@ -1,13 +1,14 @@
 # The two commands a user needs: `make demo` and `make test`; `make dist` packages.
+# Two Windows builds of the same sources: build/win32, the 32-bit release that ships (the
+# DLLs HotSync loads), and build/win64, a 64-bit build that exists only so that every test
+# runs on machines without 32-bit code. scripts/test.sh says what `make test` runs where.
 BUILD   := build/win32
+BUILD64 := build/win64
 NATIVE  := build/native
-export WINEPREFIX ?= $(CURDIR)/build/wineprefix
-export WINEDEBUG  ?= -all
-export WINEDLLOVERRIDES ?= mscoree,mshtml=
 DEMO_PC := $(CURDIR)/build/demo-pc
 DEMO_DEV:= $(CURDIR)/build/demo-device
 
-.PHONY: all setup configure build native test demo dist clean wine-up
+.PHONY: all setup configure build build32 build64 native test demo dist clean wine-up
 
 all: build
 
@@ -17,9 +18,15 @@ setup:
 # A tree configured before warnings became errors is configured again from the preset.
 configure: setup
 	@grep -qs '^TARNWICK_WERROR:BOOL=ON' $(BUILD)/CMakeCache.txt || cmake --preset win32 >/dev/null
+	@grep -qs '^TARNWICK_WERROR:BOOL=ON' $(BUILD64)/CMakeCache.txt || cmake --preset win64 >/dev/null
 
-build: configure
+build: build32 build64
+
+build32: configure
 	@cmake --build $(BUILD)
+
+build64: configure
+	@cmake --build $(BUILD64)
 
 # The OS-free code built natively under AddressSanitizer and UndefinedBehaviorSanitizer,
 # with clang (scripts/setup.sh installs it; the fuzzers need it too).
@@ -28,18 +35,18 @@ native: setup
 	  CC=clang CXX=clang++ cmake --preset native >/dev/null
 	@cmake --build $(NATIVE)
 
+# The 32-bit release's prefix and server (scripts/wine-env.sh names the others).
 wine-up:
-	@scripts/wine-up.sh
+	@scripts/wine-up.sh win32
 
 test: build native
-	@ctest --test-dir $(NATIVE) --output-on-failure $(CTEST_ARGS)
-	@xvfb-run -a -s "-screen 0 1024x768x24" scripts/run-tests.sh $(BUILD) $(CTEST_ARGS)
+	@scripts/test.sh $(CTEST_ARGS)
 
-demo: build wine-up
+demo: build32
 	@scripts/demo.sh "$(BUILD)" "$(DEMO_DEV)" "$(DEMO_PC)"
 
-# dist/Tarnwick-<version>-setup.exe and dist/Tarnwick-<version>.zip, from the built DLLs.
-dist: build
+# dist/Tarnwick-<version>-setup.exe and dist/Tarnwick-<version>.zip, from the 32-bit DLLs.
+dist: build32
 	@rm -rf dist
 	@installer/build.sh $(BUILD)/bin dist
 

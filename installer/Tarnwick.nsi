@@ -10,6 +10,11 @@
 ; everything of the user's. Exit codes (also in silent mode, /S): see ERR_* below.
 
 Unicode true
+; The setup that ships is 32-bit, as the DLLs it carries; the 64-bit test build (which only
+; runs against the 64-bit stand-ins) passes -DTARGET=amd64-unicode.
+!ifdef TARGET
+  Target ${TARGET}
+!endif
 !ifndef BIN | OUT
   !error "define BIN and OUT"
 !endif

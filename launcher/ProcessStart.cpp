@@ -10,7 +10,9 @@
 
 namespace kickoff {
 
+#if !defined(_WIN64)
 static_assert(sizeof(STARTUPINFOA) == 68, "start-up record must be the 32-bit layout");
+#endif
 
 namespace {
 // Waits up to ms for the process while serving messages sent to the caller's windows: a

@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
-# Prepares the wine prefix once and keeps one wineserver running, with wine's own service
+# Prepares a wine prefix once and keeps one wineserver running, with wine's own service
 # processes started here, detached from the caller's pipes: a test run then costs tens of
 # milliseconds per program, and no service holds a test's output open.
+#   scripts/wine-up.sh [win32|win64|emu32]   (default: win32; see wine-env.sh)
 set -euo pipefail
-: "${WINEPREFIX:?}"
+. "$(dirname "$0")/wine-env.sh" "${1:-${TW_WINE_MODE:-win32}}"
 mkdir -p "$WINEPREFIX"
+# The prefix is made and prepared by a native loader: the 64-bit prefix by the 64-bit one,
+# so that it holds both systems and no step of it runs through the emulator.
+prep=wine
+[ "$TW_WINE_MODE" = win32 ] || prep=/usr/lib/wine/wine64
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  wineboot -i </dev/null >/dev/null 2>&1 || true
+  "$prep" wineboot.exe -i </dev/null >/dev/null 2>&1 || true
 fi
-wineserver -p </dev/null >/dev/null 2>&1 || true
+"$TW_WINESERVER" -p </dev/null >/dev/null 2>&1 || true
 if [ ! -f "$WINEPREFIX/.tarnwick-ready" ]; then
-  # A crashing test must fail, not wait forever in the crash debugger.
-  wine reg delete 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
-    </dev/null >/dev/null 2>&1 || true
+  # A crashing test must fail, not wait forever in the crash debugger (the 32-bit programs
+  # of a 64-bit prefix read the key under Wow6432Node).
+  for key in 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+             'HKLM\Software\Wow6432Node\Microsoft\Windows NT\CurrentVersion\AeDebug'; do
+    "$prep" reg delete "$key" /v Debugger /f </dev/null >/dev/null 2>&1 || true
+  done
   touch "$WINEPREFIX/.tarnwick-ready"
 fi
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+"$prep" cmd /c exit </dev/null >/dev/null 2>&1 || true

@@ -188,22 +188,30 @@ static_assert(offsetof(SmOpenDbInfo, recordCount) == 78 && offsetof(SmOpenDbInfo
               "open db info fields");
 static_assert(sizeof(SmOpenDbInfoRequest) == 2, "open db info request");
 static_assert(offsetof(SmFindDbRequest, cardNo) == 1 && offsetof(SmFindDbRequest, name) == 5, "find");
-static_assert(sizeof(SmBlockRecord) == 44 && offsetof(SmBlockRecord, bufferSize) == 32 &&
-              offsetof(SmBlockRecord, buffer) == 36, "block record");
-static_assert(sizeof(SmRawRecord) == 28 && offsetof(SmRawRecord, recordId) == 1 &&
-              offsetof(SmRawRecord, index) == 5 && offsetof(SmRawRecord, attributes) == 7 &&
-              offsetof(SmRawRecord, dataSize) == 14 && offsetof(SmRawRecord, bufferSize) == 18 &&
-              offsetof(SmRawRecord, buffer) == 20, "raw record");
+// Three records carry pointers: their layout is the libraries' in the 32-bit build that
+// ships; the 64-bit build (tests only, against the stand-ins) keeps every offset before the
+// first pointer and lets the pointers widen.
+static_assert(offsetof(SmBlockRecord, bufferSize) == 32 && offsetof(SmBlockRecord, buffer) == 36,
+              "block record");
+static_assert(offsetof(SmRawRecord, recordId) == 1 && offsetof(SmRawRecord, index) == 5 &&
+              offsetof(SmRawRecord, attributes) == 7 && offsetof(SmRawRecord, dataSize) == 14 &&
+              offsetof(SmRawRecord, bufferSize) == 18 && offsetof(SmRawRecord, buffer) == 20,
+              "raw record");
+#if !defined(_WIN64)
+static_assert(sizeof(SmBlockRecord) == 44 && sizeof(SmRawRecord) == 28, "records with pointers");
+#endif
 static_assert(sizeof(SmCreateRecord) == 52 && offsetof(SmCreateRecord, creator) == 1 &&
               offsetof(SmCreateRecord, flags) == 5 && offsetof(SmCreateRecord, cardNo) == 9 &&
               offsetof(SmCreateRecord, name) == 10 && offsetof(SmCreateRecord, type) == 42 &&
               offsetof(SmCreateRecord, version) == 46, "create record");
 static_assert(offsetof(SmCardInfo, ramDbCount) == 87, "card info");
-static_assert(sizeof(SmRemoteCall) == 38 && offsetof(SmRemoteCall, request) == 8 &&
-              offsetof(SmRemoteCall, paramSize) == 10 && offsetof(SmRemoteCall, param) == 14 &&
-              offsetof(SmRemoteCall, resultBufferSize) == 18 &&
+static_assert(offsetof(SmRemoteCall, request) == 8 && offsetof(SmRemoteCall, paramSize) == 10 &&
+              offsetof(SmRemoteCall, param) == 14, "remote call block");
+#if !defined(_WIN64)
+static_assert(sizeof(SmRemoteCall) == 38 && offsetof(SmRemoteCall, resultBufferSize) == 18 &&
               offsetof(SmRemoteCall, resultBuffer) == 22 && offsetof(SmRemoteCall, resultCode) == 26 &&
               offsetof(SmRemoteCall, actualResultSize) == 30 && offsetof(SmRemoteCall, reserved) == 34,
               "remote call block");
+#endif
 static_assert(sizeof(CmConduitEntry) == 12, "conduit entry");
 #endif

@@ -1,13 +1,15 @@
 #!/bin/sh
 # Checks Tarnwick.dll as HotSync loads it: PE32 for i386, exactly the six conduit exports
 # under undecorated names, and imports from the four HotSync libraries (ordinal-only calls
-# by ordinal) and system DLLs only - no C/C++ runtime or thread library DLLs.
+# by ordinal) and system DLLs only - no C/C++ runtime or thread library DLLs. The 64-bit
+# test build passes its own format (pei-x86-64) as the third argument; the release is i386.
 dll="$1"
 objdump="${2:-i686-w64-mingw32-objdump}"
+format="${3:-pei-i386}"
 fail() { echo "FAIL: $*"; exit 1; }
 
 headers=$("$objdump" -f "$dll") || fail "cannot read $dll"
-echo "$headers" | grep -q "file format pei-i386" || fail "not PE32 i386: $headers"
+echo "$headers" | grep -q "file format $format\$" || fail "not $format: $headers"
 
 dump=$("$objdump" -p "$dll") || fail "objdump -p"
 
@@ -33,8 +35,9 @@ done
 
 # The ordinal-only calls must be imported by ordinal, not by a name of ours.
 section() { echo "$dump" | awk -v dll="$1" '$0 ~ "DLL Name: " dll {t=1; next} t && /DLL Name:/ {t=0} t'; }
-# objdump lists an ordinal import as "<8000xxxx> <ordinal> <none>".
-byordinal() { section "$1" | awk -v o="$2" '$1 ~ /^8000/ && $2 == o && $3 == "<none>" {f=1} END {exit !f}'; }
+# objdump lists an ordinal import as "<8000xxxx> <ordinal> <none>"; for PE32+ it gives the
+# ordinal in hexadecimal, nine digits.
+byordinal() { section "$1" | awk -v o="$2" '$1 ~ /^8000/ && ($2 == o || $2 == sprintf("%09x", o)) && $3 == "<none>" {f=1} END {exit !f}'; }
 byordinal HSLOG20.dll 52 || fail "HSLOG20.dll: log call not imported by ordinal 52"
 byordinal SYNC20.dll 22 || fail "SYNC20.dll: registration not imported by ordinal 22"
 byordinal SYNC20.dll 23 || fail "SYNC20.dll: unregistration not imported by ordinal 23"

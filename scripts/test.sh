@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# make test: the same meaning on every machine.
+#   1. the OS-free code natively, under the sanitizers;
+#   2. the 64-bit build's whole suite under 64-bit wine (every machine runs it);
+#   3. the 32-bit release's whole suite where the machine runs 32-bit code; where it cannot,
+#      the release's checks that need no wine (its DLLs' layout and exports) and a smoke run
+#      through the emulator, with one line saying that the whole suite did not run, and why.
+# Arguments go to every CTest run (e.g. -R cancel). The last line adds up all of them.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(dirname "$here")
+log=$(mktemp "${TMPDIR:-/tmp}/tarnwick-test.XXXXXX")
+trap 'rm -f "$log"' EXIT
+rc=0
+display=(xvfb-run -a -s "-screen 0 1024x768x24")
+step() {  # step COMMAND...: output shown and kept for the count
+  "$@" 2>&1 | tee -a "$log"
+  [ "${PIPESTATUS[0]}" = 0 ] || rc=1
+}
+step ctest --test-dir "$root/build/native" --output-on-failure "$@"
+step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
+why=$("$here/i386.sh" kind 2>&1 >/dev/null)
+case $("$here/i386.sh" kind 2>/dev/null) in
+  native)
+    step "${display[@]}" "$here/run-tests.sh" win32 "$root/build/win32" "$@" ;;
+  emulated)
+    step ctest --test-dir "$root/build/win32" --output-on-failure -L nowine "$@"
+    step "${display[@]}" "$here/smoke32.sh" "$root/build/win32"
+    echo "test: the 32-bit release's whole suite did not run: ${why#i386: }; its checks without wine and a smoke run through the emulator did" ;;
+  *)
+    echo "test: the 32-bit release cannot run here, not even through the emulator: ${why#i386: } (run scripts/setup.sh as root)"
+    rc=1 ;;
+esac
+# CTest's summaries ("100% tests passed, 0 tests failed out of 20") and the smoke run's.
+read -r passed failed < <(awk '
+  /tests passed, [0-9]+ tests? failed out of [0-9]+/ { f = $4; p += $NF - f; q += f }
+  /^smoke32: [0-9]+ passed, [0-9]+ failed$/ { p += $2; q += $4 }
+  END { print p + 0, q + 0 }' "$log")
+echo "test: $passed passed, $failed failed"
+exit $rc
