@@ -4,6 +4,11 @@
 #                             when only the emulator entry registered here runs them, and
 #                             "none" when neither (a line on stderr says why)
 #   scripts/i386.sh register  registers that entry (root; needs qemu-user-static)
+#   scripts/i386.sh native COMMAND...
+#                             runs COMMAND with every enabled i386 entry switched off, and
+#                             switches them on again after it: on a machine that runs 32-bit
+#                             code, a registered entry would otherwise take every 32-bit
+#                             program (the release's whole suite, the bench) into the emulator
 # TARNWICK_NO32=1 takes any machine for one without 32-bit code, so that path can be tried
 # on either kind. A registered i386 entry answers a 32-bit program started to find out as if
 # the machine ran it, and it outlives the run that registered it: the test starts its
@@ -42,6 +47,12 @@ runs_natively() {
 }
 
 case "${1:-}" in
+  native)
+    shift
+    mapfile -t off < <(i386_entries)
+    trap 'for e in "${off[@]}"; do echo 1 > "$e"; done' EXIT INT TERM
+    for e in "${off[@]}"; do echo 0 > "$e" || exit 1; done
+    "$@" ;;
   kind)
     if [ "${TARNWICK_NO32:-}" = 1 ]; then
       echo "i386: TARNWICK_NO32=1 takes this machine for one without 32-bit code" >&2
@@ -72,5 +83,5 @@ WRAP
     [ -f "$entry" ] && echo -1 > "$entry"
     echo ":tarnwick-i386:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$wrapper:" \
       > "$binfmt/register" || { echo "i386: cannot register the emulator entry" >&2; exit 1; } ;;
-  *) echo "usage: scripts/i386.sh kind|register" >&2; exit 2 ;;
+  *) echo "usage: scripts/i386.sh kind|register|native COMMAND..." >&2; exit 2 ;;
 esac

@@ -9,13 +9,13 @@ build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh" emu32
 "$TW_WINESERVER" -k >/dev/null 2>&1 || true
-"$here/wine-up.sh" emu32
+"$here/wine-up.sh" emu32 || exit 1
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-smoke32.XXXXXX")
 passed=0 failed=0
 check() {  # check WHAT COMMAND...: one line per check
   if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "smoke32: FAILED: $1"; fi
 }
-win() { /usr/lib/wine/wine64 winepath.exe -w "$1" 2>/dev/null | tr -d '\r'; }
+win() { local p=${1//\//\\}; echo "Z:$p"; }  # wine maps the whole tree to drive Z:
 hotsync() {  # hotsync ROUTE N: one HotSync, its log in $work/ROUTE.N.log
   (cd "$work/$1/bin" && timeout 300 "$WINE" ./hotsync.exe sync --device "$(win "$work/$1/device")" --user Demo \
      --pc "$(win "$work/$1/pc")" --log "$(win "$work/$1.$2.raw")" >/dev/null 2>&1)

@@ -2,7 +2,9 @@
 # make test: the same meaning on every machine.
 #   1. the OS-free code natively, under the sanitizers;
 #   2. the 64-bit build's whole suite under 64-bit wine (every machine runs it);
-#   3. the 32-bit release's whole suite where the machine runs 32-bit code; where it cannot,
+#   3. the 32-bit release's whole suite where the machine runs 32-bit code (beside the
+#      64-bit one, each suite one at a time on a display and prefix of its own: the two
+#      cores then stay busy through the suites that must run alone); where it cannot,
 #      the release's checks that need no wine (its DLLs' layout and exports) and a smoke run
 #      through the emulator, with one line saying that the whole suite did not run, and why.
 # Arguments go to every CTest run (e.g. -R cancel). The last line adds up all of them.
@@ -18,16 +20,30 @@ step() {  # step COMMAND...: output shown and kept for the count
   [ "${PIPESTATUS[0]}" = 0 ] || rc=1
 }
 step ctest --test-dir "$root/build/native" --output-on-failure "$@"
-step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
 why=$("$here/i386.sh" kind 2>&1 >/dev/null)
-case $("$here/i386.sh" kind 2>/dev/null) in
+kind=$("$here/i386.sh" kind 2>/dev/null)
+case $kind in
   native)
-    step "${display[@]}" "$here/run-tests.sh" win32 "$root/build/win32" "$@" ;;
+    log32=$(mktemp "${TMPDIR:-/tmp}/tarnwick-test32.XXXXXX")
+    export TARNWICK_CTEST_PARALLEL=1
+    "$here/i386.sh" native "${display[@]}" "$here/run-tests.sh" win32 \
+      "$root/build/win32" "$@" > "$log32" 2>&1 &
+    pid32=$!
+    # xvfb-run -a takes the first display without a lock file: two started at one moment
+    # could pick the same.
+    sleep 5
+    step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
+    wait $pid32 || rc=1
+    echo "test: the 32-bit release's whole suite, run beside the 64-bit one:"
+    tee -a "$log" < "$log32"
+    rm -f "$log32" ;;
   emulated)
+    step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
     step ctest --test-dir "$root/build/win32" --output-on-failure -L nowine "$@"
     step "${display[@]}" "$here/smoke32.sh" "$root/build/win32"
     echo "test: the 32-bit release's whole suite did not run: ${why#i386: }; its checks without wine and a smoke run through the emulator did" ;;
   *)
+    step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
     echo "test: the 32-bit release cannot run here, not even through the emulator: ${why#i386: } (run scripts/setup.sh as root)"
     rc=1 ;;
 esac

@@ -7,7 +7,7 @@
 #   emu32   the 32-bit release where 32-bit code runs only through the emulator: the 32-bit
 #           loader (started through the registered i386 entry) in that same 64-bit prefix,
 #           which holds the 32-bit system too, with the native 64-bit server
-# Sets WINEPREFIX, WINE (the loader to start programs with), TW_WINESERVER (the server to
+# Sets WINEPREFIX (TARNWICK_WINEPREFIX, when set, names another), WINE (the loader to start programs with), TW_WINESERVER (the server to
 # start and stop) and TW_WINE_MODE; WINESERVER too where the loader must not pick its own.
 tw_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 case "${1:?wine-env.sh: win32, win64 or emu32}" in
@@ -20,5 +20,7 @@ case "${1:?wine-env.sh: win32, win64 or emu32}" in
   *) echo "wine-env.sh: unknown mode $1" >&2; return 2 ;;
 esac
 export TW_WINE_MODE=$1
+# Another prefix for one run (two runs of one build side by side, say).
+[ -n "${TARNWICK_WINEPREFIX:-}" ] && export WINEPREFIX=$TARNWICK_WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}

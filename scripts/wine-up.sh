@@ -23,4 +23,12 @@ if [ ! -f "$WINEPREFIX/.tarnwick-ready" ]; then
   done
   touch "$WINEPREFIX/.tarnwick-ready"
 fi
-"$prep" cmd /c exit </dev/null >/dev/null 2>&1 || true
+# This first program starts wine's services (winedevice, plugplay, ...), which live as long
+# as the persistent server. Started here they hold none of our pipes; left to the first
+# test program, they would inherit CTest's output pipe and CTest would wait for them until
+# its time bound, after a suite that passed. So a loader that cannot start a program here
+# (the 32-bit one on a machine without 32-bit code) stops the run.
+if ! "$prep" cmd /c exit </dev/null >/dev/null 2>&1; then
+  echo "wine-up: $prep cannot start a program in $WINEPREFIX" >&2
+  exit 1
+fi
