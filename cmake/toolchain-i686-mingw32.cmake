@@ -1,15 +1,6 @@
-# Cross build for 32-bit Windows with the posix-thread flavour of mingw-w64
-# (std::thread and std::mutex need it). Test programs run through wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows, the release. Test programs run through wine (the 32-bit
+# loader Debian's wrapper picks).
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOOLCHAIN_PREFIX i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER  ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_DLLTOOL      ${TOOLCHAIN_PREFIX}-dlltool)
-set(CMAKE_OBJDUMP      ${TOOLCHAIN_PREFIX}-objdump)
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
