@@ -15,9 +15,19 @@ log=$(mktemp "${TMPDIR:-/tmp}/tarnwick-test.XXXXXX")
 trap 'rm -f "$log"' EXIT
 rc=0
 display=(xvfb-run -a -s "-screen 0 1024x768x24")
+counted() {  # counted EXIT OUTPUT-FILE WHAT: adds a step's output to the count
+  cat "$2" >> "$log"
+  [ "$1" = 0 ] && return
+  rc=1
+  # A step that failed before any test ran (its wine could not start, say) counts as one.
+  grep -qE 'tests passed, |^smoke32: [0-9]+ passed' "$2" ||
+    echo "test: failed before its tests ran: $3" | tee -a "$log"
+}
 step() {  # step COMMAND...: output shown and kept for the count
-  "$@" 2>&1 | tee -a "$log"
-  [ "${PIPESTATUS[0]}" = 0 ] || rc=1
+  local out; out=$(mktemp "${TMPDIR:-/tmp}/tarnwick-step.XXXXXX")
+  "$@" 2>&1 | tee "$out"
+  counted "${PIPESTATUS[0]}" "$out" "$*"
+  rm -f "$out"
 }
 step ctest --test-dir "$root/build/native" --output-on-failure "$@"
 why=$("$here/i386.sh" kind 2>&1 >/dev/null)
@@ -33,9 +43,10 @@ case $kind in
     # could pick the same.
     sleep 5
     step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
-    wait $pid32 || rc=1
+    wait $pid32; rc32=$?
     echo "test: the 32-bit release's whole suite, run beside the 64-bit one:"
-    tee -a "$log" < "$log32"
+    cat "$log32"
+    counted $rc32 "$log32" "the 32-bit release's whole suite"
     rm -f "$log32" ;;
   emulated)
     step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
@@ -51,6 +62,7 @@ esac
 read -r passed failed < <(awk '
   /tests passed, [0-9]+ tests? failed out of [0-9]+/ { f = $4; p += $NF - f; q += f }
   /^smoke32: [0-9]+ passed, [0-9]+ failed$/ { p += $2; q += $4 }
+  /^test: failed before its tests ran: / { q += 1 }
   END { print p + 0, q + 0 }' "$log")
 echo "test: $passed passed, $failed failed"
 exit $rc

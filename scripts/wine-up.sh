@@ -8,8 +8,8 @@ set -euo pipefail
 mkdir -p "$WINEPREFIX"
 # The prefix is made and prepared by a native loader: the 64-bit prefix by the 64-bit one,
 # so that it holds both systems and no step of it runs through the emulator.
-prep=wine
-[ "$TW_WINE_MODE" = win32 ] || prep=/usr/lib/wine/wine64
+prep=$WINE
+[ "$TW_WINE_MODE" = emu32 ] && prep=/usr/lib/wine/wine64
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   "$prep" wineboot.exe -i </dev/null >/dev/null 2>&1 || true
 fi
