@@ -14,9 +14,7 @@ case $kind in
      exit 1 ;;
 esac
 . "$src/scripts/wine-env.sh" $mode
-# Natively means natively: an i386 emulator entry left registered would take the release.
-native=(); [ $mode = win32 ] && native=("$src/scripts/i386.sh" native)
-"${native[@]}" "$src/scripts/wine-up.sh" $mode
+"${tw_native[@]}" "$src/scripts/wine-up.sh" $mode
 if [ ! -d "$device" ]; then
   mkdir -p "$(dirname "$device")"
   cp -a "$src/demo" "$device"
@@ -24,13 +22,12 @@ if [ ! -d "$device" ]; then
 fi
 mkdir -p "$(dirname "$pc")"
 bin="$src/$build/bin"
-win() { local p=${1//\//\\}; echo "Z:$p"; }  # wine maps the whole tree to drive Z:
 echo "demo: the 32-bit release ($build), run $how"
 echo "demo: HotSync of user Demo into $pc"
 echo "----"
 cd "$bin"
-"${native[@]}" "$WINE" ./hotsync.exe sync --device "$(win "$device")" --user Demo --pc "$(win "$pc")" \
-  --log "$(win "$src/$build/demo-hotsync.log")" 2>/dev/null | tr -d '\r'
+"${tw_native[@]}" "$WINE" ./hotsync.exe sync --device "$(tw_winpath "$device")" --user Demo \
+  --pc "$(tw_winpath "$pc")" --log "$(tw_winpath "$src/$build/demo-hotsync.log")" 2>/dev/null | tr -d '\r'
 echo "----"
 echo "demo: PC folder     $pc"
 echo "demo: archive       $(dirname "$pc")/Archive/$(basename "$pc")"

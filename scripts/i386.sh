@@ -30,18 +30,27 @@ i386_entries() {
   done
 }
 
-runs_natively() {
+# Runs "$@" with every enabled i386 entry switched off, and switches them on again after it,
+# also when it is interrupted. Answers its exit code, or 1 when the entries cannot be
+# switched (not root).
+with_entries_off() {
   local off=() e rc
-  [ -x "$probe" ] || { echo "i386: $probe is missing, nothing 32-bit to start" >&2; return 1; }
   mapfile -t off < <(i386_entries)
   if [ ${#off[@]} -gt 0 ] && [ ! -w "${off[0]}" ]; then
-    echo "i386: cannot switch off the emulator entries to look (not root)" >&2; return 1
+    echo "i386: cannot switch off the emulator entries (not root)" >&2; return 1
   fi
   trap 'for e in "${off[@]}"; do echo 1 > "$e"; done' EXIT INT TERM
   for e in "${off[@]}"; do echo 0 > "$e"; done
-  "$probe" --version >/dev/null 2>&1; rc=$?
+  "$@"; rc=$?
   for e in "${off[@]}"; do echo 1 > "$e"; done
   trap - EXIT INT TERM
+  return $rc
+}
+
+runs_natively() {
+  local rc
+  [ -x "$probe" ] || { echo "i386: $probe is missing, nothing 32-bit to start" >&2; return 1; }
+  with_entries_off "$probe" --version >/dev/null 2>&1; rc=$?
   [ $rc = 0 ] || echo "i386: $probe --version fails here (exit $rc): no 32-bit user mode" >&2
   return $rc
 }
@@ -49,10 +58,7 @@ runs_natively() {
 case "${1:-}" in
   native)
     shift
-    mapfile -t off < <(i386_entries)
-    trap 'for e in "${off[@]}"; do echo 1 > "$e"; done' EXIT INT TERM
-    for e in "${off[@]}"; do echo 0 > "$e" || exit 1; done
-    "$@" ;;
+    with_entries_off "$@" ;;
   kind)
     if [ "${TARNWICK_NO32:-}" = 1 ]; then
       echo "i386: TARNWICK_NO32=1 takes this machine for one without 32-bit code" >&2

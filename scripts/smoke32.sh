@@ -15,10 +15,9 @@ passed=0 failed=0
 check() {  # check WHAT COMMAND...: one line per check
   if "${@:2}"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "smoke32: FAILED: $1"; fi
 }
-win() { local p=${1//\//\\}; echo "Z:$p"; }  # wine maps the whole tree to drive Z:
 hotsync() {  # hotsync ROUTE N: one HotSync, its log in $work/ROUTE.N.log
-  (cd "$work/$1/bin" && timeout 300 "$WINE" ./hotsync.exe sync --device "$(win "$work/$1/device")" --user Demo \
-     --pc "$(win "$work/$1/pc")" --log "$(win "$work/$1.$2.raw")" >/dev/null 2>&1)
+  (cd "$work/$1/bin" && timeout 300 "$WINE" ./hotsync.exe sync --device "$(tw_winpath "$work/$1/device")" \
+     --user Demo --pc "$(tw_winpath "$work/$1/pc")" --log "$(tw_winpath "$work/$1.$2.raw")" >/dev/null 2>&1)
   local rc=$?
   # The stand-in log's lines start with the activity code and a tab.
   tr -d '\r' < "$work/$1.$2.raw" 2>/dev/null | cut -f2- > "$work/$1.$2.log"

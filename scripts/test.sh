@@ -30,31 +30,31 @@ step() {  # step COMMAND...: output shown and kept for the count
   rm -f "$out"
 }
 step ctest --test-dir "$root/build/native" --output-on-failure "$@"
-why=$("$here/i386.sh" kind 2>&1 >/dev/null)
-kind=$("$here/i386.sh" kind 2>/dev/null)
+kind=$("$here/i386.sh" kind 2>"$log.why")
+why=$(<"$log.why"); rm -f "$log.why"
+if [ "$kind" = native ]; then
+  log32=$(mktemp "${TMPDIR:-/tmp}/tarnwick-test32.XXXXXX")
+  export TARNWICK_CTEST_PARALLEL=1
+  "$here/i386.sh" native "${display[@]}" "$here/run-tests.sh" win32 \
+    "$root/build/win32" "$@" > "$log32" 2>&1 &
+  pid32=$!
+  # xvfb-run -a takes the first display without a lock file: two started at one moment
+  # could pick the same.
+  sleep 5
+fi
+step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
 case $kind in
   native)
-    log32=$(mktemp "${TMPDIR:-/tmp}/tarnwick-test32.XXXXXX")
-    export TARNWICK_CTEST_PARALLEL=1
-    "$here/i386.sh" native "${display[@]}" "$here/run-tests.sh" win32 \
-      "$root/build/win32" "$@" > "$log32" 2>&1 &
-    pid32=$!
-    # xvfb-run -a takes the first display without a lock file: two started at one moment
-    # could pick the same.
-    sleep 5
-    step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
     wait $pid32; rc32=$?
     echo "test: the 32-bit release's whole suite, run beside the 64-bit one:"
     cat "$log32"
     counted $rc32 "$log32" "the 32-bit release's whole suite"
     rm -f "$log32" ;;
   emulated)
-    step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
     step ctest --test-dir "$root/build/win32" --output-on-failure -L nowine "$@"
     step "${display[@]}" "$here/smoke32.sh" "$root/build/win32"
     echo "test: the 32-bit release's whole suite did not run: ${why#i386: }; its checks without wine and a smoke run through the emulator did" ;;
   *)
-    step "${display[@]}" "$here/run-tests.sh" win64 "$root/build/win64" "$@"
     echo "test: the 32-bit release cannot run here, not even through the emulator: ${why#i386: } (run scripts/setup.sh as root)"
     rc=1 ;;
 esac

@@ -7,8 +7,11 @@
 #   emu32   the 32-bit release where 32-bit code runs only through the emulator: the 32-bit
 #           loader (started through the registered i386 entry) in that same 64-bit prefix,
 #           which holds the 32-bit system too, with the native 64-bit server
-# Sets WINEPREFIX (TARNWICK_WINEPREFIX, when set, names another), WINE (the loader to start programs with), TW_WINESERVER (the server to
-# start and stop) and TW_WINE_MODE; WINESERVER too where the loader must not pick its own.
+# Sets WINEPREFIX (TARNWICK_WINEPREFIX, when set, names another), WINE (the loader to start
+# programs with), TW_WINESERVER (the server to start and stop) and TW_WINE_MODE; WINESERVER
+# too where the loader must not pick its own. Defines tw_native, the words to put before a
+# command of the release that must run natively (an i386 emulator entry left registered
+# would take it: scripts/i386.sh native), and tw_winpath, a host path as wine names it.
 tw_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 case "${1:?wine-env.sh: win32, win64 or emu32}" in
   win32) export WINEPREFIX=$tw_root/build/wineprefix WINE=wine TW_WINESERVER=wineserver
@@ -20,6 +23,9 @@ case "${1:?wine-env.sh: win32, win64 or emu32}" in
   *) echo "wine-env.sh: unknown mode $1" >&2; return 2 ;;
 esac
 export TW_WINE_MODE=$1
+tw_native=()
+[ "$1" = win32 ] && tw_native=("$tw_root/scripts/i386.sh" native)
+tw_winpath() { local p=${1//\//\\}; echo "Z:$p"; }  # wine maps the whole tree to drive Z:
 # Another prefix for one run (two runs of one build side by side, say).
 [ -n "${TARNWICK_WINEPREFIX:-}" ] && export WINEPREFIX=$TARNWICK_WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}

@@ -14,19 +14,17 @@ bin=$(cd "${1:-$root/build/$mode/bin}" && pwd)
 # The build's own wine: a PE32+ program is the 64-bit build's, whatever the folder's name.
 x86_64-w64-mingw32-objdump -f "$bin/config_test.exe" 2>/dev/null | grep -q 'pei-x86-64$' && mode=win64
 . "$root/scripts/wine-env.sh" $mode
-native=(); [ $mode = win32 ] && native=("$root/scripts/i386.sh" native)
-"${native[@]}" "$root/scripts/wine-up.sh" $mode
-wine() { "${native[@]}" "$WINE" "$@"; }
+"${tw_native[@]}" "$root/scripts/wine-up.sh" $mode
 cd "$bin"
 cp config_test.exe tw_config_snapshot.exe
-wine reg add 'HKCU\Software\Wine\AppDefaults\tw_config_snapshot.exe\X11 Driver' \
+"${tw_native[@]}" "$WINE" reg add 'HKCU\Software\Wine\AppDefaults\tw_config_snapshot.exe\X11 Driver' \
   /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
-xvfb-run -a "${native[@]}" "$WINE" ./tw_config_snapshot.exe --gtest_filter='SnapshotTest.*' >/dev/null
+xvfb-run -a "${tw_native[@]}" "$WINE" ./tw_config_snapshot.exe --gtest_filter='SnapshotTest.*' >/dev/null
 python3 "$root/conduit/config/bmp_to_png.py" config-dialog.bmp "$root/docs/config-dialog.png"
 rm -f tw_config_snapshot.exe
 echo "wrote $root/docs/config-dialog.png"
 if [ -f conduit_test.exe ]; then
-  xvfb-run -a "${native[@]}" "$WINE" ./conduit_test.exe --gtest_filter='*DrawsItselfForThePicture*' >/dev/null
+  xvfb-run -a "${tw_native[@]}" "$WINE" ./conduit_test.exe --gtest_filter='*DrawsItselfForThePicture*' >/dev/null
   python3 "$root/conduit/config/bmp_to_png.py" progress-window.bmp "$root/docs/progress-window.png"
   echo "wrote $root/docs/progress-window.png"
 fi
