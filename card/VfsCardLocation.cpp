@@ -165,6 +165,12 @@ bool VfsCardLocation::readEntryInfo(const std::string& name, FileEntry& entry) {
     return true;
 }
 
+bool VfsCardLocation::handheldFileAsListed(const std::string& name, const FileEntry& entry) {
+    FileEntry now;
+    if (!readEntryInfo(name, now) || now.status != ENTRY_OK) return true;
+    return now.handheldTime == entry.handheldTime && now.size == entry.size;
+}
+
 bool VfsCardLocation::listHandheld() {
     if (!usable_) return false;
     bool listed = false;
@@ -229,7 +235,7 @@ bool VfsCardLocation::getIntoPcFile(const std::string& name, const std::string& 
         return fetched = result == 0;
     });
     if (!fetched) return false;
-    if (placed && staged.commit()) return true;
+    if (placed && commitPcCopy(staged)) return true;
     systemError = card::lastSystemError();
     return false;
 }
@@ -290,9 +296,10 @@ bool VfsCardLocation::archiveOnHandheld(const std::string& name) {
     if (!context_->archive) return true;
     int32_t result = 0;
     uint32_t systemError = 0;
-    const std::string target = checkName(name) ? archivePathFor(name) : std::string();
+    std::vector<std::string> earlier;
+    const std::string target = checkName(name) ? archivePathFor(name, &earlier) : std::string();
     if (!target.empty() && getIntoPcFile(name, target, result, systemError)) {
-        log("  " + name + ": Archived");
+        logArchived(name, target, earlier);
         return true;
     }
     log("Could not archive Palm file(" + hex(result) + "): " + name);

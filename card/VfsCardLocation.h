@@ -41,6 +41,9 @@ protected:
     bool renameCardFile(const std::string& name, const std::string& newBase) override;
     bool deleteCardFile(const std::string& name) override;
     bool reservedOnHandheld(const std::string& name) const override;
+    // Reads the card file's time and size again (a file that cannot be opened answers true:
+    // the operation itself then meets it as before).
+    bool handheldFileAsListed(const std::string& name, const FileEntry& entry) override;
     // This route writes every card file in place: it leaves no scratch file on the card.
     bool isScratchName(const std::string& /*name*/) const override { return false; }
     void readBackEntry(const std::string& name, FileEntry& entry) override;

@@ -180,6 +180,8 @@ void RunDriver(SyncJob& job, Settings& settings) {
     }
 
     int32_t errors = 0;
+    // Whatever layer reported a file it could not carry, the summary says errors.
+    const uint32_t failureLinesBefore = FailureLinesLogged();
     // An overwrite other than the user's permanent action was chosen for this HotSync:
     // HotSync hands it over once, so a location must not let "Frequency" skip it.
     auto oneTime = [](int32_t action, int32_t permanent) {
@@ -208,7 +210,7 @@ void RunDriver(SyncJob& job, Settings& settings) {
     }
     if (job.cancelRequested()) return;
 
-    LogSummary(errors != 0);
+    LogSummary(errors != 0 || FailureLinesLogged() != failureLinesBefore);
 }
 
 void LogSummary(bool errors) {

@@ -84,9 +84,9 @@ AtomicFile::~AtomicFile() {
     }
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::commit(bool replace) {
     if (tempPath_.empty() || committed_) return false;
-    if (!pcfile::moveFile(tempPath_, target_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!pcfile::moveFile(tempPath_, target_, (replace ? MOVEFILE_REPLACE_EXISTING : 0) | MOVEFILE_WRITE_THROUGH)) {
         return false;
     }
     committed_ = true;
@@ -94,6 +94,11 @@ bool AtomicFile::commit() {
 }
 
 bool AtomicFile::writeWhole(const std::string& target, const std::string& bytes) {
+    return writeWhole(target, bytes, [](AtomicFile& file) { return file.commit(); });
+}
+
+bool AtomicFile::writeWhole(const std::string& target, const std::string& bytes,
+                            const std::function<bool(AtomicFile&)>& commitStep) {
     AtomicFile file(target);
     if (!file.valid()) return false;
     {
@@ -102,7 +107,7 @@ bool AtomicFile::writeWhole(const std::string& target, const std::string& bytes)
         if (!writeAll(h.get(), bytes.data(), bytes.size())) return false;
         if (!FlushFileBuffers(h.get())) return false;
     }
-    return file.commit();
+    return commitStep(file);
 }
 
 TemporaryFile::TemporaryFile(const char* prefix) {

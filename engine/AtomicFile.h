@@ -1,6 +1,7 @@
 // Files that must appear whole or not at all, and scratch files that must not outlive
 // the step that made them.
 #pragma once
+#include <functional>
 #include <string>
 
 // A temporary file beside a target. The name is free when the object is made but nothing
@@ -19,11 +20,17 @@ public:
     bool valid() const { return !tempPath_.empty(); }
     const std::string& tempPath() const { return tempPath_; }
     const std::string& targetPath() const { return target_; }
-    bool commit();
+    // replace false: the move fails (ERROR_ALREADY_EXISTS, the target untouched) when a
+    // target has appeared since, for a copy that is to replace nothing.
+    bool commit(bool replace = true);
 
     // Writes bytes to target through a temporary file; false when anything failed, in
     // which case the target keeps its old content.
     static bool writeWhole(const std::string& target, const std::string& bytes);
+    // The same with the last step done by commitStep (which may check the target first and
+    // answer false, leaving it as it is).
+    static bool writeWhole(const std::string& target, const std::string& bytes,
+                           const std::function<bool(AtomicFile&)>& commitStep);
 
     // True when a base name has exactly the form of this class's temporary names. Such a
     // file is never a user's: one that exists outside a running copy was left by a process

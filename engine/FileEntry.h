@@ -13,6 +13,7 @@ struct FileEntry {
     uint32_t status = 0;            // 0 usable; 4 PC status unreadable; 1 handheld unreadable
     uint32_t creator = 0;           // main-memory databases only
     uint32_t size = 0;
+    uint32_t pcSize = 0;            // the PC copy's size as last read (0xFFFFFFFF: 4 GB or more)
 };
 
 enum FileEntryStatus : uint32_t { ENTRY_OK = 0, ENTRY_HANDHELD_UNREADABLE = 1, ENTRY_PC_UNREADABLE = 4 };

@@ -22,6 +22,8 @@ uint64_t toUint64(const FILETIME& ft) {
 
 uint32_t clampedSize(DWORD high, DWORD low) { return high != 0 ? 0xFFFFFFFFu : low; }
 
+const std::string* sameContentsAmong(const std::string& path, const std::vector<std::string>& copies);
+
 }  // namespace
 
 HandheldLocation::HandheldLocation(SyncContext* context) : context_(context) {}
@@ -61,6 +63,8 @@ bool HandheldLocation::isDirectoryName(const std::string&) { return false; }
 
 bool HandheldLocation::reservedOnHandheld(const std::string& /*name*/) const { return false; }
 
+bool HandheldLocation::handheldFileAsListed(const std::string& /*name*/, const FileEntry& /*entry*/) { return true; }
+
 std::string HandheldLocation::conflictNameFor(const std::string& name) const {
     // A folder of the candidate's name takes it as much as a file does: the move aside
     // would meet it, fail, and fail again at every later HotSync.
@@ -89,8 +93,54 @@ bool HandheldLocation::fillPcStatus(const std::string& pcPath, FileEntry& entry)
         return false;
     }
     entry.pcTime = pcTimeFromFileTime(toUint64(data.ftLastWriteTime));
-    if (entry.size == 0) entry.size = clampedSize(data.nFileSizeHigh, data.nFileSizeLow);
+    entry.pcSize = clampedSize(data.nFileSizeHigh, data.nFileSizeLow);
+    if (entry.size == 0) entry.size = entry.pcSize;
     return true;
+}
+
+namespace {
+// Whether path holds what a listing saw: no file (time 0), or a file of that time and size.
+bool pcPathAsListed(const std::string& path, uint32_t time, uint32_t size) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!pcfile::attributesEx(path, data)) {
+        const DWORD error = GetLastError();
+        return time == 0 && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
+    }
+    return time != 0 && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+           HandheldLocation::pcTimeFromFileTime(toUint64(data.ftLastWriteTime)) == time &&
+           clampedSize(data.nFileSizeHigh, data.nFileSizeLow) == size;
+}
+}  // namespace
+
+bool HandheldLocation::pcFileAsListed(const std::string& name, const FileEntry& entry) {
+    return pcPathAsListed(pcPathOf(name), entry.pcTime, entry.pcSize);
+}
+
+bool HandheldLocation::commitPcCopy(AtomicFile& staged) {
+    const PcCopyGuard* guard = pcCopyGuard_;
+    if (guard == nullptr || staged.targetPath() != guard->path) return staged.commit();
+    const uint32_t time = guard->present ? guard->time : 0;
+    // A missing target is taken only by a move that replaces nothing: one saved in the
+    // moment between the check and the move still stays.
+    if (pcPathAsListed(guard->path, time, guard->size) && staged.commit(guard->present)) return true;
+    if (pcPathAsListed(guard->path, time, guard->size)) return false;  // the move itself failed
+    log("  " + guard->name + ": Changed on PC during this HotSync, not replaced; the next HotSync compares both");
+    return false;
+}
+
+bool HandheldLocation::guardedCopyToPc(const std::string& name, FileEntry& entry) {
+    PcCopyGuard guard;
+    guard.name = name;
+    guard.path = pcPathOf(name);
+    guard.present = entry.pcTime != 0;
+    guard.time = entry.pcTime;
+    guard.size = entry.pcSize;
+    struct Reset {
+        const PcCopyGuard*& slot;
+        ~Reset() { slot = nullptr; }
+    } reset{pcCopyGuard_};
+    pcCopyGuard_ = &guard;
+    return copyToPc(name, entry);
 }
 
 bool HandheldLocation::pcFolderExists(const std::string& path) const {
@@ -174,7 +224,12 @@ bool HandheldLocation::deletePcDirectory(const std::string& name, FileEntry& ent
 
 bool HandheldLocation::archivePcFile(const std::string& name) {
     if (context_ == nullptr || !context_->archive) return true;
-    const std::string path = archivePathFor(name);
+    std::vector<std::string> earlier;
+    const std::string path = archivePathFor(name, &earlier);
+    if (!path.empty() && sameContentsAmong(pcPathOf(name), earlier) != nullptr) {
+        log("  " + name + ": Already in the archive");
+        return true;
+    }
     bool ok = false;
     if (!path.empty()) {
         // Through a temporary file, so a failed copy leaves nothing half-written behind.
@@ -201,17 +256,33 @@ Kind kindOf(const std::string& path) {
 }
 
 // The first of path, then path with "_2", "_3", ... before its extension, that is missing
-// or (for a folder) already a folder; empty when none is within reach.
-std::string firstFree(const std::string& path, bool folder) {
-    return firstFreeName(path, true, true, [folder](const std::string& candidate) {
+// or (for a folder) already a folder; empty when none is within reach. The files passed over
+// on the way go into taken when it is given.
+std::string firstFree(const std::string& path, bool folder, std::vector<std::string>* taken = nullptr) {
+    return firstFreeName(path, true, true, [folder, taken](const std::string& candidate) {
         const Kind kind = kindOf(candidate);
-        return !(kind == Kind::Missing || (folder && kind == Kind::Folder));
+        const bool refused = !(kind == Kind::Missing || (folder && kind == Kind::Folder));
+        if (refused && taken != nullptr && kind == Kind::File) taken->push_back(candidate);
+        return refused;
     }, 100000);
+}
+
+// The first of copies holding the same bytes as path, or none.
+const std::string* sameContentsAmong(const std::string& path, const std::vector<std::string>& copies) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!pcfile::attributesEx(path, data)) return nullptr;
+    for (const std::string& copy : copies) {
+        WIN32_FILE_ATTRIBUTE_DATA other;
+        if (pcfile::attributesEx(copy, other) && other.nFileSizeLow == data.nFileSizeLow &&
+            other.nFileSizeHigh == data.nFileSizeHigh && sameFileContents(path, copy))
+            return &copy;
+    }
+    return nullptr;
 }
 
 }  // namespace
 
-std::string HandheldLocation::archivePathFor(const std::string& name) {
+std::string HandheldLocation::archivePathFor(const std::string& name, std::vector<std::string>* earlier) {
     if (archiveDirectory_.empty()) return std::string();
     // The name's own folders, without the components that could lead out of the archive.
     std::vector<std::string> parts;
@@ -231,11 +302,31 @@ std::string HandheldLocation::archivePathFor(const std::string& name) {
         if (path.empty()) return path;
         if (kindOf(path) == Kind::Missing && !pcfile::createDirectory(path)) return std::string();
     }
-    return firstFree(path + "\\" + parts.back(), false);
+    return firstFree(path + "\\" + parts.back(), false, earlier);
+}
+
+void HandheldLocation::logArchived(const std::string& name, const std::string& copy,
+                                   const std::vector<std::string>& earlier) {
+    // A deletion that fails at every HotSync (a file held open, say) archives the same
+    // version again each time: one copy of it is enough.
+    if (sameContentsAmong(copy, earlier) != nullptr) {
+        pcfile::setAttributes(copy, FILE_ATTRIBUTE_NORMAL);
+        if (pcfile::deleteFile(copy)) {
+            log("  " + name + ": Already in the archive");
+            return;
+        }
+    }
+    log("  " + name + ": Archived");
 }
 
 bool HandheldLocation::deletePcFile(const std::string& name, FileEntry& entry) {
     if (!archivePcFile(name)) return false;
+    // Checked after the archive copy: a version saved before it is in the archive, one saved
+    // after it is not deleted.
+    if (!pcFileAsListed(name, entry)) {
+        log("Could not delete PC File: " + name + " changed on PC during this HotSync; the next HotSync compares both");
+        return false;
+    }
     if (!pcfile::deleteFile(pcPathOf(name))) {
         log("Could not delete PC File: " + name);
         return false;

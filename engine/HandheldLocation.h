@@ -11,6 +11,7 @@
 #include "engine/FileEntry.h"
 #include "engine/SyncContext.h"
 
+class AtomicFile;
 class Settings;
 
 class HandheldLocation {
@@ -38,6 +39,12 @@ public:
     // itself on the handheld: such a PC file is never sent and never deleted, it stays on
     // the PC only (one log line says so).
     virtual bool reservedOnHandheld(const std::string& name) const;
+    // Right before the engine replaces or deletes name's card copy: true when it is still
+    // the one the listing saw (same time and size). A card file changed since is left as it
+    // is, so that the next HotSync decides with both versions known. A place that cannot
+    // tell answers true (the base does), and so does one whose check itself fails: the
+    // operation then meets the file as before.
+    virtual bool handheldFileAsListed(const std::string& name, const FileEntry& entry);
 
     // Runs one synchronisation of this location; false when it was abandoned.
     bool synchronise();
@@ -56,11 +63,24 @@ public:
     bool deletePcDirectory(const std::string& name, FileEntry& entry);
     bool deletePcFile(const std::string& name, FileEntry& entry);
     bool archivePcFile(const std::string& name);
+    // True when name's PC file is still the one the scan listed: the same time and size,
+    // or still missing when there was none. Any failure to read it answers false.
+    bool pcFileAsListed(const std::string& name, const FileEntry& entry);
+    // Moves a staged copy into place. When it is the copy of a handheld file the engine is
+    // carrying to the PC (copyToPc), the PC file it would replace must be the one the scan
+    // listed: one saved since is left as it is, with a line, and false comes back (the
+    // staged copy goes with the object). Any other staged copy (an archive copy, say) is
+    // simply committed.
+    bool commitPcCopy(AtomicFile& staged);
     // Where the archive keeps a copy of name: its folders below archiveDirectory (made
     // when missing), and a name not taken there ("_2", "_3", ... before the extension),
     // so no version the archive was given is ever replaced. Empty when there is no archive
-    // folder or no free name.
-    std::string archivePathFor(const std::string& name);
+    // folder or no free name. earlier, when given, receives the archive's files of that
+    // name passed over ("a.txt", "a_2.txt", ...), the versions archived before.
+    std::string archivePathFor(const std::string& name, std::vector<std::string>* earlier = nullptr);
+    // Logs name's archive copy just written at copy: when one of earlier holds the same
+    // bytes the new copy is removed again and the line says the version was already there.
+    void logArchived(const std::string& name, const std::string& copy, const std::vector<std::string>& earlier);
     // The name a conflict copy of name moves to: the first of "_2", "_3", ... before its
     // extension that no entry holds, on either side or in the state file.
     std::string conflictNameFor(const std::string& name) const;
@@ -177,4 +197,26 @@ private:
     uint32_t failures_ = 0;
     bool holdPcDeletions_ = false;
     bool holdHandheldDeletions_ = false;
+    // Set when a record this HotSync depends on (the settings file, the state file) cannot
+    // be written: what the run decides could not be remembered, so nothing is deleted on
+    // either side, whatever the action.
+    bool holdAllDeletions_ = false;
+    // The copy to the PC under way (copyToPc) and what the scan saw at its PC path.
+    struct PcCopyGuard {
+        std::string name, path;
+        bool present = false;
+        uint32_t time = 0, size = 0;
+    };
+    const PcCopyGuard* pcCopyGuard_ = nullptr;
+    // True unless name's card copy changed since the listing (a line then says it is not
+    // replaced or deleted, as operation tells).
+    bool handheldUnchanged(const std::string& name, const FileEntry& entry, const char* operation);
+    // copyToPc with pcCopyGuard_ set for its target.
+    bool guardedCopyToPc(const std::string& name, FileEntry& entry);
+    // Logs that a record could not be written (what, its path, the system's error code) and
+    // holds every deletion of this HotSync; counts a failure.
+    void refuseDeletions(const std::string& what, const std::string& path, uint32_t error);
+    // Whether the state file can be replaced at the end of this run (its staged copy made
+    // beside it, the old one opened for writing); error is the system's code when not.
+    bool stateFileWritable(uint32_t& error) const;
 };

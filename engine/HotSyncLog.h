@@ -11,6 +11,12 @@ enum HotSyncActivity { LOG_PLAIN = -1, LOG_SUMMARY_ERRORS = 16, LOG_SUMMARY_OK =
 void HotSyncLog(const std::string& text);
 // Any activity code; the summary line uses 16 or 20.
 void HotSyncLogActivity(const std::string& text, int activity);
+// How many lines this thread has logged so far that report a failure: those beginning,
+// after leading blanks, with "Error" or "Could not". A HotSync that logged one has left
+// something uncarried and never ends with the success summary, whichever layer wrote it.
+uint32_t FailureLinesLogged();
+// True for a line of that kind. Needs no operating system.
+bool IsFailureLine(const std::string& text);
 // The line for an exception contained at an export or thread of the conduit (see
 // dllshared/DllEdge.h): "Error in " + entry + ": " + description, e.g. "Error in OpenConduit:
 // std::bad_alloc". May throw (bad_alloc), as the other two may.

@@ -15,6 +15,7 @@
 #include "engine/NameRules.h"
 #include "engine/PcPaths.h"
 #include "engine/StateFile.h"
+#include "engine/Win32Handles.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -32,27 +33,33 @@ public:
         : store_(store), section_(user + "-Unfinished"), location_(location) {
         std::istringstream words(store_.readString(section_, location_, ""));
         for (std::string tag; words >> tag;) before_.push_back(tag);
-        write(before_, AtomicFile::processTag());
+        recorded_ = write(before_, AtomicFile::processTag());
+        if (!recorded_) error_ = GetLastError();
     }
     ~UnfinishedRuns() { write(settled_ ? std::vector<std::string>() : before_, std::string()); }
     UnfinishedRuns(const UnfinishedRuns&) = delete;
     UnfinishedRuns& operator=(const UnfinishedRuns&) = delete;
     const std::vector<std::string>& before() const { return before_; }
     void settled() { settled_ = true; }
+    // Whether this run's tag reached the settings file, and why not (the system's code).
+    bool recorded() const { return recorded_; }
+    uint32_t error() const { return error_; }
 
 private:
-    void write(const std::vector<std::string>& tags, const std::string& own) const {
+    bool write(const std::vector<std::string>& tags, const std::string& own) const {
         std::string text;
         for (const std::string& tag : tags)
             if (tag != own) text += tag + " ";
         text += own;
         while (!text.empty() && text.back() == ' ') text.pop_back();
-        store_.writeString(section_, location_, text);
+        return store_.writeString(section_, location_, text);
     }
     Settings& store_;
     const std::string section_, location_;
     std::vector<std::string> before_;
     bool settled_ = false;
+    bool recorded_ = false;
+    uint32_t error_ = 0;
 };
 
 }  // namespace
@@ -95,6 +102,7 @@ bool HandheldLocation::synchronise() {
     exceptionNames_.clear();
     exceptionValues_.clear();
     exceptionActions_.clear();
+    holdAllDeletions_ = false;
 
     if (!pcFolderExists(pcDirectory_)) {
         // A folder synchronised before that has gone (an unplugged drive, say) must not
@@ -107,9 +115,15 @@ bool HandheldLocation::synchronise() {
     }
 
     UnfinishedRuns unfinished(store, user, locationName_);
+    // A run whose records cannot be kept must not act on them: a hold the guard could not
+    // record, or deletions the state file would not remember, would come back as deletions
+    // (or as files new again) at the next HotSync.
+    if (!unfinished.recorded()) refuseDeletions("settings file", store.path(), unfinished.error());
     progress().SetFileText("Examining PC");
     if (!scanRoot()) return false;
     if (!loadStateFile()) log("Initial Backup");
+    uint32_t stateError = 0;
+    if (!holdAllDeletions_ && !stateFileWritable(stateError)) refuseDeletions("state file", statePath(), stateError);
 
     progress().SetFileText("Examining Handheld");
     store.readExceptions(user, locationName_, exceptionNames_, exceptionValues_, exceptionActions_);
@@ -128,7 +142,42 @@ bool HandheldLocation::synchronise() {
         ++failures_;
         return true;
     }
-    store.setLastBackup(user, locationName_, static_cast<int32_t>(currentTime()));
+    if (!store.setLastBackup(user, locationName_, static_cast<int32_t>(currentTime()))) {
+        log("Could not write settings file: " + store.path() + " (error " + std::to_string(GetLastError()) +
+            "): the time of this HotSync is not recorded");
+        ++failures_;
+    }
+    return true;
+}
+
+void HandheldLocation::refuseDeletions(const std::string& what, const std::string& path, uint32_t error) {
+    log("Could not write " + what + ": " + path + " (error " + std::to_string(error) +
+        "): nothing is deleted on either side in this HotSync");
+    holdAllDeletions_ = true;
+    ++failures_;
+}
+
+bool HandheldLocation::stateFileWritable(uint32_t& error) const {
+    // The new state goes to a staged copy beside the old one and is then moved over it.
+    AtomicFile staged(statePath());
+    OwnedHandle created(staged.valid() ? pcfile::createFile(staged.tempPath(), GENERIC_WRITE, 0, CREATE_NEW)
+                                       : INVALID_HANDLE_VALUE);
+    if (!created.valid()) {
+        error = GetLastError();
+        return false;
+    }
+    const DWORD attributes = pcfile::attributes(statePath());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // a first run: nothing to replace
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        error = ERROR_ACCESS_DENIED;
+        return false;
+    }
+    OwnedHandle old(pcfile::createFile(statePath(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       OPEN_EXISTING));
+    if (!old.valid()) {
+        error = GetLastError();
+        return false;
+    }
     return true;
 }
 
@@ -184,7 +233,8 @@ bool HandheldLocation::scanRoot() {
                 entry.pcTime = pcTimeFromFileTime(
                     (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
                     data.ftLastWriteTime.dwLowDateTime);
-                if (entry.size == 0) entry.size = data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
+                entry.pcSize = data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
+                if (entry.size == 0) entry.size = entry.pcSize;
                 if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
                     // A junction or symbolic link may lead out of the folder this
                     // location owns; a deletion carried over from the handheld would then
@@ -373,7 +423,8 @@ void HandheldLocation::planDeletions() {
 void HandheldLocation::recordHeldDeletions(bool pc, bool handheld) {
     std::string sides = pc ? "PC" : "";
     if (handheld) sides += sides.empty() ? "Palm" : " Palm";
-    settings().setHeldDeletions(context_->userName, locationName_, sides);
+    if (!settings().setHeldDeletions(context_->userName, locationName_, sides) && !holdAllDeletions_)
+        refuseDeletions("settings file", settings().path(), GetLastError());
 }
 
 void HandheldLocation::reportHeldDeletions(Hold hold, const SideTally& side, int32_t share, bool onPc) const {
@@ -400,6 +451,9 @@ void HandheldLocation::reportHeldDeletions(Hold hold, const SideTally& side, int
 }
 
 bool HandheldLocation::heldBack(Operation operation) const {
+    const bool deletion = operation == Operation::DeleteOnPc || operation == Operation::DeletePcDirectory ||
+                          operation == Operation::DeleteOnHandheld || operation == Operation::DeleteHandheldDirectory;
+    if (holdAllDeletions_ && deletion) return true;
     if (effectiveAction(context_->action) != ACTION_SYNCHRONISE) return false;
     switch (operation) {
     case Operation::DeleteOnPc:
@@ -473,12 +527,13 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
     // A copy into a folder deleted on the receiving side makes the folder again, so what
     // was added or changed inside it on the other side is kept.
     case Operation::CopyToPc:
-        ok = archiveBeforeOverwrite(name, entry, true) && makeFoldersAbove(name, true) && copyToPc(name, entry);
+        ok = archiveBeforeOverwrite(name, entry, true) && makeFoldersAbove(name, true) && guardedCopyToPc(name, entry);
         break;
     case Operation::CopyToHandheld:
-        ok = archiveBeforeOverwrite(name, entry, false) && makeFoldersAbove(name, false) && copyToHandheld(name, entry);
+        ok = handheldUnchanged(name, entry, "replaced") && archiveBeforeOverwrite(name, entry, false) &&
+             makeFoldersAbove(name, false) && copyToHandheld(name, entry);
         break;
-    case Operation::DeleteOnHandheld: ok = deleteOnHandheld(name, entry); break;
+    case Operation::DeleteOnHandheld: ok = handheldUnchanged(name, entry, "deleted") && deleteOnHandheld(name, entry); break;
     case Operation::DeleteOnPc: ok = deletePcFile(name, entry); break;
     case Operation::Conflict: ok = resolveConflict(name, entry); break;
     case Operation::CreatePcDirectory: ok = makeFoldersAbove(name, true) && createPcDirectory(name, entry); break;
@@ -491,6 +546,14 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
     if (ok && entry.status == ENTRY_OK) settled_.insert(&entry);
     // A folder put off to the deferred pass has not failed yet.
     if (!ok && deferred_.size() == deferredBefore) ++failures_;
+}
+
+bool HandheldLocation::handheldUnchanged(const std::string& name, const FileEntry& entry, const char* operation) {
+    // Only a card copy that exists can have changed under us; a new one replaces nothing.
+    if (entry.handheldTime == 0 || handheldFileAsListed(name, entry)) return true;
+    log(std::string("Could not carry ") + name + ": changed on Palm during this HotSync, not " + operation +
+        "; the next HotSync compares both");
+    return false;
 }
 
 bool HandheldLocation::archiveBeforeOverwrite(const std::string& name, const FileEntry& entry, bool onPc) {
@@ -563,7 +626,7 @@ bool HandheldLocation::resolveConflict(const std::string& name, FileEntry& entry
     // fail, the name must come back as new on one side, not as deleted on the other.
     entry.lastHandheldTime = 0;
     entry.lastPcTime = 0;
-    const bool copied = handheldAside ? copyToHandheld(name, entry) : copyToPc(name, entry);
+    const bool copied = handheldAside ? copyToHandheld(name, entry) : guardedCopyToPc(name, entry);
     // The moved version goes across in this HotSync: the pass meets it later when "_2"
     // sorts after the name, but a name shortened to fit the folder may sort before it.
     if (pass_ != 1 || entries_.key_comp()(aside, name)) handleEntry(aside, entries_[aside]);

@@ -30,9 +30,10 @@ uint32_t handheldTimeOf(uint32_t modificationDate) { return modificationDate == 
 
 // The whole of a database file goes to its place in one step: a backup that fails half-way
 // leaves the previous backup as it was.
-bool writeImageFile(DatabaseImage& image, const std::string& path) {
+bool writeImageFile(DatabaseImage& image, const std::string& path,
+                    const std::function<bool(AtomicFile&)>& commitStep) {
     const std::vector<uint8_t> bytes = image.toFileBytes();
-    return AtomicFile::writeWhole(path, std::string(bytes.begin(), bytes.end()));
+    return AtomicFile::writeWhole(path, std::string(bytes.begin(), bytes.end()), commitStep);
 }
 
 }  // namespace
@@ -87,7 +88,9 @@ bool MainMemoryLocation::listHandheld() {
 
 bool MainMemoryLocation::fetchHandheldFile(const std::string& name, const std::string& pcPath) {
     DatabaseImage image;
-    if (image.readFromHandheld(name) && writeImageFile(image, pcPath)) return true;
+    if (image.readFromHandheld(name) &&
+        writeImageFile(image, pcPath, [this](AtomicFile& staged) { return commitPcCopy(staged); }))
+        return true;
     lastSyncError_ = image.lastSyncError;
     failureCode_ = image.failureCode;
     return false;
@@ -166,12 +169,13 @@ bool MainMemoryLocation::archiveOnHandheld(const std::string& name) {
     const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     // A name the archive already holds (an earlier version, or another database with the
     // same file name) gets a number: the archive never replaces what it was given.
-    const std::string target = archivePathFor(fileName);
+    std::vector<std::string> earlier;
+    const std::string target = archivePathFor(fileName, &earlier);
     if (target.empty() || !fetchHandheldFile(name, target)) {
         log("Could not archive Palm file" + codes(failureCode_, lastSyncError_) + ": " + name);
         return false;
     }
-    log("  " + name + ": Archived");
+    logArchived(name, target, earlier);
     return true;
 }
 

@@ -55,10 +55,10 @@ int32_t Settings::readInt(const std::string& section, const std::string& key, in
         GetPrivateProfileIntA(section.c_str(), key.c_str(), def, path_.c_str()));
 }
 
-void Settings::writeInt(const std::string& section, const std::string& key, int32_t value) const {
+bool Settings::writeInt(const std::string& section, const std::string& key, int32_t value) const {
     char text[32];
     wsprintfA(text, "%d", value);
-    writeString(section, key, text);
+    return writeString(section, key, text);
 }
 
 // The profile call cuts what does not fit: a value then comes back one character short of
@@ -88,10 +88,10 @@ std::string Settings::readString(const std::string& section, const std::string& 
     return readProfileString(path_, section, key, def, kStringBuffer);
 }
 
-void Settings::writeString(const std::string& section, const std::string& key,
+bool Settings::writeString(const std::string& section, const std::string& key,
                            const std::string& value) const {
-    if (path_.empty()) return;
-    WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str());
+    if (path_.empty()) return false;
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str()) != 0;
 }
 
 std::vector<std::string> Settings::keysOf(const std::string& section, size_t bufferSize) const {
@@ -167,18 +167,18 @@ int32_t Settings::lastBackup(const std::string& user, const std::string& locatio
     return readInt(user + "-LastBackup", location, 0);
 }
 
-void Settings::setLastBackup(const std::string& user, const std::string& location, int32_t time) const {
-    writeInt(user + "-LastBackup", location, time);
+bool Settings::setLastBackup(const std::string& user, const std::string& location, int32_t time) const {
+    return writeInt(user + "-LastBackup", location, time);
 }
 
 std::string Settings::heldDeletions(const std::string& user, const std::string& location) const {
     return readString(user + "-HeldDeletions", location, "");
 }
 
-void Settings::setHeldDeletions(const std::string& user, const std::string& location, const std::string& sides) const {
-    if (heldDeletions(user, location) == sides) return;
-    WritePrivateProfileStringA((user + "-HeldDeletions").c_str(), location.c_str(), sides.empty() ? nullptr : sides.c_str(),
-                               path_.c_str());
+bool Settings::setHeldDeletions(const std::string& user, const std::string& location, const std::string& sides) const {
+    if (heldDeletions(user, location) == sides) return true;
+    return WritePrivateProfileStringA((user + "-HeldDeletions").c_str(), location.c_str(),
+                                      sides.empty() ? nullptr : sides.c_str(), path_.c_str()) != 0;
 }
 
 ActionCode Settings::exceptionAction(const std::string& keyword) {

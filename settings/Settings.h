@@ -14,11 +14,13 @@ public:
 
     const std::string& path() const { return path_; }
 
+    // The writes answer false when the file could not be written (GetLastError tells why;
+    // read-only, held open by another program, a full disk); the file then keeps what it had.
     int32_t readInt(const std::string& section, const std::string& key, int32_t def) const;
-    void writeInt(const std::string& section, const std::string& key, int32_t value) const;
+    bool writeInt(const std::string& section, const std::string& key, int32_t value) const;
     std::string readString(const std::string& section, const std::string& key,
                            const std::string& def) const;
-    void writeString(const std::string& section, const std::string& key,
+    bool writeString(const std::string& section, const std::string& key,
                      const std::string& value) const;
     // All key names of a section in file order, read through a buffer of at first bufferSize
     // characters that grows until every name fits. readString, too, returns the whole value.
@@ -52,13 +54,13 @@ public:
     // path, one relative to the current drive ("\Sync", "C:Sync") and the empty one are not.
     static bool isAbsoluteFolder(const std::string& path);
     int32_t lastBackup(const std::string& user, const std::string& location) const;
-    void setLastBackup(const std::string& user, const std::string& location, int32_t time) const;
+    bool setLastBackup(const std::string& user, const std::string& location, int32_t time) const;
     // The sides of a location whose deletions stay held until the user confirms them with a
     // one-time overwrite (section user + "-HeldDeletions": "PC", "Palm" or "PC Palm"), so a
     // hold lasts from one HotSync to the next; empty when none is held. Empty sides remove
-    // the record.
+    // the record; false when the record could not be written.
     std::string heldDeletions(const std::string& user, const std::string& location) const;
-    void setHeldDeletions(const std::string& user, const std::string& location, const std::string& sides) const;
+    bool setHeldDeletions(const std::string& user, const std::string& location, const std::string& sides) const;
     void readExceptions(const std::string& user, const std::string& location,
                         std::vector<std::string>& names, std::vector<std::string>& values,
                         std::vector<int32_t>& actions) const;

@@ -4,6 +4,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -30,6 +31,13 @@ struct FakeCard {
     uint32_t pcClock = 0;          // PC times given to files the location writes
     bool failList = false;
     std::set<std::string> failCopyToPc, failCopyToHandheld, failDelete, failRename, failFetch;
+    // Called as the location starts a card operation or checks a card file again ("copyToPc",
+    // "copyToHandheld", "deleteOnHandheld", "check"), with the entry's name: a test changes
+    // either side there, as a user saving a file during a HotSync does.
+    std::function<void(const char* call, const std::string& name)> during;
+    void duringCall(const char* call, const std::string& name) {
+        if (during) during(call, name);
+    }
 
     void put(const std::string& name, const std::string& content, uint32_t advance = 10) {
         clock += advance;
@@ -126,10 +134,11 @@ public:
     }
 
     bool copyToPc(const std::string& name, FileEntry& entry) override {
+        card_.duringCall("copyToPc", name);
         const std::string path = pcPathOf(name);
         AtomicFile file(path);
         if (card_.failCopyToPc.count(name) || !card_.has(name) || !file.valid() ||
-            !writeBytes(file.tempPath(), card_.content(name)) || !file.commit()) {
+            !writeBytes(file.tempPath(), card_.content(name)) || !commitPcCopy(file)) {
             log("Could not copy to PC: " + name);
             return false;
         }
@@ -141,6 +150,7 @@ public:
     }
 
     bool copyToHandheld(const std::string& name, FileEntry& entry) override {
+        card_.duringCall("copyToHandheld", name);
         std::string bytes;
         if (card_.failCopyToHandheld.count(name) || !card_.hasFolderOf(name) || !readWholeFile(pcPathOf(name), bytes)) {
             log("Could not copy to Palm: " + name);
@@ -154,16 +164,25 @@ public:
 
     bool archiveOnHandheld(const std::string& name) override {
         if (!context_->archive) return true;
-        const std::string target = archivePathFor(name);
+        std::vector<std::string> earlier;
+        const std::string target = archivePathFor(name, &earlier);
         if (target.empty() || !writeBytes(target, card_.content(name))) {
             log("Could not archive Palm File: " + name);
             return false;
         }
-        log("  " + name + ": Archived");
+        logArchived(name, target, earlier);
         return true;
     }
 
+    bool handheldFileAsListed(const std::string& name, const FileEntry& entry) override {
+        card_.duringCall("check", name);
+        auto it = card_.objects.find(name);
+        return it == card_.objects.end() ||
+               (it->second.time == entry.handheldTime && it->second.content.size() == entry.size);
+    }
+
     bool deleteOnHandheld(const std::string& name, FileEntry& entry) override {
+        card_.duringCall("deleteOnHandheld", name);
         if (!archiveOnHandheld(name)) return false;
         if (card_.failDelete.count(name) || !card_.has(name)) {
             log("Could not delete Palm File: " + name);

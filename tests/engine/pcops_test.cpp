@@ -41,8 +41,10 @@ TEST_F(PcOperations, DeletingArchivesFirstAndTheArchiveNeverOverwrites) {
         SCOPED_TRACE(step.name);
         if (std::string(step.name) == "/x/y") mkdirPc("/x/");
         writePc(step.name, step.content);
+        FileEntry& listed = location().entries()[step.name];  // as the scan saw it
+        location().fillPcStatus(location().pcPathOf(step.name), listed);
         StandinLogClear();
-        EXPECT_TRUE(location().deletePcFile(step.name, location().entries()[step.name]));
+        EXPECT_TRUE(location().deletePcFile(step.name, listed));
         EXPECT_EQ((Lines{"  " + std::string(step.name) + ": Archived", "  " + std::string(step.name) + ": Deleted on PC"}),
                   logLines());
         EXPECT_FALSE(pcExists(step.name));
@@ -54,6 +56,7 @@ TEST_F(PcOperations, DeletingArchivesFirstAndTheArchiveNeverOverwrites) {
 TEST_F(PcOperations, WithArchivingOffNothingIsCopied) {
     context.archive = false;
     writePc("/f.txt", "x");
+    location().fillPcStatus(location().pcPathOf("/f.txt"), location().entries()["/f.txt"]);
     StandinLogClear();
     EXPECT_TRUE(location().deletePcFile("/f.txt", location().entries()["/f.txt"]));
     EXPECT_EQ(Lines{"  /f.txt: Deleted on PC"}, logLines());

@@ -223,8 +223,11 @@ TEST_F(Scenario, StateFileThatCannotBeReplacedIsAnErrorAndKeepsTheOldOne) {
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     const Lines lines = ops();
     CloseHandle(held);
-    EXPECT_EQ((Lines{"  /new.txt: Copied from Palm to PC", "Could not write state file: " + pcDir + ".txt"}), lines);
-    EXPECT_EQ(1u, failures);  // the driver then ends the HotSync with the error summary
+    // Seen before the passes: this run's deletions could not be remembered, so none is made.
+    EXPECT_EQ((Lines{"Could not write state file: " + pcDir + ".txt (error 32): nothing is deleted on either side in this HotSync",
+                     "  /new.txt: Copied from Palm to PC", "Could not write state file: " + pcDir + ".txt"}),
+              lines);
+    EXPECT_EQ(2u, failures);  // the driver then ends the HotSync with the error summary
     EXPECT_EQ(recorded, state());
     EXPECT_EQ(last, settings->lastBackup("Ann", "Card"));
 }
@@ -265,10 +268,13 @@ TEST_F(Scenario, FailedDeletionIsRetriedRatherThanUndone) {
     SetFileAttributesA(pc("/f.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_EQ((Lines{"  /f.txt: Archived", "Could not delete PC File: /f.txt"}), ops());
     EXPECT_EQ("same", readPc("/f.txt"));
+    // A deletion that keeps failing archives its version once, however many HotSyncs it fails.
+    EXPECT_EQ((Lines{"  /f.txt: Already in the archive", "Could not delete PC File: /f.txt"}), ops());
     SetFileAttributesA(pc("/f.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ((Lines{"  /f.txt: Archived", "  /f.txt: Deleted on PC"}), ops());
+    EXPECT_EQ((Lines{"  /f.txt: Already in the archive", "  /f.txt: Deleted on PC"}), ops());
     EXPECT_FALSE(card.has("/f.txt"));
     EXPECT_FALSE(pcExists("/f.txt"));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((root + "\\Archive\\Sync\\Card\\f_2.txt").c_str()));
 }
 
 TEST_F(Scenario, ConflictWhoseCopyFailsComesBackAsNewNotAsDeleted) {
@@ -559,3 +565,53 @@ TEST_F(Scenario, ClaimedDatabasesAreLeftAlone) {
 }
 
 }  // namespace
+
+// A file saved or made on either side while the HotSync runs, at the moment the engine is
+// about to replace or delete that very file, is left as it is: nothing of it is lost, the
+// HotSync counts a failure, and the next one carries both versions.
+TEST_F(Scenario, AFileChangedDuringTheHotSyncIsNeitherReplacedNorDeleted) {
+    const struct {
+        const char* what;
+        const char* call;  // the card call at which the user saves
+        bool pcSaves;      // on the PC (else on the card)
+        int32_t action;
+        bool deletedOnCard, deletedOnPc, changedOnCard, changedOnPc;
+    } cases[] = {
+        {"card copy about to replace the PC's", "copyToPc", true, 0, false, false, true, false},
+        {"card copy under an overwrite", "copyToPc", true, ACTION_HH_OVERWRITES, false, false, true, false},
+        {"PC copy about to be deleted", "check", true, 0, true, false, false, false},
+        {"PC copy about to replace the card's", "check", false, 0, false, false, false, true},
+        {"card copy about to be deleted", "check", false, 0, false, true, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fresh();
+        baseline("/f.txt", "same");
+        if (c.deletedOnCard) card.objects.erase("/f.txt");
+        if (c.deletedOnPc) DeleteFileA(pc("/f.txt").c_str());
+        if (c.changedOnCard) card.put("/f.txt", "from card");
+        if (c.changedOnPc) writePc("/f.txt", "from pc");
+        // "check" is the engine's last look at a card file; a PC file about to be deleted is
+        // saved at the card call of an entry before it.
+        bool saved = false;
+        card.during = [&](const char* call, const std::string&) {
+            if (saved || (std::string(call) != c.call && !(c.deletedOnCard && std::string(call) == "copyToPc"))) return;
+            saved = true;
+            if (c.pcSaves) writePc("/f.txt", "saved during", 7);
+            else card.put("/f.txt", "saved during", 7);
+        };
+        if (c.deletedOnCard) card.put("/a.txt", "x");
+        ops(c.action);
+        card.during = nullptr;
+        EXPECT_TRUE(saved);
+        EXPECT_EQ("saved during", c.pcSaves ? readPc("/f.txt") : card.content("/f.txt"));
+        EXPECT_GE(failures, 1u);
+        // The next HotSync knows both versions and keeps them.
+        ops();
+        ops();
+        EXPECT_EQ(0u, failures);
+        EXPECT_EQ(card.content("/f.txt"), readPc("/f.txt"));
+        const bool bothFound = card.content("/f.txt") == "saved during" || card.content("/f_2.txt") == "saved during";
+        EXPECT_TRUE(bothFound);
+    }
+}
