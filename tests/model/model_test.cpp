@@ -63,16 +63,27 @@
 #include "CancelAfter.h"
 #include "FakeCard.h"
 #include "StandinLog.h"
+#include "engine/HotSyncLog.h"
 #include "settings/Settings.h"
 #include "tests/common/FileTimes.h"
 #include "tests/robustness/SweepFiles.h"
 
 namespace {
 
-// The letters of code page 1252 in their other case, as FAT and the PC take them ("Café" and
+// The ANSI code page of the run: 1252, or 932 (Shift-JIS; the run is given a Japanese
+// locale), whose two-byte characters the model takes as they are: their second byte may
+// look like a letter or a "\\" and is neither.
+bool doubleByte() {
+    static const bool dbcs = GetACP() == 932;
+    return dbcs;
+}
+bool leadByte(unsigned char b) { return doubleByte() && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)); }
+
+// The letters of the code page in their other case, as FAT and the PC take them ("Café" and
 // "CAFÉ" are one name): 0 for a byte that is no letter with a one-byte other case.
 unsigned char otherCase(unsigned char c) {
     if (std::isalpha(c)) return c ^ 0x20;
+    if (doubleByte()) return 0;
     if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c ^ 0x20;
     switch (c) {
         case 0x8A: case 0x8C: case 0x8E: return c + 0x10;
@@ -82,12 +93,23 @@ unsigned char otherCase(unsigned char c) {
         default: return 0;
     }
 }
+// Calls f on every one-byte character of s (a two-byte character is passed over whole).
+template <typename F>
+void forEachSingle(std::string& s, F f) {
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (leadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size()) {
+            ++i;
+            continue;
+        }
+        f(s[i]);
+    }
+}
 std::string lower(std::string s) {
-    for (char& c : s) {
+    forEachSingle(s, [](char& c) {
         const unsigned char b = static_cast<unsigned char>(c), o = otherCase(b);
         if (o && ((b < 0x80 && std::isupper(b)) || (b >= 0xC0 && b < 0xE0) || b == 0x8A || b == 0x8C || b == 0x8E || b == 0x9F))
             c = static_cast<char>(o);
-    }
+    });
     return s;
 }
 bool within(const std::string& rel, const std::string& dir) {
@@ -98,6 +120,18 @@ bool below(const std::string& key, const std::string& folderKey) {
     return key.size() > folderKey.size() && key.compare(0, folderKey.size(), folderKey) == 0;
 }
 std::string baseOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+// A path without the "_2", "_3", ... the archive puts before the extension of a taken name.
+std::string unnumbered(const std::string& path) {
+    const size_t base = path.find_last_of("\\/") + 1;
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos || dot < base) dot = path.size();
+    size_t digits = dot;
+    while (digits > base && std::isdigit(static_cast<unsigned char>(path[digits - 1]))) --digits;
+    if (digits == dot || digits <= base + 1 || path[digits - 1] != '_') return path;
+    return path.substr(0, digits - 1) + path.substr(dot);
+}
+// The summary line of a HotSync that carried everything.
+const char kSuccessSummary[] = "Tarnwick";
 // A user's file named like the conduit's staged PC copies (no process has an odd id).
 const char kUserTempLike[] = ".tw1a-2.tmp";
 // The companion route's scratch names on the card, in any folder.
@@ -260,20 +294,34 @@ struct Order {
     std::vector<std::pair<std::string, std::string>> exceptions;  // name, keyword
     std::set<std::string> exceptionKeys;  // the folder keys (lower case) whose exceptions they are
     std::string cardFault;  // fake route "kind name", host routes a fault rule
-    std::string pcLock;     // a PC name below lockFolder, or "state" for its state file, or "archive"
+    std::string pcLock;     // a PC name below lockFolder, or "state" for its state file, "archive", or "settings"
     std::string lockFolder;
+    bool lockShared = false;  // the lock lets others read: copies from the file work, its deletion fails
+    // The in-memory card: a change the user makes while the HotSync runs, at the card call
+    // numbered during.at (the first one on or after it that does not touch the name itself).
+    struct During {
+        int at = -1;
+        bool pc = false, remove = false;
+        std::string name, content;
+        std::string pcBefore, cardBefore;  // the name's contents on each side just before the change
+    } during;
     int cancel = -1;        // fake route: entries before the Cancel; host routes: milliseconds
     // Host routes: the cards in the handheld, slot by slot (card number, label).
     std::vector<std::pair<size_t, std::string>> slots;
     bool dropCardKeys = false;  // host routes: the card-key records removed before it
-    bool faulty() const { return !cardFault.empty() || !pcLock.empty() || cancel >= 0; }
+    bool faulty() const { return !cardFault.empty() || !pcLock.empty() || cancel >= 0 || during.at >= 0; }
     bool clean() const { return action == 0 && exceptions.empty() && !faulty(); }
     std::string text() const {
         std::string s = "HotSync action " + std::to_string(action) + (archive ? ", Archive" : "");
         if (maxDelete) s += ", MaxDelete " + std::to_string(maxDelete);
         for (const auto& e : exceptions) s += ", exception " + e.first + "|" + e.second;
         if (!cardFault.empty()) s += ", failing " + cardFault;
-        if (!pcLock.empty()) s += ", PC holds " + (pcLock == "archive" ? pcLock : lockFolder + " " + pcLock);
+        if (!pcLock.empty())
+            s += std::string(", PC holds") + (lockShared ? " (others may read) " : " ") +
+                 (pcLock == "archive" || pcLock == "settings" ? pcLock : lockFolder + " " + pcLock);
+        if (during.at >= 0)
+            s += ", during it at call " + std::to_string(during.at) + " " + (during.pc ? "PC" : "card") +
+                 (during.remove ? ": delete " + during.name : ": write " + during.name + " = " + during.content.substr(0, during.content.size() - 2));
         if (cancel >= 0) s += ", Cancel at " + std::to_string(cancel);
         if (!slots.empty()) {
             s += ", cards";
@@ -286,9 +334,9 @@ struct Order {
 
 class HeldOpen {  // a PC file or folder another program holds open, unshared; "" holds nothing
 public:
-    explicit HeldOpen(const std::string& path)
+    explicit HeldOpen(const std::string& path, DWORD share = 0)
         : h_(path.empty() ? INVALID_HANDLE_VALUE
-                          : CreateFileW(longHostPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
+                          : CreateFileW(longHostPath(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) {}
     ~HeldOpen() {
         if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
     }
@@ -362,13 +410,24 @@ public:
         // "archive": a file where the archive folder belongs, so no archive copy can be made.
         const bool noArchive = order.pcLock == "archive";
         if (noArchive) MoveFileA(archive.c_str(), (archive + "~").c_str()), writeHostFile(archive, "in the way");
+        prepare(order);
         const std::string lockRoot = pcRoot + "\\" + order.lockFolder;
-        HeldOpen held(order.pcLock.empty() || noArchive ? "" : order.pcLock == "state" ? lockRoot + ".txt" : hostPath(lockRoot, order.pcLock));
+        // "settings": the settings file can be read and not written, as one marked read-only.
+        const DWORD share = order.pcLock == "settings" || order.lockShared ? FILE_SHARE_READ : 0;
+        HeldOpen held(order.pcLock.empty() || noArchive ? ""
+                      : order.pcLock == "state"    ? lockRoot + ".txt"
+                      : order.pcLock == "settings" ? ini_
+                                                   : hostPath(lockRoot, order.pcLock),
+                      share);
         const std::vector<std::string> lines = run(order);
         if (noArchive) DeleteFileA(archive.c_str()), MoveFileA((archive + "~").c_str(), archive.c_str());
         return lines;
     }
     virtual std::string randomCardFault(std::mt19937& rng, const View& card) = 0;
+    // The change the user made while the last HotSync ran, when it was made; only routes
+    // that can make one (changesDuring) are given one.
+    virtual const Order::During* changedDuring() const { return nullptr; }
+    virtual bool changesDuring() const { return false; }
     // A name (lower case) the route keeps to itself on the card: the user has no card
     // file of that name, and a PC file of it stays on the PC only.
     virtual bool reserved(const std::string& /*key*/) const { return false; }
@@ -382,6 +441,8 @@ public:
     int cancelRange = 0;
 
 protected:
+    // Writes what the HotSync of order reads (before any file is held open for it).
+    virtual void prepare(const Order&) {}
     virtual std::vector<std::string> run(const Order& order) = 0;
     std::vector<std::unique_ptr<Side>> cards_;
     std::map<std::string, std::unique_ptr<Side>> folders_;
@@ -441,7 +502,30 @@ private:
         context_.progress = &cancel;
         // The PC clock is shared with the PC side's writes.
         fake_.pcClock = std::max(fake_.pcClock, pcClock_);
-        FakeLocation(&context_, fake_, pcRoot + "\\Card").synchronise();
+        // The user's change while the HotSync runs: at the chosen call, or the first after it
+        // that is not about to write that very card file (no check can stand between a
+        // write and the file it is writing).
+        int calls = 0;
+        duringDone_ = Order::During();
+        const Order::During& d = order.during;
+        fake_.during = [&](const char* call, const std::string& name) {
+            if (d.at < 0 || duringDone_.at >= 0 || calls++ < d.at) return;
+            const bool writing = std::string(call) == "copyToHandheld" || std::string(call) == "deleteOnHandheld";
+            if (!d.pc && writing && lower(name) == lower(d.name)) return;
+            Side& where = d.pc ? folder("Card") : card(0);
+            std::string pcBefore;
+            const std::string pcPath = hostPath(pcRoot + "\\Card", d.name);
+            duringDone_.pcBefore = readWholeFile(pcPath, pcBefore) ? pcBefore : std::string("\x01");
+            duringDone_.cardBefore = fake_.has(d.name) ? fake_.content(d.name) : std::string("\x02");
+            if (d.remove) where.remove(d.name);
+            else where.write(d.name, d.content);
+            duringDone_.at = calls - 1;
+            duringDone_.pc = d.pc, duringDone_.remove = d.remove, duringDone_.name = d.name, duringDone_.content = d.content;
+        };
+        const uint32_t failureLines = FailureLinesLogged();
+        FakeLocation location(&context_, fake_, pcRoot + "\\Card");
+        const bool finished = location.synchronise();
+        fake_.during = nullptr;
         pcClock_ = std::max(fake_.pcClock, pcClock_);
         for (const auto& f : faults()) (fake_.*f.second).clear();
         // A card cannot hold a file without its folder: one the engine wrote into a folder
@@ -451,8 +535,18 @@ private:
         for (const std::string& n : names) makeParents(fake_, n);
         std::vector<std::string> lines;
         for (size_t i = 0; i < StandinLogCount(); ++i) lines.emplace_back(StandinLogText(i));
+        // The summary the conduit would end with (a cancelled HotSync ends with none).
+        if (!cancel.IsCancelled())
+            lines.push_back(finished && location.failedOperations() == 0 && FailureLinesLogged() == failureLines
+                                ? kSuccessSummary
+                                : "Tarnwick encountered 1 or more errors");
         return lines;
     }
+    const Order::During* changedDuring() const override { return duringDone_.at >= 0 ? &duringDone_ : nullptr; }
+    bool changesDuring() const override { return true; }
+
+private:
+    Order::During duringDone_;
     Settings settings_;
     FakeCard fake_;
     SyncContext context_;
@@ -517,7 +611,7 @@ public:
 
 private:
     std::string cardFolder(size_t i) const { return root + "\\dev\\card" + char('A' + i); }
-    std::vector<std::string> run(const Order& order) override {
+    void prepare(const Order& order) override {
         const std::string ini = root + "\\dev\\device.ini";
         std::string device = std::string("[Device]\r\n") + (companion_ ? "Companion=2\r\n" : "Companion=0\r\nVfs=1\r\n");
         for (size_t s = 0; s < order.slots.size(); ++s)
@@ -527,6 +621,9 @@ private:
         if (order.dropCardKeys) WritePrivateProfileStringA("Modeller-CardKeys", nullptr, nullptr, ini_.c_str());
         WritePrivateProfileStringA("Modeller", "Archive", order.archive ? "1" : "0", ini_.c_str());
         WritePrivateProfileStringA("Modeller", "Frequency", "0", ini_.c_str());
+    }
+    std::vector<std::string> run(const Order& order) override {
+        const std::string ini = root + "\\dev\\device.ini";
         const std::string log = root + "\\log.txt", trace = root + "\\trace.txt";
         DeleteFileA(log.c_str());
         DeleteFileA(trace.c_str());
@@ -577,11 +674,19 @@ struct WideName {
     const wchar_t *rel, *shownPart;
     const char* shown;
 };
-const WideName kOutsideAnsi[] = {
+const WideName kOutsideCp1252[] = {
     {L"\\\u65E5\u672C.txt", L"\\\u65E5\u672C.txt", "/<U+65E5><U+672C>.txt"},
     {L"\\Docs\\\u4E00.txt", L"\\Docs\\\u4E00.txt", "/Docs/<U+4E00>.txt"},
     {L"\\\u4E2D\u56FD\\a.txt", L"\\\u4E2D\u56FD", "/<U+4E2D><U+56FD>/"},
 };
+// Code page 932 holds those: Korean and Thai letters it lacks, none with a best fit there.
+const WideName kOutsideCp932[] = {
+    {L"\\\uD55C\uAE00.txt", L"\\\uD55C\uAE00.txt", "/<U+D55C><U+AE00>.txt"},
+    {L"\\Docs\\\u0E01.txt", L"\\Docs\\\u0E01.txt", "/Docs/<U+0E01>.txt"},
+    {L"\\\u0E02\u0E03\\a.txt", L"\\\u0E02\u0E03", "/<U+0E02><U+0E03>/"},
+};
+const WideName* const kOutsideAnsi = doubleByte() ? kOutsideCp932 : kOutsideCp1252;
+constexpr size_t kOutsideAnsiCount = sizeof kOutsideCp1252 / sizeof *kOutsideCp1252;
 const char kOutsideAnsiLine[] = "Kept on the PC only, the name has characters outside the ANSI code page: ";
 
 // A history: the user's actions and the HotSyncs, each HotSync checked against the model.
@@ -623,6 +728,18 @@ public:
         const Tree wholeBefore = scanTree(r_->root), archiveBefore = scanTree(r_->archive);
         const std::vector<std::string> log = r_->sync(order);
         fresh_ = false;
+        // A change the user made while the HotSync ran counts as made before it: the version
+        // written must survive like any other, and the one it replaced or deleted was the
+        // user's to destroy, though it may have crossed to the other side first.
+        std::set<std::string> alsoBefore;
+        if (const Order::During* d = r_->changedDuring()) {
+            View& v = d->pc ? pb[lower(cards_[0].folder)] : cb[0];
+            const std::string key = lower(d->name);
+            auto it = v.find(key);
+            if (it != v.end()) alsoBefore.insert(it->second.content);
+            if (!d->remove) v[key] = Item{it != v.end() ? it->second.spelled : d->name, d->content};
+            else if (it != v.end()) v.erase(it);
+        }
         const std::map<size_t, std::string> pairs = r_->pairs(log);
         const std::vector<std::string> labels = r_->labelsAfter(order);
         for (size_t s = 0; s < labels.size(); ++s) cards_[order.slots[s].first].label = labels[s];
@@ -708,6 +825,7 @@ public:
             std::set<std::string> from;
             for (const View* v : {&cbi, &pbk})
                 for (const auto& i : *v) from.insert(i.second.content);
+            from.insert(alsoBefore.begin(), alsoBefore.end());
             for (bool pc : {false, true})
                 for (const auto& i : pc ? pak : cai)
                     if (!isFolderName(i.first) && !from.count(i.second.content))
@@ -768,6 +886,13 @@ public:
             auto now = archiveAfter.files.find(f.first);
             if (now == archiveAfter.files.end() || now->second != f.second) problem("archive overwrote " + f.first);
         }
+        // A version is archived once: a deletion that fails at every HotSync must not add a
+        // copy of the same version each time.
+        std::set<std::pair<std::string, std::string>> archivedBefore;  // (name without its number, content)
+        for (const auto& f : archiveBefore.files) archivedBefore.insert({unnumbered(f.first), f.second});
+        for (const auto& f : archiveAfter.files)
+            if (!archiveBefore.files.count(f.first) && archivedBefore.count({unnumbered(f.first), f.second}))
+                problem("archived again: " + f.first + " (" + trim(f.second) + ")");
         // 5: nothing outside the owned folders, no staging file left.
         std::set<std::string> paths;
         for (const Tree* t : {&wholeBefore, &wholeAfter}) {
@@ -780,6 +905,21 @@ public:
             if (!same && !r_->owned(p)) problem("written outside its folders: " + p);
             if (r_->staging(p) && (wholeAfter.files.count(p) || wholeAfter.folders.count(p))) problem("staging file left: " + p);
         }
+        // A HotSync that ends with the success summary left both sides of every pair alike
+        // (but for what the guard holds, names kept on the PC only, and what "Do nothing" or
+        // a "SKIP" exception leaves alone; a change made while it ran may come after the
+        // file's turn and waits for the next one).
+        const bool skips = order.action == 6 || std::any_of(order.exceptions.begin(), order.exceptions.end(),
+                                                            [](const std::pair<std::string, std::string>& e) { return e.second == "SKIP"; });
+        if (std::find(log.begin(), log.end(), kSuccessSummary) != log.end() && !holding && !sharedLabels && !skips &&
+            order.during.at < 0)
+            for (const auto& p : pairs) {
+                const View &cai = ca[p.first], &pak = pa[lower(p.second)];
+                for (bool pc : {false, true})
+                    for (const auto& i : pc ? pak : cai)
+                        if (!isFolderName(i.first) && !pcOnly(pak, i.first) && at(pc ? cai : pak, i.first) != i.second.content)
+                            problem("success summary, but " + (pc ? "PC " + p.second : cardName(p.first)) + " differs: " + i.second.spelled);
+            }
         // 3: a clean HotSync that reached every card leaves each card and its folder alike,
         // and the next one does nothing.
         const bool everyCard = std::all_of(order.slots.begin(), order.slots.end(), [&](const std::pair<size_t, std::string>& c) { return pairs.count(c.first) != 0; });
@@ -817,6 +957,14 @@ public:
                     st.everAlike.insert({i.first, i.second.content}), st.everAlikeNames.insert(i.first);
             cards_[p.first].folder = p.second;
             cards_[p.first].folderLabel = cards_[p.first].label;
+            // A change made while the HotSync ran, to a file the HotSync had just made alike on
+            // both sides: that version is what both sides last agreed on, as the engine's
+            // records say, so the change is an ordinary edit of a synchronised file.
+            const Order::During* d = r_->changedDuring();
+            if (d && d->pcBefore == d->cardBefore && !isFolderName(d->name)) {
+                st.agreed[lower(d->name)] = d->pcBefore;
+                st.everAlike.insert({lower(d->name), d->pcBefore}), st.everAlikeNames.insert(lower(d->name));
+            }
         }
         lastFaulty_ = order.faulty();
         return problems_.empty();
@@ -992,8 +1140,9 @@ private:
         return out;
     }
     static std::string caseFlipped(std::mt19937& rng, std::string s) {
-        for (char& ch : s)
+        forEachSingle(s, [&rng](char& ch) {
             if (otherCase(static_cast<unsigned char>(ch)) && pick(rng, 2)) ch = static_cast<char>(otherCase(static_cast<unsigned char>(ch)));
+        });
         return s;
     }
     // Between HotSyncs: a card taken out, put in, moved to the other slot or swapped for
@@ -1046,13 +1195,24 @@ private:
     }
 
     void randomAction(bool pc, int depth) {
-        static const std::vector<std::string> folders = {"/", "/Docs/", "/Docs/Sub/", "/Pics/", "/.cfg/", deepFolder()};
+        // Under code page 932 a folder and names of two-byte characters whose second byte
+        // reads as "\\" (表, ソ, 能) or as a letter in either case (ア 83 41, ヂ 83 61: two names).
+        static const std::vector<std::string> folders = doubleByte()
+            ? std::vector<std::string>{"/", "/Docs/", "/Docs/Sub/", "/\x95\x5C/", "/.cfg/", deepFolder()}
+            : std::vector<std::string>{"/", "/Docs/", "/Docs/Sub/", "/Pics/", "/.cfg/", deepFolder()};
         // Besides plain names, a user's files named like the conduit's scratch files and
         // like the card listing: where the route does not keep such a name to itself, it
         // takes part like any other.
-        static const std::vector<std::string> files = {"a.txt", "Notes.txt", "readme.txt", "b.doc", "c", ".profile",
-                                                       "a.txt", "Notes.txt", "c", kUserTempLike, ".tarnwick-upload",
-                                                       ".tarnwick-old-a.txt", "Tarnwick.txt", "caf\xe9.txt", "M\xfcller.txt", longestName()};
+        static const std::vector<std::string> files = [] {
+            std::vector<std::string> f = {"a.txt", "Notes.txt", "readme.txt", "b.doc", "c", ".profile",
+                                          "a.txt", "Notes.txt", "c", kUserTempLike, ".tarnwick-upload",
+                                          ".tarnwick-old-a.txt", "Tarnwick.txt", longestName()};
+            const std::vector<std::string> more = doubleByte()
+                ? std::vector<std::string>{"\x83\x41.txt", "\x83\x61.txt", "\x83\x5C.txt", "\x94\x5C\x83\x41", "A\x83\x61.TXT"}
+                : std::vector<std::string>{"caf\xe9.txt", "M\xfcller.txt"};
+            f.insert(f.end(), more.begin(), more.end());
+            return f;
+        }();
         pc = pc && hasFolder();  // a card not yet synchronised has no PC folder
         const View mine = view(pc);
         std::vector<std::string> myFiles, myFolders;
@@ -1060,7 +1220,7 @@ private:
             if (!outsideAnsi(i.first)) (isFolderName(i.first) ? myFolders : myFiles).push_back(i.second.spelled);
         const int kind = pick(rng_, 100);
         if (pc && depth == 0 && pick(rng_, 100) < 3) {  // a name no handheld call can name
-            const size_t w = static_cast<size_t>(pick(rng_, sizeof kOutsideAnsi / sizeof *kOutsideAnsi));
+            const size_t w = static_cast<size_t>(pick(rng_, static_cast<int>(kOutsideAnsiCount)));
             const std::string c = content();
             if (r_->writeWide(cards_[focus_].folder, kOutsideAnsi[w].rel, c))
                 outsideAnsi_[lower(cards_[focus_].folder)].insert(w), note(true, std::string("write ") + kOutsideAnsi[w].shown + " = " + trim(c));
@@ -1131,6 +1291,14 @@ private:
         const int share = pick(rng_, 20);
         o.maxDelete = share < 12 ? 0 : share < 15 ? 10 : share < 18 ? 30 : 100;
         o.dropCardKeys = pick(rng_, 8) == 0;
+        // A PC file another program keeps open, readable, for several HotSyncs in a row: its
+        // deletion fails each time, and no HotSync archives the same version twice.
+        if (clean && !lastLock_.pcLock.empty() && pick(rng_, 2)) {
+            o.pcLock = lastLock_.pcLock, o.lockFolder = lastLock_.lockFolder, o.lockShared = true;
+            o.action = lastLock_.action;
+            return o;
+        }
+        lastLock_ = Order();
         if (clean) return o;
         const int a = pick(rng_, 100);
         o.action = a < 60 ? 0 : a < 75 ? 2 : a < 90 ? 3 : 6;
@@ -1159,11 +1327,31 @@ private:
                 if (o.exceptions.empty() || lower(o.exceptions[0].first) != lower(name)) o.exceptions.emplace_back(name, pickOf(rng_, words));
             }
         }
+        pcNames.push_back("settings");
         if (pick(rng_, 10) < 2) {
             if (pick(rng_, 2)) o.cardFault = r_->randomCardFault(rng_, view(false));
             else o.pcLock = pickOf(rng_, pcNames);
+            const bool pcFile = !o.pcLock.empty() && o.pcLock != "archive" && o.pcLock != "state" && o.pcLock != "settings";
+            if (pcFile && pick(rng_, 2)) o.lockShared = true, lastLock_ = o;
         }
         if (pick(rng_, 10) == 0) o.cancel = pick(rng_, r_->cancelRange);
+        // A file saved or deleted on either side while the HotSync runs, mostly one it is
+        // about to carry.
+        if (r_->changesDuring() && hasFolder() && pick(rng_, 6) == 0) {
+            Order::During& d = o.during;
+            d.pc = pick(rng_, 2) == 1;
+            std::vector<std::string> known;
+            for (bool pc : {false, true})
+                for (const auto& i : view(pc))
+                    if (!isFolderName(i.first) && !outsideAnsi(i.first) && !(d.pc ? false : r_->reserved(i.first)))
+                        known.push_back(view(d.pc).count(i.first) ? view(d.pc).at(i.first).spelled : i.second.spelled);
+            if (known.empty()) known.push_back("/during.txt");
+            d.name = pickOf(rng_, known);
+            d.remove = view(d.pc).count(lower(d.name)) && pick(rng_, 4) == 0;
+            if (belowAFile(d.pc, d.name) || view(d.pc).count(lower(d.name) + "/")) d.remove = true;
+            d.content = content();
+            d.at = pick(rng_, r_->cancelRange);
+        }
         return o;
     }
 
@@ -1171,6 +1359,7 @@ private:
     std::mt19937 rng_;
     std::vector<CardState> cards_;
     std::vector<size_t> slots_;  // the cards in the handheld, slot by slot
+    Order lastLock_;             // the last HotSync's PC file held open, readable
     std::map<std::string, FolderState> folders_;  // by folder key in lower case
     std::map<std::string, std::set<size_t>> outsideAnsi_;  // folder key -> kOutsideAnsi made there
     size_t focus_ = 0;
