@@ -49,8 +49,9 @@ bool anyEndsWith(const std::vector<std::string>& lines, const std::string& param
     return false;
 }
 
-// One HotSync of the card through the companion route, with the given faults in force.
-bool syncOnce(Workspace& w, const std::vector<std::string>& faults) {
+// One HotSync of the card through the companion route, with the given faults in force;
+// failures, when given, receives the count of failed operations.
+bool syncOnce(Workspace& w, const std::vector<std::string>& faults, uint32_t* failures = nullptr) {
     EXPECT_EQ(0, w.load());
     for (const std::string& f : faults) EXPECT_EQ(0, StandinFaultAdd(f.c_str()));
     EXPECT_TRUE(w.fetchListing());
@@ -58,6 +59,7 @@ bool syncOnce(Workspace& w, const std::vector<std::string>& faults) {
     {
         RemoteCardLocation location(&w.context, "Card", w.listingPath());
         ok = location.synchronise();
+        if (failures) *failures = location.failedOperations();
     }
     w.unload();
     return ok;
@@ -315,6 +317,75 @@ TEST(RemoteCard, EmptyCardsAndEmptyFilesTakePartLikeAnyOther) {
     EXPECT_TRUE(exists(w.pc("Card/blank.txt")));
     EXPECT_TRUE(exists(w.pc("Card/cardblank.txt")));
     EXPECT_FALSE(logContains("Deleted"));
+}
+
+// Presses Cancel once the companion was sent `after` requests of one code.
+struct CancelAfterRequests : ProgressSink {
+    int code;
+    size_t after;
+    CancelAfterRequests(int c, size_t n) : code(c), after(n) {}
+    bool IsCancelled() override { return after != 0 && requests(code).size() >= after; }
+};
+
+// A transfer database that will not go, an entry that cannot be read back after an upload
+// and Cancel in the middle of a file, in each direction: whatever the companion adds to a
+// database it finds never reaches a file, each side ends with the old or the new version
+// whole, a HotSync that could not carry the file ends with a failure, and the next one
+// converges with nothing left over and no conflict copy.
+TEST(RemoteCard, TransfersThatCannotBeMadeCleanLeaveBothSidesWholeAndSay) {
+    struct Row {
+        bool up;
+        std::vector<std::string> faults;
+        size_t cancelAfter;  // slices; 0: no Cancel
+        bool clean, carried;
+    };
+    const Row rows[] = {
+        {false, {"SmDeleteDb nth=3"}, 0, true, true},  // after the first slice
+        {false, {"SmDeleteDb nth=3", "SmDeleteDb nth=4"}, 0, true, true},
+        {false, {"SmDeleteDb"}, 0, false, false},
+        {true, {"SmDeleteDb nth=1"}, 0, true, true},  // the listing's stays
+        {true, {"SmDeleteDb nth=1", "SmDeleteDb nth=2"}, 0, true, true},
+        {true, {"SmDeleteDb"}, 0, false, false},
+        {true, {"SyncCallRemoteModule name=4 nth=1 result=5"}, 0, false, true},
+        {true, {"SyncCallRemoteModule name=4 nth=1 code=2"}, 0, false, true},
+        {false, {}, 3, false, false},
+        {true, {}, 3, false, false},
+    };
+    const std::vector<std::string> both = {"/doc.bin", "/keep.txt"};
+    for (const Row& row : rows) {
+        const std::string what = (row.up ? "up " : "down ") + (row.faults.empty() ? "cancel" : row.faults.back());
+        Workspace w(deviceIni("SliceFigure=1000\nTransferAdds=1\n"));  // 1024-byte slices
+        const std::string old = patterned(40860, 1), edited = patterned(39000, 2);
+        writeFile(w.device("card1/doc.bin"), old);
+        writeFile(w.device("card1/keep.txt"), "k");
+        ASSERT_TRUE(syncOnce(w, {}));
+        const std::string from = row.up ? w.pc("Card/doc.bin") : w.device("card1/doc.bin");
+        const std::string to = row.up ? w.device("card1/doc.bin") : w.pc("Card/doc.bin");
+        writeFile(from, edited);
+        setMtime(from, mtime(from) + 100);
+
+        CancelAfterRequests cancel(row.up ? 3 : 2, row.cancelAfter);
+        ProgressSink* window = w.context.progress;
+        w.context.progress = &cancel;
+        uint32_t failures = 0;
+        ASSERT_TRUE(syncOnce(w, row.faults, &failures)) << what;
+        w.context.progress = window;
+        EXPECT_EQ(row.clean, failures == 0) << what;
+        EXPECT_TRUE(readFile(from) == edited) << what;
+        EXPECT_TRUE(readFile(to) == (row.carried ? edited : old)) << what;
+        if (row.cancelAfter != 0) {
+            EXPECT_LE(requests(cancel.code).size(), row.cancelAfter + 1) << what;
+        }
+        EXPECT_EQ(both, sortedFilesBelow(w.device("card1"))) << what;
+        EXPECT_EQ(both, sortedFilesBelow(w.pc("Card"))) << what;
+
+        ASSERT_TRUE(syncOnce(w, {}, &failures)) << what;
+        EXPECT_EQ(0u, failures) << what;
+        EXPECT_TRUE(readFile(from) == edited && readFile(to) == edited) << what;
+        EXPECT_EQ(both, sortedFilesBelow(w.device("card1"))) << what;
+        EXPECT_EQ(both, sortedFilesBelow(w.pc("Card"))) << what;
+        EXPECT_FALSE(logContains("Conflict")) << what;
+    }
 }
 
 }  // namespace
