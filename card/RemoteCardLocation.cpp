@@ -27,7 +27,9 @@ enum CompanionRequest : uint16_t {
     REQ_SLICE_FIGURE = 9
 };
 
-void deleteTransferDatabase() { SmDeleteDb(kCompanionTransferDatabase, 0); }
+// How often a transfer database that will not go is asked to go before a transfer gives up.
+constexpr int kClearAttempts = 3;
+constexpr char kTransferLine[] = "Could not delete the transfer database on the handheld: ";
 
 // Where a card file's new contents are sent before they replace it: hidden, so no HotSync
 // ever takes a part-sent copy for a card file, and in the card file's own folder, so one
@@ -37,19 +39,37 @@ std::string uploadNameOf(const std::string& name) { return card::folderPartOf(na
 
 uint32_t sliceCount(uint32_t size, uint32_t slice) { return size / slice + (size % slice != 0 ? 1 : 0); }
 
-// Writes the records of one fetched slice, whole and in record order, to out. More bytes
-// than were asked for would mean records left over from another transfer: nothing is
-// written then, and the slice has failed.
-bool appendRecords(const DatabaseImage& image, FILE* out, uint32_t limit) {
-    const size_t count = std::min<size_t>(image.recordCount, image.records.size());
+// The bytes slice `index` of a file of `size` bytes carries: the slice size, or what is left
+// of the file for the last one.
+uint32_t sliceBytes(uint32_t size, uint32_t slice, uint32_t index) {
+    const uint64_t offset = uint64_t(index) * slice;
+    return offset >= size ? 0u : static_cast<uint32_t>(std::min<uint64_t>(slice, size - offset));
+}
+
+uint64_t recordBytes(const DatabaseImage& image) {
     uint64_t total = 0;
-    for (size_t i = 0; i < count; ++i) total += image.records[i].size();
-    if (total > limit) return false;
-    for (size_t i = 0; i < count; ++i) {
-        const std::vector<uint8_t>& record = image.records[i];
+    for (const std::vector<uint8_t>& record : image.records) total += record.size();
+    return total;
+}
+
+// Writes the records of one fetched slice, whole and in record order, to out, only when
+// together they hold exactly `expected` bytes. Any other count means records of another
+// transfer mixed in, or a card file that changed since it was listed: nothing is written
+// then, and the slice has failed.
+bool appendRecords(const DatabaseImage& image, FILE* out, uint32_t expected) {
+    if (image.records.size() != image.recordCount || recordBytes(image) != expected) return false;
+    for (const std::vector<uint8_t>& record : image.records) {
         if (!record.empty() && std::fwrite(record.data(), 1, record.size(), out) != record.size()) return false;
     }
     return true;
+}
+
+bool transferDatabaseFound() {
+    SmFindDbRequest request{};
+    request.cardNo = 0;
+    request.name = kCompanionTransferDatabase;
+    SmDbListEntry found{};
+    return SyncFindDbByName(&request, &found) == 0;
 }
 }  // namespace
 
@@ -108,19 +128,67 @@ bool RemoteCardLocation::mergeLine(const std::string& line) {
     return true;
 }
 
+bool RemoteCardLocation::clearTransferDatabase() {
+    for (int attempt = 0; attempt < kClearAttempts; ++attempt) {
+        if (SmDeleteDb(kCompanionTransferDatabase, 0) == 0 || !transferDatabaseFound()) return true;
+    }
+    return false;
+}
+
+bool RemoteCardLocation::clearTransfer() {
+    if (!transferMayBeLeft_) return true;
+    if (!clearTransferDatabase()) {
+        log(kTransferLine + std::string(kCompanionTransferDatabase));
+        return false;
+    }
+    transferMayBeLeft_ = false;
+    return true;
+}
+
+void RemoteCardLocation::discardTransfer() {
+    transferMayBeLeft_ = SmDeleteDb(kCompanionTransferDatabase, 0) != 0;
+}
+
+bool RemoteCardLocation::requestReply(uint16_t request, const std::string& argument, DatabaseImage& image) {
+    if (!clearTransfer()) return false;
+    const bool read = callCompanion(request, &argument) && image.readFromHandheld(kCompanionTransferDatabase);
+    discardTransfer();
+    return read;
+}
+
+bool RemoteCardLocation::writeTransfer(DatabaseImage& image) {
+    // Created for this slice, the database holds its records and nothing else; records
+    // added to one that was there already would go to the card with them.
+    bool written = image.writeToHandheld(kCompanionTransferDatabase, true);
+    if (!written && !image.createdDatabase) {
+        // One was in the way: a slice the companion did not consume, or one a failed delete
+        // left.
+        transferMayBeLeft_ = true;
+        written = clearTransfer() && image.writeToHandheld(kCompanionTransferDatabase, true);
+    }
+    if (written) transferMayBeLeft_ = true;  // until the companion takes it
+    else if (image.createdDatabase) discardTransfer();
+    return written;
+}
+
 bool RemoteCardLocation::refreshEntry(const std::string& name) {
     TemporaryFile reply;
-    if (!reply.valid()) return false;
-    if (!callCompanion(REQ_ENTRY_INFO, &name)) return false;
-    bool read = false;
     DatabaseImage image;
     std::string text;
-    if (image.readFromHandheld(kCompanionTransferDatabase) && image.writeRecordsToFile(reply.path(), true) &&
-        readWholeFile(reply.path(), text)) {
-        read = true;
-        for (const std::string& line : card::splitLines(text)) mergeLine(line);
+    bool read = reply.valid() && requestReply(REQ_ENTRY_INFO, name, image) &&
+                image.writeRecordsToFile(reply.path(), true) && readWholeFile(reply.path(), text);
+    // The companion describes the one name it was asked about: more lines, or another
+    // name, would be records of another transfer, and their times could be stale.
+    std::vector<std::string> lines;
+    if (read) {
+        for (const std::string& line : card::splitLines(text))
+            if (!line.empty()) lines.push_back(line);
     }
-    deleteTransferDatabase();
+    card::ListingLine parsed;
+    const NameOrder& order = entries_.key_comp();
+    read = read && lines.size() == 1 && card::parseListingLine(lines[0], parsed) && !order(parsed.name, name) &&
+           !order(name, parsed.name) && mergeLine(lines[0]);
+    if (!read) log("Could not read the Palm file's information: " + name);
     return read;
 }
 
@@ -167,8 +235,9 @@ bool RemoteCardLocation::isScratchName(const std::string& name) const {
 bool RemoteCardLocation::deleteCardFile(const std::string& name) { return callCompanion(REQ_DELETE_FILE, &name); }
 
 void RemoteCardLocation::readBackEntry(const std::string& name, FileEntry& /*entry*/) {
-    // The reply goes into the entry map, where entry is name's entry.
-    refreshEntry(name);
+    // The reply goes into the entry map, where entry is name's entry. Without it the file
+    // takes no part in this HotSync, which then must not end as a success.
+    if (!refreshEntry(name)) countFailure();
 }
 
 bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, const std::string& target) {
@@ -182,14 +251,15 @@ bool RemoteCardLocation::fetchSlices(const std::string& name, uint32_t size, con
     uint32_t slices = sliceCount(size, sliceSize_);
     if (slices == 0) slices = 1;
     for (uint32_t i = 0; i < slices; ++i) {
+        // Cancel ends the copy between two slices, as any interrupted copy: a big file would
+        // otherwise hold the HotSync until its last slice.
+        if (i > 0 && progress().IsCancelled()) return false;
         uint64_t offset = uint64_t(i) * sliceSize_;
         std::string argument = name + "|" + std::to_string(offset) + "|" + std::to_string(sliceSize_);
-        if (!callCompanion(REQ_GET_SLICE, &argument)) return false;
         DatabaseImage image;
-        bool arrived =
-            image.readFromHandheld(kCompanionTransferDatabase) && appendRecords(image, out.get(), sliceSize_);
-        deleteTransferDatabase();
-        if (!arrived) return false;
+        if (!requestReply(REQ_GET_SLICE, argument, image) ||
+            !appendRecords(image, out.get(), sliceBytes(size, sliceSize_, i)))
+            return false;
     }
     // A write the disk refused (a full disk, say) shows at the latest here; the copy has
     // then failed and must not be moved over the PC file.
@@ -237,20 +307,26 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
     uint32_t slices = ok ? sliceCount(size, sliceSize_) : 0;
     if (ok && slices == 0) slices = 1;
     for (uint32_t i = 0; ok && i < slices; ++i) {
-        // The transfer database is written by adding records to one of that name; a fresh
-        // one makes each slice carry exactly its own bytes.
-        deleteTransferDatabase();
+        // Cancel ends the copy between two slices; the part sent goes below.
+        if (i > 0 && progress().IsCancelled()) {
+            ok = false;
+            break;
+        }
         DatabaseImage image;
+        // A slice that does not hold its share of the size read before is of a PC file that
+        // changed while it was being sent: the card must not get a mix of two versions.
         ok = image.loadFileSlice(source.path(), kCompanionTransferDatabase, kCompanionCreator,
                                  kCompanionTransferType, i * sliceSize_, sliceSize_) &&
-             image.writeToHandheld(kCompanionTransferDatabase);
+             recordBytes(image) == sliceBytes(size, sliceSize_, i) && writeTransfer(image);
         if (!ok) break;
         std::string target = i == 0 ? upload : "*" + upload;
         sent = true;
         ok = callCompanion(REQ_PUT_SLICE, &target);
+        // The companion consumes the database it takes; one it refused may still be there.
+        transferMayBeLeft_ = !ok;
     }
     // Nothing of this copy may linger for the next fetch or reply to be mixed into.
-    if (slices > 0) deleteTransferDatabase();
+    if (transferMayBeLeft_) discardTransfer();
     // The companion renames onto no existing name, so a listed card copy has to make way.
     // It is set aside, not deleted: a HotSync killed before the new copy is in place then
     // leaves the old one on the card under a name that says whose it is, and the next
@@ -271,8 +347,14 @@ bool RemoteCardLocation::copyToHandheld(const std::string& name, FileEntry& entr
         // Should this fail, the next listing removes it, finding the new copy in place.
         if (setAside) deleteCardFile(aside);
         log("  " + name + ": Copied from PC to Palm");
-        refreshEntry(name);
-        return true;
+        if (refreshEntry(name)) return true;
+        // The card has the new copy, but its time could not be read. Recorded with the old
+        // one, the next HotSync would take the file for changed on the card, or on both
+        // sides; without a history it finds two equal copies and settles them. The
+        // operation counts as failed, so the HotSync does not end as a success.
+        entry.lastHandheldTime = 0;
+        entry.lastPcTime = 0;
+        return false;
     }
     // A part-sent copy is no copy of anything; the PC file still has all of it.
     if (sent) callCompanion(REQ_DELETE_FILE, &upload);
@@ -320,7 +402,8 @@ bool RemoteCardLocation::renameOnHandheld(const std::string& name, FileEntry& en
         return false;
     }
     entries_[newName];
-    refreshEntry(newName);
+    // Unread, the moved copy reaches the PC only at the next HotSync.
+    if (!refreshEntry(newName)) countFailure();
     entry.handheldTime = 0;
     log("  " + name + ": Renamed on Palm --> " + newName);
     callCompanion(REQ_DELETE_FILE, &name);
@@ -330,7 +413,7 @@ bool RemoteCardLocation::renameOnHandheld(const std::string& name, FileEntry& en
 bool RemoteCardLocation::createHandheldDirectory(const std::string& name, FileEntry& /*entry*/) {
     std::string directory = card::withoutTrailingSlash(name);
     if (callCompanion(REQ_MAKE_DIR, &directory)) {
-        refreshEntry(name);
+        if (!refreshEntry(name)) countFailure();
         return true;
     }
     log("Could not create Palm directory: " + name);

@@ -601,18 +601,23 @@ int32_t HandheldState::callRemoteModule(SmRemoteCall* call) {
     return 0;
 }
 
-bool HandheldState::putTransferDatabase(const std::string& bytes, bool textReply) {
+bool HandheldState::putTransferDatabase(const std::string& bytes, bool textReply, bool reply) {
+    // With TransferAdds a reply goes into a transfer database left on the handheld, after
+    // its records, as a companion does that opens the database it finds.
+    const bool adds = reply && ini_.getInt("Device", "TransferAdds", 0) != 0;
+    RamDatabase db;
     for (size_t i = 0; i < dbs_.size(); ++i) {
         if (dbs_[i].db.name != kCompanionTransferDatabase) continue;
         if (isOpen(dbs_[i].id)) return false;
+        if (adds) db = dbs_[i].db;
         dbs_.erase(dbs_.begin() + static_cast<long>(i));
         break;
     }
-    RamDatabase db;
     db.name = kCompanionTransferDatabase;
     db.creator = kCompanionCreator;
     db.type = kCompanionTransferType;
-    db.created = db.modified = now();
+    db.modified = now();
+    if (db.created == 0) db.created = db.modified;
     size_t piece = textReply ? kReplyTextPerRecord : kReplyRecord;
     for (size_t at = 0; at < bytes.size(); at += piece) {
         RamRecord r;
@@ -656,7 +661,7 @@ int32_t HandheldState::companionProbe() {
                 listing += cardSection(companionCardName(*v), nodes);
             }
         }
-        if (!putTransferDatabase(listing, true)) return STANDIN_COMPANION_FAILED;
+        if (!putTransferDatabase(listing, true, false)) return STANDIN_COMPANION_FAILED;
     }
     return static_cast<int32_t>(mode);
 }
@@ -691,7 +696,7 @@ int32_t HandheldState::companionRequest(uint16_t request, const std::string& tex
         if (node->directory) return STANDIN_COMPANION_FAILED;
         std::string bytes;
         if (card.readRange(name.path, offset, length, bytes) != 0) return STANDIN_COMPANION_FAILED;
-        return putTransferDatabase(bytes, false) ? 0 : STANDIN_COMPANION_FAILED;
+        return putTransferDatabase(bytes, false, true) ? 0 : STANDIN_COMPANION_FAILED;
     }
     case 3: {
         std::string bytes;
@@ -702,7 +707,7 @@ int32_t HandheldState::companionRequest(uint16_t request, const std::string& tex
     }
     case 4:
         if (!node || (name.markedDirectory && !node->directory)) return STANDIN_COMPANION_NOT_FOUND;
-        return putTransferDatabase(entryLine(*node), true) ? 0 : STANDIN_COMPANION_FAILED;
+        return putTransferDatabase(entryLine(*node), true, true) ? 0 : STANDIN_COMPANION_FAILED;
     case 5: {
         if (node) return node->directory ? 0 : STANDIN_COMPANION_FAILED;
         int32_t rc = card.createDirectory(name.path);

@@ -116,7 +116,10 @@ private:
     // The companion application's requests; each answers its result code.
     int32_t companionProbe();
     int32_t companionRequest(uint16_t request, const std::string& text);
-    bool putTransferDatabase(const std::string& bytes, bool textReply);
+    // Replaces the transfer database by bytes in records (text replies with their lead
+    // bytes); a reply (requests 2 and 4) is added to one left there under TransferAdds.
+    // False when one is open.
+    bool putTransferDatabase(const std::string& bytes, bool textReply, bool reply);
     bool takeTransferDatabase(std::string& bytes);
 
     std::string dir_;

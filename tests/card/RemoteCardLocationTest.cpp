@@ -49,8 +49,9 @@ bool anyEndsWith(const std::vector<std::string>& lines, const std::string& param
     return false;
 }
 
-// One HotSync of the card through the companion route, with the given faults in force.
-bool syncOnce(Workspace& w, const std::vector<std::string>& faults) {
+// One HotSync of the card through the companion route, with the given faults in force;
+// failures, when given, receives the count of failed operations.
+bool syncOnce(Workspace& w, const std::vector<std::string>& faults, uint32_t* failures = nullptr) {
     EXPECT_EQ(0, w.load());
     for (const std::string& f : faults) EXPECT_EQ(0, StandinFaultAdd(f.c_str()));
     EXPECT_TRUE(w.fetchListing());
@@ -58,6 +59,7 @@ bool syncOnce(Workspace& w, const std::vector<std::string>& faults) {
     {
         RemoteCardLocation location(&w.context, "Card", w.listingPath());
         ok = location.synchronise();
+        if (failures) *failures = location.failedOperations();
     }
     w.unload();
     return ok;
@@ -315,6 +317,68 @@ TEST(RemoteCard, EmptyCardsAndEmptyFilesTakePartLikeAnyOther) {
     EXPECT_TRUE(exists(w.pc("Card/blank.txt")));
     EXPECT_TRUE(exists(w.pc("Card/cardblank.txt")));
     EXPECT_FALSE(logContains("Deleted"));
+}
+
+// Presses Cancel once the companion was sent `after` requests of one code (0: never).
+struct CancelAfterRequests : ProgressSink {
+    int code;
+    size_t after;
+    CancelAfterRequests(int c, size_t n) : code(c), after(n) {}
+    bool IsCancelled() override { return after != 0 && requests(code).size() >= after; }
+};
+
+// A transfer database that will not go, an entry unreadable after an upload, Cancel mid-file:
+// each side keeps the old or the new version whole, a HotSync that could not carry the file
+// fails, and the next one converges with nothing left over and no conflict copy.
+TEST(RemoteCard, TransfersThatCannotBeMadeCleanLeaveBothSidesWholeAndSay) {
+    struct Row {
+        bool up;
+        std::vector<std::string> faults;
+        size_t cancelAfter;  // slices
+        bool clean, carried;
+    } const rows[] = {
+        {false, {"SmDeleteDb nth=3"}, 0, true, true},  // after the first slice
+        {false, {"SmDeleteDb nth=3", "SmDeleteDb nth=4"}, 0, true, true},
+        {false, {"SmDeleteDb"}, 0, false, false},
+        {true, {"SmDeleteDb nth=1"}, 0, true, true},  // the listing's stays
+        {true, {"SmDeleteDb nth=1", "SmDeleteDb nth=2"}, 0, true, true},
+        {true, {"SmDeleteDb"}, 0, false, false},
+        {true, {"SyncCallRemoteModule name=4 nth=1 result=5"}, 0, false, true},
+        {true, {"SyncCallRemoteModule name=4 nth=1 code=2"}, 0, false, true},
+        {false, {}, 3, false, false},
+        {true, {}, 3, false, false},
+    };
+    for (const Row& row : rows) {
+        const std::string what = (row.up ? "up " : "down ") + (row.faults.empty() ? "cancel" : row.faults.back());
+        SCOPED_TRACE(what);
+        Workspace w(deviceIni("SliceFigure=1000\nTransferAdds=1\n"));  // 1024-byte slices
+        const std::string old = patterned(40860, 1), edited = patterned(39000, 2);
+        writeFile(w.device("card1/doc.bin"), old);
+        writeFile(w.device("card1/keep.txt"), "k");
+        ASSERT_TRUE(syncOnce(w, {}));
+        const std::string pcFile = w.pc("Card/doc.bin"), cardFile = w.device("card1/doc.bin");
+        const std::string &sender = row.up ? pcFile : cardFile, &receiver = row.up ? cardFile : pcFile;
+        writeFile(sender, edited);
+        setMtime(sender, mtime(sender) + 100);
+        auto expect = [&](bool carried) {
+            EXPECT_TRUE(readFile(sender) == edited && readFile(receiver) == (carried ? edited : old));
+            const std::vector<std::string> both = {"/doc.bin", "/keep.txt"};
+            EXPECT_TRUE(sortedFilesBelow(w.device("card1")) == both && sortedFilesBelow(w.pc("Card")) == both);
+        };
+
+        CancelAfterRequests cancel(row.up ? 3 : 2, row.cancelAfter);
+        w.context.progress = &cancel;
+        uint32_t failures = 0;
+        ASSERT_TRUE(syncOnce(w, row.faults, &failures));
+        EXPECT_EQ(row.clean, failures == 0);
+        EXPECT_TRUE(row.cancelAfter == 0 || requests(cancel.code).size() <= row.cancelAfter + 1);
+        expect(row.carried);
+        cancel.after = 0;
+        ASSERT_TRUE(syncOnce(w, {}, &failures));
+        EXPECT_EQ(0u, failures);
+        expect(true);
+        EXPECT_FALSE(logContains("Conflict"));
+    }
 }
 
 }  // namespace
