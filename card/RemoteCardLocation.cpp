@@ -192,6 +192,16 @@ bool RemoteCardLocation::refreshEntry(const std::string& name) {
     return read;
 }
 
+bool RemoteCardLocation::handheldFileAsListed(const std::string& name, const FileEntry& entry) {
+    auto it = entries_.find(name);
+    if (it == entries_.end()) return true;
+    const FileEntry listed = it->second;
+    const bool read = refreshEntry(name);
+    const FileEntry now = it->second;
+    it->second = listed;
+    return !read || (now.handheldTime == entry.handheldTime && now.size == entry.size);
+}
+
 bool RemoteCardLocation::listHandheld() {
     if (!usable_) return false;
     std::string text;
@@ -271,7 +281,7 @@ bool RemoteCardLocation::fetchHandheldFile(const std::string& name, const std::s
     // Fetched beside the target and moved over it only when every slice has arrived, so a
     // transfer that breaks off never leaves a truncated copy in place of the PC file.
     AtomicFile staged(pcPath);
-    bool ok = staged.valid() && fetchSlices(name, size, staged.tempPath()) && staged.commit();
+    bool ok = staged.valid() && fetchSlices(name, size, staged.tempPath()) && commitPcCopy(staged);
     if (!ok) log("Error getting file from card: " + name);
     return ok;
 }
@@ -385,9 +395,10 @@ bool RemoteCardLocation::deleteOnHandheld(const std::string& name, FileEntry& en
 
 bool RemoteCardLocation::archiveOnHandheld(const std::string& name) {
     if (!context_->archive) return true;
-    const std::string target = checkName(name) ? archivePathFor(name) : std::string();
+    std::vector<std::string> earlier;
+    const std::string target = checkName(name) ? archivePathFor(name, &earlier) : std::string();
     if (!target.empty() && fetchHandheldFile(name, target)) {
-        log("  " + name + ": Archived");
+        logArchived(name, target, earlier);
         return true;
     }
     log("Could not archive Palm file: " + name);

@@ -51,6 +51,10 @@ protected:
     // file it stands for); a folder's name ends in "/".
     bool isScratchName(const std::string& name) const override;
     void readBackEntry(const std::string& name, FileEntry& entry) override;
+    // Asks the companion for the file's time and size again; the entry keeps what the
+    // listing said (the engine decides on that). A reply that cannot be read answers true
+    // (its line is logged) and the operation meets the file as before.
+    bool handheldFileAsListed(const std::string& name, const FileEntry& entry) override;
 
 private:
     // Fetches the file's slices into target. False when one fails, carries other than its

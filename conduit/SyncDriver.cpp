@@ -98,10 +98,11 @@ bool runLocation(HandheldLocation& location) {
     return finished && location.failedOperations() == 0;
 }
 
-CardOutcome companionRoute(SyncJob& job, SyncContext& context, int32_t& errors) {
+CardOutcome companionRoute(SyncJob& job, SyncContext& context, int32_t& errors, bool transferClear) {
     TemporaryFile listing;
     std::vector<std::string> names, shared;
-    if (!listing.path().empty() && readCardNames(listing.path(), names, shared)) {
+    if (!transferClear) logLine("Could not delete the transfer database on the handheld: " + std::string(kCompanionTransferDatabase));
+    if (transferClear && !listing.path().empty() && readCardNames(listing.path(), names, shared)) {
         for (const std::string& name : names) {
             if (job.cancelRequested()) return CardOutcome::Stop;
             // The companion reaches a card by its name alone: of two cards that share one,
@@ -199,12 +200,15 @@ void RunDriver(SyncJob& job, Settings& settings) {
     if (job.cardAction != ACTION_DO_NOTHING) {
         context.action = job.cardAction;
         context.oneTimeAction = oneTime(job.cardAction, settings.cardPermanentAction(job.userName));
+        // The probe has the companion write its listing of every card into the transfer
+        // database: one an earlier HotSync left there would be read with it.
+        const bool transferClear = RemoteCardLocation::clearTransferDatabase();
         probeCardMode(job);
         if (job.cardMode == CARD_MODE_HANDERA) logLine("Handera Mode");
         if (job.cardMode == CARD_MODE_HANDSPRING) logLine("Handspring Mode");
         if (job.cardMode == CARD_MODE_CLIE) logLine("Clie Mode");
         CardOutcome outcome = job.cardMode == CARD_MODE_HANDERA || job.cardMode == CARD_MODE_HANDSPRING
-                                  ? companionRoute(job, context, errors)
+                                  ? companionRoute(job, context, errors, transferClear)
                                   : vfsRoute(job, context, errors);
         if (outcome == CardOutcome::Stop) return;
     }
