@@ -593,6 +593,58 @@ TEST(CardVolume, NamesInTheCardsCodePageAndLongHostPaths) {
     EXPECT_NE(0, device.load());
 }
 
+// What a FAT card takes, the simulated one takes: names whose two-byte characters end in the
+// byte of "\\" (表 95 5C, ソ 83 5C, 能 94 5C in code page 932), and names a plain host path
+// would open a device for. Each is written, read back, listed, renamed and deleted, and is
+// the host file of that very name.
+TEST(CardVolume, TwoByteAndDeviceNamesAreCardNames) {
+    TestDevice device("[Device]\nVfs=1\nCompanion=2\n[Volume1]\nPath=card1\nLabel=JP\nCodePage=932\n"
+                      "[Volume2]\nPath=card2\nLabel=West\n");
+    device.mkdir("card1");
+    device.mkdir("card2");
+    writeWide(L"\\\\?\\" + wide(device.path("card2")) + L"\\aux.txt", "made on the host");
+    ASSERT_EQ(0, device.load());
+    uint16_t count = 2;
+    VfsVolume refs[2] = {0, 0};
+    ASSERT_EQ(0, VFS(VFSVolumeEnumerate)(&count, refs));
+    const std::string pc = tempPath("names.txt");
+    const struct {
+        int volume;
+        const char* folder;  // made first, when not empty
+        const char* name;
+        const wchar_t* host;  // below the volume's folder
+    } rows[] = {{0, "", "/\x95\x5C.txt", L"\u8868.txt"},
+                {0, "/\x83\x5C", "/\x83\x5C/\x94\x5C.txt", L"\u30BD\\\u80FD.txt"},
+                {1, "", "/con.txt", L"con.txt"},
+                {1, "", "/nul", L"nul"},
+                {1, "/Con", "/Con/x.txt", L"Con\\x.txt"}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        const VfsVolume v = refs[r.volume];
+        const std::wstring host = L"\\\\?\\" + wide(device.path(r.volume == 0 ? "card1" : "card2")) + L"\\" + r.host;
+        writeFile(pc, r.name);
+        if (*r.folder) {
+            ASSERT_EQ(0, VFS(VFSDirCreate)(v, r.folder));
+        }
+        ASSERT_EQ(0, VFS(VFSFilePut)(v, r.name, pc.c_str()));
+        EXPECT_TRUE(existsWide(host));
+        DeleteFileA(pc.c_str());
+        ASSERT_EQ(0, VFS(VFSFileGet)(v, r.name, pc.c_str()));
+        EXPECT_EQ(r.name, readFile(pc));
+        ASSERT_EQ(0, VFS(VFSFileRename)(v, r.name, "renamed"));
+        EXPECT_FALSE(existsWide(host));
+        const std::string folder = std::string(r.folder) + "/renamed";
+        EXPECT_EQ(0, VFS(VFSFileDelete)(v, folder.c_str()));
+        if (*r.folder) {
+            EXPECT_EQ(0, VFS(VFSFileDelete)(v, r.folder));
+        }
+    }
+    // A host file of a device name is on the card, and read without opening the device.
+    ASSERT_EQ(0, VFS(VFSFileGet)(refs[1], "/AUX.TXT", pc.c_str()));
+    EXPECT_EQ("made on the host", readFile(pc));
+    DeleteFileA(pc.c_str());
+}
+
 class CompanionTest : public ::testing::Test {
 protected:
     CompanionTest()
