@@ -28,9 +28,14 @@ void listInto(const std::string& base, const std::string& relative, std::vector<
     FindClose(find);
 }
 
+void setTime(HANDLE file, int64_t time);
 void setTime(const std::string& path, int64_t time) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    setTime(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr), time);
+}
+void setTime(const std::wstring& path, int64_t time) {
+    setTime(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr), time);
+}
+void setTime(HANDLE file, int64_t time) {
     if (file == INVALID_HANDLE_VALUE) return;
     ULONGLONG ticks = static_cast<ULONGLONG>(time + 11644473600LL) * 10000000ULL;
     FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
@@ -178,63 +183,40 @@ bool ExistsWide(const std::string& folder, const std::wstring& name) {
 }
 
 namespace {
-std::wstring longFolder(const std::string& folder) {
-    std::wstring wide = widePath(folder, L"");
-    wide.pop_back();  // the "\\" before the empty name
-    return L"\\\\?\\" + wide;
-}
+std::wstring longPath(const std::string& folder, const std::wstring& name) { return L"\\\\?\\" + widePath(folder, name); }
 
 void listLong(const std::wstring& base, const std::wstring& relative, std::vector<std::wstring>& out) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((base + L"\\" + relative + L"*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
+    HANDLE find = FindFirstFileW((base + relative + L"*").c_str(), &data);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
+        const std::wstring name = data.cFileName, folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? L"\\" : L"";
         if (name == L"." || name == L"..") continue;
-        const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        out.push_back(relative + name + (folder ? L"\\" : L""));
-        if (folder) listLong(base, relative + name + L"\\", out);
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+        out.push_back(relative + name + folder);
+        if (!folder.empty()) listLong(base, relative + name + folder, out);
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
 }
 }  // namespace
 
 void WriteLong(const std::string& folder, const std::wstring& name, const std::string& text, int64_t time) {
     makeFolders(folder);
-    const std::wstring base = longFolder(folder);
     for (size_t at = name.find(L'\\'); at != std::wstring::npos; at = name.find(L'\\', at + 1))
-        CreateDirectoryW((base + L"\\" + name.substr(0, at)).c_str(), nullptr);
-    HANDLE file = CreateFileW((base + L"\\" + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    DWORD done = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &done, nullptr);
-    if (time) {
-        ULONGLONG ticks = static_cast<ULONGLONG>(time + 11644473600LL) * 10000000ULL;
-        FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-        SetFileTime(file, nullptr, &ft, &ft);
-    }
-    CloseHandle(file);
+        CreateDirectoryW(longPath(folder, name.substr(0, at)).c_str(), nullptr);
+    std::ofstream(longPath(folder, name).c_str(), std::ios::binary | std::ios::trunc) << text;
+    if (time) setTime(longPath(folder, name), time);
 }
 
 bool ReadLong(const std::string& folder, const std::wstring& name, std::string& text) {
-    HANDLE file = CreateFileW((longFolder(folder) + L"\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    text.clear();
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
-    CloseHandle(file);
-    return true;
+    std::ifstream in(longPath(folder, name).c_str(), std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return static_cast<bool>(in);
 }
 
-bool RemoveLong(const std::string& folder, const std::wstring& name) {
-    return DeleteFileW((longFolder(folder) + L"\\" + name).c_str()) != 0;
-}
+bool RemoveLong(const std::string& folder, const std::wstring& name) { return DeleteFileW(longPath(folder, name).c_str()) != 0; }
 
 std::vector<std::wstring> LongFilesBelow(const std::string& folder) {
     std::vector<std::wstring> out;
-    listLong(longFolder(folder), L"", out);
+    listLong(longPath(folder, L""), L"", out);
     std::sort(out.begin(), out.end());
     return out;
 }
