@@ -1,6 +1,5 @@
 #include "card/CardRules.h"
 
-
 namespace card {
 namespace {
 
@@ -30,9 +29,6 @@ bool readNumber(const std::string& s, size_t& pos, uint32_t& value) {
     return true;
 }
 
-}  // namespace
-
-namespace {
 // A component the PC folder keeps as it is, device names included.
 bool carriedComponent(const names::CodePage& cp, const std::string& component) {
     if (component.empty() || component == "." || component == "..") return false;
@@ -43,6 +39,7 @@ bool carriedComponent(const names::CodePage& cp, const std::string& component) {
     }
     return last != '.' && last != ' ';
 }
+
 }  // namespace
 
 bool isSafePathComponent(const names::CodePage& cp, const std::string& component) {

@@ -12,11 +12,11 @@ namespace card {
 
 // The names below are in a code page (cp: the ANSI code page's description for names the
 // conduit handles) and are read character by character: the trail byte of a two-byte
-// character is never taken for "\\", "|" or a letter.
+// character is never taken for "\", "|" or a letter.
 
 // A relative card name ("/"-separated, beginning with "/", a directory ending in "/")
-// that stays inside the location's PC folder once "/" becomes "\\": no empty, "." or ".."
-// segment, no character Windows treats specially in a path (\\ : * ? " < > | and control
+// that stays inside the location's PC folder once "/" becomes "\": no empty, "." or ".."
+// segment, no character Windows treats specially in a path (\ : * ? " < > | and control
 // characters), and no segment ending in "." or " " (Windows drops those, so two card names
 // would meet in one PC file). A device name (CON, aux.txt, ...) is a name like any other
 // here: the PC side reaches its file through the "\\?\" form.

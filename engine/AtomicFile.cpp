@@ -14,7 +14,7 @@
 namespace {
 
 std::string folderOf(const std::string& path) {
-    // By character: in a code page of two-byte characters "表" ends in the byte of "\\".
+    // By character: in a code page of two-byte characters "表" ends in the byte of "\".
     const size_t sep = names::findLastSeparator(names::ansiCodePage(), path, "\\/");
     if (sep == std::string::npos) return ".";
     if (sep == 0) return path.substr(0, 1);

@@ -214,7 +214,7 @@ std::string firstFree(const std::string& path, bool folder) {
 std::string HandheldLocation::archivePathFor(const std::string& name) {
     if (archiveDirectory_.empty()) return std::string();
     // The name's own folders, without the components that could lead out of the archive.
-    // Split by character: a trail byte of the value of "\\" (in "表", "ソ") is none.
+    // Split by character: a trail byte of the value of "\" (in "表", "ソ") is none.
     std::vector<std::string> parts;
     size_t start = 0;
     while (start <= name.size()) {

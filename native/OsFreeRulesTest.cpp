@@ -101,7 +101,7 @@ TEST(NamesHostile, NamesThatWouldLeaveTheFolderAreNotSafe) {
 }
 
 // Names in a code page of two-byte characters, where a trail byte may look like "A", "a"
-// or "\\": each row is two names, whether they are one name in either case, and whether the
+// or "\": each row is two names, whether they are one name in either case, and whether the
 // first begins the second (on character boundaries).
 TEST(NamesTwoByte, TrailBytesAreNeitherLettersNorSeparators) {
     const names::CodePage& sjis = sampleTwoByteCodePage();
@@ -119,7 +119,7 @@ TEST(NamesTwoByte, TrailBytesAreNeitherLettersNorSeparators) {
         EXPECT_EQ(ab < 0, ba > 0);                     // a strict weak order
         EXPECT_TRUE(!r.begins || r.same || ab < 0);  // a folder sorts before its contents
     }
-    // Splitting and joining by character: 表 (95 5C) and ソ (83 5C) end in the byte of "\\".
+    // Splitting and joining by character: 表 (95 5C) and ソ (83 5C) end in the byte of "\".
     EXPECT_EQ("C:\\S\\\x95\x5C", names::withoutTrailingBackslashes(sjis, "C:\\S\\\x95\x5C"));
     EXPECT_EQ("C:\\S", names::withoutTrailingBackslashes(sjis, "C:\\S\\\\"));
     EXPECT_EQ("/\x95\x5C/\x83\x5C.txt", card::cardRelativeName(sjis, "C:\\S", "C:\\S\\\x95\x5C\\\x83\x5C.txt"));
@@ -131,7 +131,7 @@ TEST(NamesTwoByte, TrailBytesAreNeitherLettersNorSeparators) {
     EXPECT_EQ("\x83\x7C_", card::folderNameForLabel(sjis, "\x83\x7C|"));  // ポ ends in the byte of "|"
 }
 
-// The names Windows opens devices for, which only the "\\?\\" form reaches, and that form.
+// The names Windows opens devices for, which only the "\\?\" form reaches, and that form.
 TEST(NamesReserved, DeviceNamesAndTheLongForm) {
     for (const char* name : {"CON", "con.txt", "Nul", "AUX.tar.gz", "prn ", "COM1", "lpt9.log", "CONIN$", "COM\xb9", "nul .x"})
         EXPECT_TRUE(names::isReservedDeviceName(std::string(name))) << name;

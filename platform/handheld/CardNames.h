@@ -1,7 +1,7 @@
 // Names on the simulated card: "/"-separated, beginning with "/", a directory's name
 // possibly ending in "/". The card compares names without regard to case and keeps the
 // case they were made with. OS-free. Names are in the volume's code page and read by
-// character (names/CodePage.h): a trail byte of the value of "\\" is part of a name.
+// character (names/CodePage.h): a trail byte of the value of "\" is part of a name.
 #pragma once
 #include <string>
 

@@ -594,7 +594,7 @@ TEST(CardVolume, NamesInTheCardsCodePageAndLongHostPaths) {
 }
 
 // What a FAT card takes, the simulated one takes: names whose two-byte characters end in the
-// byte of "\\" (表 95 5C, ソ 83 5C, 能 94 5C in code page 932), and names a plain host path
+// byte of "\" (表 95 5C, ソ 83 5C, 能 94 5C in code page 932), and names a plain host path
 // would open a device for, each the host file of that very name.
 TEST(CardVolume, TwoByteAndDeviceNamesAreCardNames) {
     TestDevice device("[Device]\nVfs=1\n[Volume1]\nPath=card1\nCodePage=932\n[Volume2]\nPath=card2\n");
