@@ -19,7 +19,7 @@ CardLocation::CardLocation(SyncContext* context, const std::string& cardName)
 CardLocation::~CardLocation() = default;
 
 std::string CardLocation::relativeNameOf(const std::string& pcPath) {
-    return card::cardRelativeName(pcDirectory_, pcPath);
+    return card::cardRelativeName(names::ansiCodePage(), pcDirectory_, pcPath);
 }
 
 std::string CardLocation::pcPathOf(const std::string& name) { return card::cardPcPath(pcDirectory_, name); }
@@ -58,7 +58,7 @@ bool containsIgnoringCase(const std::vector<std::string>& list, const std::strin
 
 std::string CardLocation::chooseLocationKey() {
     const std::string& label = cardName_;
-    const std::string base = card::folderNameForLabel(label);
+    const std::string base = card::folderNameForLabel(names::ansiCodePage(), label);
     if (base.empty()) return std::string();
     Settings& store = settings();
     const std::string& user = context_->userName;
@@ -70,7 +70,7 @@ std::string CardLocation::chooseLocationKey() {
 
     // What this label was given before stays its key, so nothing churns between HotSyncs.
     std::string key = store.cardKeyOf(user, record);
-    if (!key.empty() && !claimedNow(key) && card::folderNameForLabel(key) == key) return key;
+    if (!key.empty() && !claimedNow(key) && card::folderNameForLabel(names::ansiCodePage(), key) == key) return key;
 
     const std::vector<std::string> folders = store.directoryKeys(user);
     const std::vector<std::string> given = store.cardKeysGiven(user);
@@ -78,7 +78,7 @@ std::string CardLocation::chooseLocationKey() {
         store.setCardKeyOf(user, record, known);
         return known;
     };
-    auto usableKey = [&](const std::string& known) { return !claimedNow(known) && card::folderNameForLabel(known) == known; };
+    auto usableKey = [&](const std::string& known) { return !claimedNow(known) && card::folderNameForLabel(names::ansiCodePage(), known) == known; };
     // A label whose record was lost or never written still names the folder its card has:
     // the key spelt as the label's folder name first; then, for a label no other card of
     // this HotSync has, a numbered key of that very spelling ("Card A_2") that no recorded
@@ -119,7 +119,7 @@ std::string CardLocation::chooseLocationKey() {
 std::string CardLocation::recordedKeyOf(const Settings& store, const std::string& user, const std::string& label) {
     const std::string key = store.cardKeyOf(user, card::labelRecordKey(label, 1));
     if (!key.empty()) return key;
-    const std::string base = card::folderNameForLabel(label);
+    const std::string base = card::folderNameForLabel(names::ansiCodePage(), label);
     if (base.empty()) return std::string();
     std::string other;
     for (const std::string& known : store.directoryKeys(user)) {
@@ -176,7 +176,7 @@ void CardLocation::setUpFolders() {
     labelApart(key);
     // A key equal but for case is the card's own folder, read under a label in other case.
     if (!sameIgnoringCase(key, cardName_)) {
-        const bool unusable = card::folderNameForLabel(cardName_) != cardName_;
+        const bool unusable = card::folderNameForLabel(names::ansiCodePage(), cardName_) != cardName_;
         log(card::printableName(cardName_) + ": PC folder name " + key +
             (unusable ? " (the label is no usable folder name)" : " (another card has this name)"));
     }
@@ -211,7 +211,7 @@ void CardLocation::setUpFolders() {
 }
 
 bool CardLocation::checkName(const std::string& name) const {
-    if (card::isSafeRelativeName(name)) return true;
+    if (card::isSafeRelativeName(names::ansiCodePage(), name)) return true;
     log("Error: unsafe file name from the handheld skipped: " + card::printableName(name));
     return false;
 }
@@ -221,7 +221,12 @@ void CardLocation::logUnreadableListingLine(const std::string& line) const {
 }
 
 FileEntry* CardLocation::acceptHandheldName(const std::string& name) {
-    if (!checkName(name)) return nullptr;
+    if (!checkName(name)) {
+        // The card may hold the only copy: a file that cannot be mirrored ends the HotSync
+        // with the error summary, not with a success that leaves it out.
+        countFailure();
+        return nullptr;
+    }
     if (!isDirectoryName(name) && isScratchName(name)) {
         stagingLeftovers_.push_back(name);
         return nullptr;
@@ -247,7 +252,7 @@ void CardLocation::settleLeftovers() {
             continue;
         }
         // Only a name of ours is put back (the aside name passed the same check).
-        if (!card::isSafeRelativeName(original)) continue;
+        if (!card::isSafeRelativeName(names::ansiCodePage(), original)) continue;
         const auto listed = entries_.find(original);
         if (listed != entries_.end() && listed->second.handheldTime != 0) {
             removeLeftover(leftover);  // the new copy made it into place

@@ -1,7 +1,5 @@
 #include "card/CardRules.h"
 
-#include "engine/NameRules.h"
-
 namespace card {
 namespace {
 
@@ -13,20 +11,6 @@ bool isSpecialPathChar(unsigned char c) {
         default:
             return false;
     }
-}
-
-// Windows opens a device instead of a file for these names, with any extension.
-bool isDeviceName(const std::string& component) {
-    std::string stem = component.substr(0, component.find('.'));
-    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
-    stem = upperAscii(stem);
-    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL" || stem == "CONIN$" ||
-        stem == "CONOUT$" || stem == "CLOCK$")
-        return true;
-    if (stem.size() != 4 || (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0)) return false;
-    // A digit or a superscript digit (Latin-1 0xB9, 0xB2, 0xB3) after COM or LPT.
-    unsigned char d = static_cast<unsigned char>(stem[3]);
-    return (d >= '0' && d <= '9') || d == 0xB9 || d == 0xB2 || d == 0xB3;
 }
 
 bool readNumber(const std::string& s, size_t& pos, uint32_t& value) {
@@ -45,35 +29,42 @@ bool readNumber(const std::string& s, size_t& pos, uint32_t& value) {
     return true;
 }
 
-}  // namespace
-
-bool isSafePathComponent(const std::string& component) {
+// A component the PC folder keeps as it is, device names included.
+bool carriedComponent(const names::CodePage& cp, const std::string& component) {
     if (component.empty() || component == "." || component == "..") return false;
-    for (char c : component)
-        if (isSpecialPathChar(static_cast<unsigned char>(c))) return false;
-    char last = component.back();
-    if (last == '.' || last == ' ') return false;
-    if (isDeviceName(component)) return false;
-    return true;
+    char last = 0;
+    for (size_t i = 0; i < component.size(); i += names::characterLength(cp, component, i)) {
+        last = names::characterLength(cp, component, i) == 1 ? component[i] : 0;
+        if (last != 0 && isSpecialPathChar(static_cast<unsigned char>(last))) return false;
+    }
+    return last != '.' && last != ' ';
 }
 
-std::string folderNameForLabel(const std::string& label) {
+}  // namespace
+
+bool isSafePathComponent(const names::CodePage& cp, const std::string& component) {
+    return carriedComponent(cp, component) && !names::isReservedDeviceName(component);
+}
+
+std::string folderNameForLabel(const names::CodePage& cp, const std::string& label) {
     std::string name = label;
-    for (char& c : name)
-        if (isSpecialPathChar(static_cast<unsigned char>(c)) || c == '=') c = '_';
+    for (size_t i = 0; i < name.size(); i += names::characterLength(cp, name, i))
+        if (names::characterLength(cp, name, i) == 1 && (isSpecialPathChar(static_cast<unsigned char>(name[i])) || name[i] == '='))
+            name[i] = '_';
+    // Dots, blanks, ";" and "[" are never trail bytes: byte-wise is character-wise here.
     while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.pop_back();
     size_t lead = 0;
     while (lead < name.size() && name[lead] == ' ') ++lead;
     name.erase(0, lead);
     // A settings key beginning with these would read as a comment or a section.
     if (!name.empty() && (name[0] == ';' || name[0] == '[')) name[0] = '_';
-    if (isDeviceName(name)) {
+    if (names::isReservedDeviceName(name)) {
         size_t stem = name.find('.');
         if (stem == std::string::npos) stem = name.size();
         while (stem > 0 && name[stem - 1] == ' ') --stem;
         name.insert(stem, "_");
     }
-    return isSafePathComponent(name) ? name : std::string();
+    return isSafePathComponent(cp, name) ? name : std::string();
 }
 
 bool numberedFrom(const std::string& key, const std::string& base) {
@@ -96,13 +87,13 @@ std::string labelRecordKey(const std::string& label, unsigned occurrence) {
     return key;
 }
 
-bool isSafeRelativeName(const std::string& name) {
+bool isSafeRelativeName(const names::CodePage& cp, const std::string& name) {
     if (name.size() < 2 || name[0] != '/') return false;
     size_t start = 1;
     while (start < name.size()) {
-        size_t slash = name.find('/', start);
+        size_t slash = names::findSeparator(cp, name, "/", start);
         size_t end = slash == std::string::npos ? name.size() : slash;
-        if (!isSafePathComponent(name.substr(start, end - start))) return false;
+        if (!carriedComponent(cp, name.substr(start, end - start))) return false;
         if (slash == std::string::npos) break;
         start = slash + 1;  // a final "/" leaves start == size: a directory name
     }
@@ -197,11 +188,10 @@ std::string cardPcPath(const std::string& pcDirectory, const std::string& name) 
     return pcDirectory + tail;
 }
 
-std::string cardRelativeName(const std::string& pcDirectory, const std::string& pcPath) {
+std::string cardRelativeName(const names::CodePage& cp, const std::string& pcDirectory, const std::string& pcPath) {
+    // The folder's own path ends on a character boundary, so the rest reads from its start.
     std::string name = pcPath.size() > pcDirectory.size() ? pcPath.substr(pcDirectory.size()) : std::string();
-    for (char& c : name)
-        if (c == '\\') c = '/';
-    return name;
+    return names::replaceCharacter(cp, std::move(name), '\\', '/');
 }
 
 }  // namespace card

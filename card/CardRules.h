@@ -6,25 +6,32 @@
 #include <string>
 #include <vector>
 
+#include "names/CodePage.h"
+
 namespace card {
+
+// The names below are in a code page (cp: the ANSI code page's description for names the
+// conduit handles) and are read character by character: the trail byte of a two-byte
+// character is never taken for "\", "|" or a letter.
 
 // A relative card name ("/"-separated, beginning with "/", a directory ending in "/")
 // that stays inside the location's PC folder once "/" becomes "\": no empty, "." or ".."
 // segment, no character Windows treats specially in a path (\ : * ? " < > | and control
-// characters), no segment ending in "." or " " (Windows drops those, so two card names
-// would meet in one PC file), and no reserved device name (CON, NUL, COM1, ...).
-bool isSafeRelativeName(const std::string& name);
+// characters), and no segment ending in "." or " " (Windows drops those, so two card names
+// would meet in one PC file). A device name (CON, aux.txt, ...) is a name like any other
+// here: the PC side reaches its file through the "\\?\" form.
+bool isSafeRelativeName(const names::CodePage& cp, const std::string& name);
 
-// One path component under the same rules: a card name or volume label that becomes a
-// PC folder name and the last folder of the archive path.
-bool isSafePathComponent(const std::string& component);
+// One path component under the same rules that also is no device name: a card label that
+// becomes a PC folder name (and a settings key) and the last folder of the archive path.
+bool isSafePathComponent(const names::CodePage& cp, const std::string& component);
 
 // A card's label made into a folder name (and a settings key) that Windows keeps as it is:
 // characters a path cannot hold become "_" (as does "=", which would end a settings key),
 // leading blanks and trailing dots and blanks go, and a reserved device name gets "_"
 // after its stem ("CON" gives "CON_", "aux.x" gives "aux_.x"). A usable label comes back
 // unchanged; empty when nothing usable remains ("", ".", "...").
-std::string folderNameForLabel(const std::string& label);
+std::string folderNameForLabel(const names::CodePage& cp, const std::string& label);
 
 // True when key is base followed by "_2", "_3", ... exactly as the keys given to cards
 // that share a label are made (compared with case; no leading zero).
@@ -82,11 +89,12 @@ std::string folderPartOf(const std::string& name);
 std::string withoutTrailingSlash(const std::string& name);
 
 // Card name -> PC path under pcDirectory (which has no trailing "\"): one trailing "/"
-// dropped, "/" made "\", appended to pcDirectory.
+// dropped, "/" made "\", appended to pcDirectory. ("/" is no trail byte in any code page
+// Windows has, so this needs none.)
 std::string cardPcPath(const std::string& pcDirectory, const std::string& name);
 // The inverse: a PC path below pcDirectory -> "/DCIM/a.jpg" ("\" made "/"; a folder's path
 // given with a trailing "\" gives a name ending in "/"); empty for a path no longer than
 // pcDirectory.
-std::string cardRelativeName(const std::string& pcDirectory, const std::string& pcPath);
+std::string cardRelativeName(const names::CodePage& cp, const std::string& pcDirectory, const std::string& pcPath);
 
 }  // namespace card

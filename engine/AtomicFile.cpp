@@ -9,11 +9,13 @@
 
 #include "engine/PcPaths.h"
 #include "engine/Win32Handles.h"
+#include "names/AnsiCodePage.h"
 
 namespace {
 
 std::string folderOf(const std::string& path) {
-    const size_t sep = path.find_last_of("\\/");
+    // By character: in a code page of two-byte characters "表" ends in the byte of "\".
+    const size_t sep = names::findLastSeparator(names::ansiCodePage(), path, "\\/");
     if (sep == std::string::npos) return ".";
     if (sep == 0) return path.substr(0, 1);
     return path.substr(0, sep);
@@ -45,7 +47,8 @@ AtomicFile::AtomicFile(const std::string& target) : target_(target) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         char name[48];
         std::snprintf(name, sizeof name, ".tw%s-%x.tmp", process.c_str(), static_cast<unsigned>(++counter));
-        const bool separated = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+        const bool separated =
+            !folder.empty() && names::findLastSeparator(names::ansiCodePage(), folder, "\\/") == folder.size() - 1;
         const std::string path = folder + (separated ? "" : "\\") + name;
         if (pcfile::attributes(path) != INVALID_FILE_ATTRIBUTES) continue;
         // A missing folder (or any other failure) leaves the object invalid, as before.

@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "names/CodePage.h"
+
 struct FileEntry {
     uint32_t attributes = 0;        // handheld attribute bits (0x10 directory on a card)
     uint32_t handheldTime = 0;      // 0: no handheld copy
@@ -18,52 +20,31 @@ struct FileEntry {
 
 enum FileEntryStatus : uint32_t { ENTRY_OK = 0, ENTRY_HANDHELD_UNREADABLE = 1, ENTRY_PC_UNREADABLE = 4 };
 
-// The small form of every byte of a name in a single-byte code page: two bytes are one
-// letter in two cases when their small forms are equal. Other bytes are their own.
-struct CaseFold {
-    unsigned char lower[256];
-};
+// A code page's characters and their small forms (names/CodePage.h): two names are one in
+// either case when they match character by character in small form.
+using CaseFold = names::CodePage;
 // A to Z as a to z and nothing else: the letters every code page shares.
-inline const CaseFold& asciiCaseFold() {
-    static const CaseFold table = [] {
-        CaseFold t{};
-        for (int c = 0; c < 256; ++c) t.lower[c] = static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        return t;
-    }();
-    return table;
-}
+inline const CaseFold& asciiCaseFold() { return names::asciiOnly(); }
 
-// The order of the entry map: byte-wise, or with the letters of a case fold taken in their
-// small form for a place whose names differ in case only when they are one name (a FAT card,
-// and the PC folder it is mirrored in: both take "Café" and "CAFÉ" as one name, so the fold
-// must know the code page's letters, not only A to Z). Either way a directory's name sorts
-// right before the names inside it, and the first spelling inserted is the one the key keeps.
+// The order of the entry map: byte-wise, or character by character in small form for a
+// place whose names differ in case only when they are one name (a FAT card, and the PC
+// folder it is mirrored in: both take "Café" and "CAFÉ" as one name, so the fold must know
+// the code page's letters, not only A to Z, and its two-byte characters, whose trail bytes
+// are no letters). Either way a directory's name sorts right before the names inside it,
+// and the first spelling inserted is the one the key keeps.
 struct NameOrder {
     bool foldCase = false;
-    const CaseFold* fold = nullptr;  // with foldCase: the code page's letters; null: A to Z
+    const CaseFold* fold = nullptr;  // with foldCase: the code page; null: A to Z
 
-    unsigned char folded(char c) const {
-        const unsigned char b = static_cast<unsigned char>(c);
-        return (fold ? *fold : asciiCaseFold()).lower[b];
-    }
     bool operator()(const std::string& a, const std::string& b) const {
         if (!foldCase) return a < b;
-        const CaseFold& f = fold ? *fold : asciiCaseFold();
-        const size_t n = a.size() < b.size() ? a.size() : b.size();
-        for (size_t i = 0; i < n; ++i) {
-            const unsigned char x = f.lower[static_cast<unsigned char>(a[i])];
-            const unsigned char y = f.lower[static_cast<unsigned char>(b[i])];
-            if (x != y) return x < y;
-        }
-        return a.size() < b.size();
+        return names::compareIgnoringCase(fold ? *fold : asciiCaseFold(), a, b) < 0;
     }
-    // True when name begins with prefix, in this order's sense of equal letters.
+    // True when name begins with prefix, in this order's sense of equal characters (a
+    // prefix ending inside a character of name does not begin it).
     bool startsWith(const std::string& name, const std::string& prefix) const {
-        if (name.size() < prefix.size()) return false;
-        for (size_t i = 0; i < prefix.size(); ++i) {
-            if (foldCase ? folded(name[i]) != folded(prefix[i]) : name[i] != prefix[i]) return false;
-        }
-        return true;
+        if (!foldCase) return name.compare(0, prefix.size(), prefix) == 0;
+        return names::startsWithIgnoringCase(fold ? *fold : asciiCaseFold(), name, prefix);
     }
 };
 

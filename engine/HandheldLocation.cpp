@@ -285,10 +285,11 @@ const std::string* sameContentsAmong(const std::string& path, const std::vector<
 std::string HandheldLocation::archivePathFor(const std::string& name, std::vector<std::string>* earlier) {
     if (archiveDirectory_.empty()) return std::string();
     // The name's own folders, without the components that could lead out of the archive.
+    // Split by character: a trail byte of the value of "\" (in "表", "ソ") is none.
     std::vector<std::string> parts;
     size_t start = 0;
     while (start <= name.size()) {
-        size_t end = name.find_first_of("/\\", start);
+        size_t end = names::findSeparator(names::ansiCodePage(), name, "/\\", start);
         if (end == std::string::npos) end = name.size();
         const std::string part = name.substr(start, end - start);
         if (!part.empty() && part != "." && part != "..") parts.push_back(part);

@@ -9,8 +9,6 @@ namespace {
 constexpr size_t kLongFrom = MAX_PATH - 12;
 }
 
-bool needsLongForm(const std::string& path) { return path.size() >= kLongFrom; }
-
 std::wstring widePath(const std::string& path) {
     std::wstring wide;
     if (!path.empty()) {
@@ -18,18 +16,14 @@ std::wstring widePath(const std::string& path) {
         wide.resize(static_cast<size_t>(n));
         if (n > 0) MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), &wide[0], n);
     }
+    if (path.size() >= kLongFrom || names::hasReservedComponent(wide)) return names::longPathForm(wide);
     for (wchar_t& c : wide)
         if (c == L'/') c = L'\\';
-    if (!needsLongForm(path) || wide.compare(0, 4, L"\\\\?\\") == 0) return wide;
-    // The long form is taken literally: a doubled separator would be an empty name.
-    std::wstring single;
-    for (size_t i = 0; i < wide.size(); ++i)
-        if (!(i > 1 && wide[i] == L'\\' && wide[i - 1] == L'\\')) single += wide[i];
-    wide.swap(single);
-    const bool drive = wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\';
-    if (drive) return L"\\\\?\\" + wide;
-    if (wide.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide.substr(2);
-    return wide;  // a relative path has no long form
+    return wide;
+}
+
+bool needsLongForm(const std::string& path) {
+    return path.size() >= kLongFrom || widePath(path).compare(0, 4, L"\\\\?\\") == 0;
 }
 
 namespace {
@@ -75,27 +69,6 @@ std::string readableName(const wchar_t* name) {
         i += static_cast<size_t>(n);
     }
     return out;
-}
-
-const CaseFold& ansiCaseFold() {
-    static const CaseFold table = [] {
-        CaseFold t = asciiCaseFold();
-        CPINFO info;
-        if (!GetCPInfo(CP_ACP, &info) || info.MaxCharSize != 1) return t;
-        for (int c = 0x80; c < 0x100; ++c) {
-            const char byte = static_cast<char>(c);
-            wchar_t wide = 0;
-            if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, &byte, 1, &wide, 1) != 1) continue;
-            wchar_t small = wide;
-            if (!LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, &wide, 1, &small, 1) || small == wide) continue;
-            char back = 0;
-            BOOL usedDefault = FALSE;
-            if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &small, 1, &back, 1, nullptr, &usedDefault) == 1 && !usedDefault)
-                t.lower[c] = static_cast<unsigned char>(back);
-        }
-        return t;
-    }();
-    return table;
 }
 
 DWORD attributes(const std::string& path) { return GetFileAttributesW(widePath(path).c_str()); }

@@ -9,12 +9,12 @@
 
 #include "engine/FileEntry.h"
 #include "engine/Win32Handles.h"
+#include "names/AnsiCodePage.h"
 
 namespace pcfile {
 
-// The path as the wide functions take it: "\\?\" (or "\\?\UNC\") before a full path of
-// 248 characters or more (the limit of folder creation), "/" made "\". Other paths as
-// they are.
+// The path as the wide functions take it, "/" made "\": a full path that needsLongForm in
+// the "\\?\" (or "\\?\UNC\") form (names::longPathForm), other paths as they are.
 std::wstring widePath(const std::string& path);
 // A name the wide functions gave back, in the ANSI code page: exactly that name, or none
 // when one of its characters is outside the code page (a "?" or a look-alike in its place
@@ -23,11 +23,12 @@ std::optional<std::string> narrowName(const wchar_t* name);
 // The name for a log line: as narrowName gives it, with every character the ANSI code page
 // lacks written as "<U+65E5>" (a character beyond the 16-bit range by its code point).
 std::string readableName(const wchar_t* name);
-// The ANSI code page's letters in either case, as the PC's folders and a FAT card take
-// them: each byte with a small form of one byte has it. A code page of two-byte characters
-// gets A to Z only (a trailing byte there may look like a letter and is none).
-const CaseFold& ansiCaseFold();
-// Whether a path is too long for the ANSI functions (and libraries that use them).
+// The ANSI code page's characters in either case, as the PC's folders and a FAT card take
+// them (names::ansiCodePage(): its two-byte characters are taken whole).
+inline const CaseFold& ansiCaseFold() { return names::ansiCodePage(); }
+// Whether a path reaches its file only through the "\\?\" form, and so not through the
+// ANSI functions (and libraries that use them): 248 characters or more (the limit of
+// folder creation), or a component that is a device name ("aux.txt", "Con").
 bool needsLongForm(const std::string& path);
 
 DWORD attributes(const std::string& path);  // INVALID_FILE_ATTRIBUTES when there is none

@@ -96,9 +96,9 @@ TW_FUZZ_TARGET(exceptions) {
     }
     const std::string entryName = lines.front();
     std::vector<std::string> names;
-    for (size_t i = 1; i < lines.size(); ++i) names.push_back(upperAscii(lines[i]));
+    for (size_t i = 1; i < lines.size(); ++i) names.push_back(::names::upperAscii(::names::asciiOnly(), lines[i]));
 
-    const std::string upperName = upperAscii(entryName);
+    const std::string upperName = ::names::upperAscii(::names::asciiOnly(), entryName);
     FUZZ_REQUIRE(upperName.size() == entryName.size());
     for (char c : upperName) FUZZ_REQUIRE(!(c >= 'a' && c <= 'z'));
     const int hit = matchException(upperName, names);

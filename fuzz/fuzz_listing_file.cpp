@@ -3,6 +3,7 @@
 #include "fuzz/FuzzTarget.h"
 
 #include "card/CardRules.h"
+#include "fuzz/SampleCodePages.h"
 
 TW_FUZZ_TARGET(listing_file) {
     const std::string input = fuzzText(data, size);
@@ -17,7 +18,8 @@ TW_FUZZ_TARGET(listing_file) {
         FUZZ_REQUIRE(s.cardName.find('\n') == std::string::npos);
         // Only a card name that is a safe folder name may become a PC folder; the check must
         // not crash whatever the listing held.
-        (void)card::isSafePathComponent(s.cardName);
+        (void)card::isSafePathComponent(names::asciiOnly(), s.cardName);
+        (void)card::isSafePathComponent(sampleTwoByteCodePage(), s.cardName);
         for (const std::string& line : s.lines) {
             FUZZ_REQUIRE(line.find('\n') == std::string::npos);
             FUZZ_REQUIRE(line.size() < 2 || line[0] != '<' || line.back() != '>');

@@ -4,7 +4,7 @@
 #include "fuzz/FuzzTarget.h"
 
 #include "card/CardRules.h"
-#include "engine/NameRules.h"
+#include "fuzz/SampleCodePages.h"
 
 namespace {
 
@@ -21,29 +21,31 @@ bool hasParentStep(const std::string& path) {
     }
 }
 
-void checkName(const std::string& name) {
+void checkName(const names::CodePage& cp, const std::string& name) {
     const std::string printable = card::printableName(name);
     FUZZ_REQUIRE(printable.size() == name.size());
     for (char c : printable) FUZZ_REQUIRE(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
 
-    if (!card::isSafeRelativeName(name)) return;
+    if (!card::isSafeRelativeName(cp, name)) return;
     const std::string path = card::cardPcPath(kFolder, name);
     FUZZ_REQUIRE(path.compare(0, kFolder.size() + 1, kFolder + "\\") == 0);
     FUZZ_REQUIRE(path.find(':', 2) == std::string::npos);
     FUZZ_REQUIRE(!hasParentStep(path));
-    FUZZ_REQUIRE(path.find("\\\\") == std::string::npos);
+    for (size_t at = names::findSeparator(cp, path, "\\"); at != std::string::npos;
+         at = names::findSeparator(cp, path, "\\", at + 1))
+        FUZZ_REQUIRE(at + 1 < path.size() && names::findSeparator(cp, path, "\\", at + 1) != at + 1);
     // The way back gives the name (a directory loses its "/").
-    const std::string back = card::cardRelativeName(kFolder, card::cardPcPath(kFolder, name));
+    const std::string back = card::cardRelativeName(cp, kFolder, card::cardPcPath(kFolder, name));
     FUZZ_REQUIRE(back == card::withoutTrailingSlash(name));
 
     // The conflict copy of a safe file name is a safe name in the same folder, and the PC
     // copy's path is the same whether the suffix goes into the name or into its PC path.
     if (name.back() != '/') {
-        const std::string copy = withSuffixBeforeExtension(name, "_2");
-        FUZZ_REQUIRE(card::isSafeRelativeName(copy));
+        const std::string copy = names::withSuffixBeforeExtension(cp, name, "_2");
+        FUZZ_REQUIRE(card::isSafeRelativeName(cp, copy));
         FUZZ_REQUIRE(copy != name);
         FUZZ_REQUIRE(card::folderPartOf(copy) == card::folderPartOf(name));
-        const std::string pcCopy = withSuffixBeforeExtension(card::cardPcPath(kFolder, name), "_2");
+        const std::string pcCopy = names::withSuffixBeforeExtension(cp, card::cardPcPath(kFolder, name), "_2");
         FUZZ_REQUIRE(pcCopy == card::cardPcPath(kFolder, copy));
     }
 }
@@ -58,11 +60,13 @@ TW_FUZZ_TARGET(listing_line) {
         FUZZ_REQUIRE(parsed.name.size() < 512);
         FUZZ_REQUIRE(parsed.name.find('\t') == std::string::npos);
         FUZZ_REQUIRE(line.compare(0, parsed.name.size(), parsed.name) == 0);
-        checkName(parsed.name);
+        checkName(names::asciiOnly(), parsed.name);
+        checkName(sampleTwoByteCodePage(), parsed.name);
     } else {
         // A refused line leaves the caller's record alone.
         FUZZ_REQUIRE(parsed.name == "untouched");
     }
-    checkName(line);
+    checkName(names::asciiOnly(), line);
+    checkName(sampleTwoByteCodePage(), line);
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "card/CardRules.h"
+#include "fuzz/SampleCodePages.h"
 #include "mainmemory/DatabaseImage.h"
 
 namespace {
@@ -48,7 +49,8 @@ TW_FUZZ_TARGET(text_reply) {
         card::ListingLine parsed;
         if (!card::parseListingLine(line, parsed)) continue;
         FUZZ_REQUIRE(parsed.name.size() < 512);
-        (void)card::isSafeRelativeName(parsed.name);
+        (void)card::isSafeRelativeName(names::asciiOnly(), parsed.name);
+        (void)card::isSafeRelativeName(sampleTwoByteCodePage(), parsed.name);
     }
     return 0;
 }

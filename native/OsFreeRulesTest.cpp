@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "card/CardRules.h"
+#include "fuzz/SampleCodePages.h"
+#include "names/CodePage.h"
 #include "engine/StateFile.h"
 #include "mainmemory/DatabaseImage.h"
 #include "removalhook/CommandLine.h"
@@ -86,13 +88,60 @@ TEST(ListingHostile, OverlongNamesAndNumbersAreIgnoredNotTruncated) {
 }
 
 TEST(NamesHostile, NamesThatWouldLeaveTheFolderAreNotSafe) {
-    for (const char* bad : {"/../x", "/a/../../x", "/./x", "/a//b", "/C:x", "/a\\..\\b", "/CON", "/aux.txt",
-                            "/a./b", "/a /b", "x", "/", "/a\x01"}) {
-        EXPECT_FALSE(card::isSafeRelativeName(bad)) << bad;
+    for (const names::CodePage* cp : {&names::asciiOnly(), &sampleTwoByteCodePage()}) {
+        for (const char* bad : {"/../x", "/a/../../x", "/./x", "/a//b", "/C:x", "/a\\..\\b", "/a./b", "/a /b", "x",
+                                "/", "/a\x01", "/\x95/../x", "/\x95:x"}) {
+            EXPECT_FALSE(card::isSafeRelativeName(*cp, bad)) << bad;
+        }
+        for (const char* good : {"/a", "/DCIM/", "/DCIM/100/x.jpg", "/.hidden", "/CONSOLE.txt", "/a b/c", "/CON",
+                                 "/aux.txt", "/Con/nul"}) {
+            EXPECT_TRUE(card::isSafeRelativeName(*cp, good)) << good;
+        }
     }
-    for (const char* good : {"/a", "/DCIM/", "/DCIM/100/x.jpg", "/.hidden", "/CONSOLE.txt", "/a b/c"}) {
-        EXPECT_TRUE(card::isSafeRelativeName(good)) << good;
+}
+
+// Names in a code page of two-byte characters, where a trail byte may look like "A", "a"
+// or "\": each row is two names, whether they are one name in either case, and whether the
+// first begins the second (on character boundaries).
+TEST(NamesTwoByte, TrailBytesAreNeitherLettersNorSeparators) {
+    const names::CodePage& sjis = sampleTwoByteCodePage();
+    const struct { const char *a, *b; bool same, begins; } rows[] = {
+        {"/\x83\x41.txt", "/\x83\x61.txt", false, false},  // ア and ヂ: the trail bytes are "A" and "a"
+        {"/\x83\x41.TXT", "/\x83\x41.txt", true, true},    // the one-byte letters still fold
+        {"/\x82\x60", "/\x82\x81", true, true},            // full-width Ａ and ａ
+        {"/\x95\x5C/", "/\x95\x5C/a", false, true},        // 表/ holds 表/a
+        {"/\x83", "/\x83\x41", false, false},               // a lone lead byte begins no character
+        {"/a", "/A/b", false, true}};
+    for (const auto& r : rows) {
+        const int ab = names::compareIgnoringCase(sjis, r.a, r.b), ba = names::compareIgnoringCase(sjis, r.b, r.a);
+        EXPECT_EQ(r.same, names::sameIgnoringCase(sjis, r.a, r.b) && ab == 0 && ba == 0) << r.a << " " << r.b;
+        EXPECT_EQ(r.begins, names::startsWithIgnoringCase(sjis, r.b, r.a)) << r.a << " " << r.b;
+        EXPECT_EQ(ab < 0, ba > 0);                     // a strict weak order
+        EXPECT_TRUE(!r.begins || r.same || ab < 0);  // a folder sorts before its contents
     }
+    // Splitting and joining by character: 表 (95 5C) and ソ (83 5C) end in the byte of "\".
+    EXPECT_EQ("C:\\S\\\x95\x5C", names::withoutTrailingBackslashes(sjis, "C:\\S\\\x95\x5C"));
+    EXPECT_EQ("C:\\S", names::withoutTrailingBackslashes(sjis, "C:\\S\\\\"));
+    EXPECT_EQ("/\x95\x5C/\x83\x5C.txt", card::cardRelativeName(sjis, "C:\\S", "C:\\S\\\x95\x5C\\\x83\x5C.txt"));
+    EXPECT_EQ("/\x83\x5C_2.txt", names::withSuffixBeforeExtension(sjis, "/\x83\x5C.txt", "_2"));
+    EXPECT_EQ("C:\\x_2.\x95\x5C", names::withSuffixBeforeExtension(sjis, "C:\\x.\x95\x5C", "_2"));
+    EXPECT_EQ("/\x83\x61.TXT", names::upperAscii(sjis, "/\x83\x61.txt"));
+    EXPECT_TRUE(card::isSafeRelativeName(sjis, "/\x95\x5C.txt"));
+    EXPECT_FALSE(card::isSafeRelativeName(names::asciiOnly(), "/\x95\x5C.txt"));
+    EXPECT_EQ("\x83\x7C_", card::folderNameForLabel(sjis, "\x83\x7C|"));  // ポ ends in the byte of "|"
+}
+
+// The names Windows opens devices for, which only the "\\?\" form reaches, and that form.
+TEST(NamesReserved, DeviceNamesAndTheLongForm) {
+    for (const char* name : {"CON", "con.txt", "Nul", "AUX.tar.gz", "prn ", "COM1", "lpt9.log", "CONIN$", "COM\xb9", "nul .x"})
+        EXPECT_TRUE(names::isReservedDeviceName(std::string(name))) << name;
+    for (const char* name : {"CONSOLE.txt", "COM10", "LPT", "nul1.txt", "xcon", "COM", ""})
+        EXPECT_FALSE(names::isReservedDeviceName(std::string(name))) << name;
+    EXPECT_TRUE(names::hasReservedComponent(L"C:/S/Con\\a.txt") && !names::hasReservedComponent(L"C:\\Console\\a"));
+    const std::pair<std::wstring, std::wstring> forms[] = {
+        {L"C:/S//./x/../aux.txt", L"\\\\?\\C:\\S\\aux.txt"}, {L"C:\\", L"\\\\?\\C:\\"}, {L"C:\\S\\", L"\\\\?\\C:\\S\\"},
+        {L"\\\\srv\\share\\nul", L"\\\\?\\UNC\\srv\\share\\nul"}, {L"\\\\?\\C:\\x\\..", L"\\\\?\\C:\\x\\.."}, {L"rel\\con", L"rel\\con"}};
+    for (const auto& f : forms) EXPECT_EQ(f.second, names::longPathForm(f.first));
 }
 
 TEST(StateFileHostile, NumbersWrapInsteadOfOverflowing) {

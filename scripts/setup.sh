@@ -21,6 +21,8 @@ command -v convert >/dev/null || need+=(imagemagick)
 command -v xwd >/dev/null || need+=(x11-apps)
 command -v makensis >/dev/null || need+=(nsis)
 command -v zip >/dev/null || need+=(zip)
+# The Japanese locale's sources: e2e_test_cp932 makes the locale its wine runs in from them.
+[ -e /usr/share/i18n/locales/ja_JP ] || need+=(locales)
 # The native sanitizer build (clang and its sanitizer runtimes) and the independent reader
 # and writer of database files the tests check ours against.
 command -v clang++ >/dev/null || need+=(clang)

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/NameRules.h"
+#include "names/AnsiCodePage.h"
 
 namespace {
 

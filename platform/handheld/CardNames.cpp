@@ -2,15 +2,16 @@
 
 #include <cstring>
 
-bool validBaseName(const std::string& base) {
+bool validBaseName(const names::CodePage& cp, const std::string& base) {
     if (base.empty() || base.size() > 255 || base == "." || base == "..") return false;
-    for (unsigned char c : base) {
-        if (c < 0x20 || std::strchr("/\\:*?\"<>|", c)) return false;
+    for (size_t i = 0; i < base.size(); i += names::characterLength(cp, base, i)) {
+        const unsigned char c = static_cast<unsigned char>(base[i]);
+        if (names::characterLength(cp, base, i) == 1 && (c < 0x20 || std::strchr("/\\:*?\"<>|", c))) return false;
     }
     return true;
 }
 
-bool parseCardName(const char* text, CardName& out) {
+bool parseCardName(const names::CodePage& cp, const char* text, CardName& out) {
     if (!text || text[0] != '/') return false;
     std::string s(text);
     out.markedDirectory = false;
@@ -25,9 +26,9 @@ bool parseCardName(const char* text, CardName& out) {
     }
     size_t pos = 1;
     while (pos <= s.size()) {
-        size_t next = s.find('/', pos);
+        size_t next = names::findSeparator(cp, s, "/", pos);
         if (next == std::string::npos) next = s.size();
-        if (!validBaseName(s.substr(pos, next - pos))) return false;
+        if (!validBaseName(cp, s.substr(pos, next - pos))) return false;
         pos = next + 1;
     }
     out.path = s;

@@ -3,6 +3,7 @@
 #include "platform/handheld/HostFiles.h"
 #include "platform/handheld/StandinDevice.h"
 #include "VfsApi.h"
+#include "names/AnsiCodePage.h"
 
 #include <windows.h>
 
@@ -265,6 +266,10 @@ std::wstring CardVolume::hostPath(const std::string& path) const {
     return longForm(wideDir_ + tail);
 }
 
+bool CardVolume::parseName(const char* text, CardName& out) const {
+    return parseCardName(names::codePage(codePage_), text, out);
+}
+
 std::vector<const CardNode*> CardVolume::nodes() const {
     std::vector<const CardNode*> out;
     for (const auto& kv : nodes_)
@@ -317,7 +322,7 @@ int32_t CardVolume::remove(const std::string& path) {
 
 int32_t CardVolume::rename(const std::string& path, const std::string& newBase) {
     if (path == "/") return VFS_ERR_BAD_NAME;
-    if (!validBaseName(newBase)) return VFS_ERR_BAD_NAME;
+    if (!validBaseName(names::codePage(codePage_), newBase)) return VFS_ERR_BAD_NAME;
     auto it = nodes_.find(key(path));
     if (it == nodes_.end()) return VFS_ERR_NOT_FOUND;
     std::string oldPath = it->second.path;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handheld/CardNames.h"
+
 struct CardNode {
     std::string path;  // with its case, "/" for the root
     bool directory = false;
@@ -33,8 +35,11 @@ public:
     // The name's key in nodes_: its small form in the card's code page, as FAT compares.
     std::string key(const std::string& path) const;
     const CardNode* find(const std::string& path) const;
-    // The host file of a card name, for the wide calls (in the long form when it needs it).
+    // The host file of a card name, for the wide calls, in the "\\?\" form: a card takes
+    // names a plain host path would open a device for ("aux.txt", "CON").
     std::wstring hostPath(const std::string& path) const;
+    // A card name as this volume reads it (parseCardName in its code page).
+    bool parseName(const char* text, CardName& out) const;
     // Every node but the root, parents before their contents.
     std::vector<const CardNode*> nodes() const;
     size_t childCount(const std::string& path) const;

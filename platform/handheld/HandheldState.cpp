@@ -685,7 +685,7 @@ int32_t HandheldState::companionRequest(uint16_t request, const std::string& tex
     }
     if (request == 5 || request == 6) nameText += "/";  // the conduit sends directories bare
     CardName name;
-    if (!parseCardName(nameText.c_str(), name)) return STANDIN_COMPANION_BAD_REQUEST;
+    if (!card.parseName(nameText.c_str(), name)) return STANDIN_COMPANION_BAD_REQUEST;
     const CardNode* node = card.find(name.path);
 
     switch (request) {
@@ -788,7 +788,7 @@ int32_t HandheldState::vfsVolumeSetLabel(VfsVolume volume, const char* label) {
 namespace {
 // The node a name stands for, checking the name and a trailing "/" against its kind.
 int32_t resolve(CardVolume& card, const char* text, CardName& name, const CardNode*& node) {
-    if (!parseCardName(text, name)) return VFS_ERR_BAD_NAME;
+    if (!card.parseName(text, name)) return VFS_ERR_BAD_NAME;
     node = card.find(name.path);
     if (!node) return VFS_ERR_NOT_FOUND;
     if (name.markedDirectory && !node->directory) return STANDIN_VFS_WRONG_KIND;
@@ -812,7 +812,7 @@ int32_t HandheldState::vfsFilePut(VfsVolume volume, const char* cardName, const 
     if (!v) return STANDIN_VFS_NO_VOLUME;
     if (!pcPath || !*pcPath) return VFS_ERR_BAD_NAME;
     CardName name;
-    if (!parseCardName(cardName, name) || name.markedDirectory) return VFS_ERR_BAD_NAME;
+    if (!v->card.parseName(cardName, name) || name.markedDirectory) return VFS_ERR_BAD_NAME;
     return v->card.copyFromHost(name.path, pcPath);
 }
 
@@ -832,7 +832,7 @@ int32_t HandheldState::vfsDirCreate(VfsVolume volume, const char* text) {
     Volume* v = findVolume(volume);
     if (!v) return STANDIN_VFS_NO_VOLUME;
     CardName name;
-    if (!parseCardName(text, name)) return VFS_ERR_BAD_NAME;
+    if (!v->card.parseName(text, name)) return VFS_ERR_BAD_NAME;
     return v->card.createDirectory(name.path);
 }
 

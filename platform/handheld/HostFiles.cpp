@@ -2,13 +2,11 @@
 
 #include <windows.h>
 #include <cstdio>
+#include <utility>
 
-std::wstring longForm(std::wstring path) {
-    if (path.size() < MAX_PATH - 12 || path.compare(0, 4, L"\\\\?\\") == 0) return path;
-    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
-    if (path.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + path.substr(2);
-    return path;
-}
+#include "names/CodePage.h"
+
+std::wstring longForm(std::wstring path) { return names::longPathForm(std::move(path)); }
 
 std::wstring widen(const std::string& text, unsigned codePage) {
     std::wstring out;
@@ -20,12 +18,7 @@ std::wstring widen(const std::string& text, unsigned codePage) {
     return out;
 }
 
-std::wstring hostWidePath(const std::string& path) {
-    std::wstring wide = widen(path, CP_ACP);
-    for (wchar_t& c : wide)
-        if (c == L'/') c = L'\\';
-    return longForm(wide);
-}
+std::wstring hostWidePath(const std::string& path) { return longForm(widen(path, CP_ACP)); }
 
 bool readHostFile(const std::string& path, std::string& contents) {
     FILE* f = _wfopen(hostWidePath(path).c_str(), L"rb");

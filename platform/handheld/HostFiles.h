@@ -2,8 +2,9 @@
 #pragma once
 #include <string>
 
-// A full host path with "\\?\" before it when it is long enough to need it (the limit of
-// folder creation), so a deep card name works as it does on a card; others as they are.
+// A full host path in the "\\?\" form (names::longPathForm), so a deep card name, and one
+// a plain path would open a device for ("aux.txt", "Con"), works as it does on a card;
+// a relative path as it is.
 std::wstring longForm(std::wstring path);
 // The text in the wide form, from codePage; empty when it does not convert.
 std::wstring widen(const std::string& text, unsigned codePage);

@@ -247,7 +247,7 @@ TEST(RemoteCard, NamesThatWouldLeaveThePcFolderAreRefusedAndTheRestSynchronises)
     writeFile(w.device("card1/good.txt"), "good");
     ASSERT_EQ(0, w.load());
     const char* evil[] = {"/../evil1.txt", "/sub/../../evil2.txt", "/a\\..\\..\\evil3.txt", "/C:/evil4.txt",
-                          "/NUL",          "/evil5.txt:stream",    "/../evildir/",          "evil6.txt"};
+                          "/evil7.txt.",   "/evil5.txt:stream",    "/../evildir/",          "evil6.txt"};
     std::string listing = "<Card>\n/good.txt\t3700000000 0 4\n";
     for (const char* name : evil) listing += std::string(name) + "\t3700000000 " + (name[std::string(name).size() - 1] == '/' ? "16 0" : "0 9") + "\n";
     writeFile(w.listingPath(), listing);

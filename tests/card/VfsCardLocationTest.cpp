@@ -112,7 +112,7 @@ TEST(VfsCard, TheCardListingFileNamesEntriesButNeverAPathOutsideTheFolder) {
     Workspace w(deviceIni("Card"));
     writeFile(w.device("card1/good.txt"), "good");
     writeFile(w.device("card1/MEMSTICK.IND"), "index");
-    const char* evil[] = {"/../evil1.txt", "/a\\..\\..\\evil2.txt", "/NUL", "/x/../../evil3/", "evil4.txt"};
+    const char* evil[] = {"/../evil1.txt", "/a\\..\\..\\evil2.txt", "/evil7.txt.", "/x/../../evil3/", "evil4.txt"};
     std::string listing = "/good.txt\r\n/MEMSTICK.IND\n/Tarnwick.txt\n\n/memstick.ind\n";
     for (const char* name : evil) listing += std::string(name) + "\n";
     writeFile(w.device("card1/Tarnwick.txt"), listing);

@@ -28,9 +28,14 @@ void listInto(const std::string& base, const std::string& relative, std::vector<
     FindClose(find);
 }
 
+void setTime(HANDLE file, int64_t time);
 void setTime(const std::string& path, int64_t time) {
-    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    setTime(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr), time);
+}
+void setTime(const std::wstring& path, int64_t time) {
+    setTime(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr), time);
+}
+void setTime(HANDLE file, int64_t time) {
     if (file == INVALID_HANDLE_VALUE) return;
     ULONGLONG ticks = static_cast<ULONGLONG>(time + 11644473600LL) * 10000000ULL;
     FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
@@ -175,6 +180,45 @@ void WriteWide(const std::string& folder, const std::wstring& name, const std::s
 
 bool ExistsWide(const std::string& folder, const std::wstring& name) {
     return GetFileAttributesW(widePath(folder, name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+namespace {
+std::wstring longPath(const std::string& folder, const std::wstring& name) { return L"\\\\?\\" + widePath(folder, name); }
+
+void listLong(const std::wstring& base, const std::wstring& relative, std::vector<std::wstring>& out) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((base + relative + L"*").c_str(), &data);
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &data)) {
+        const std::wstring name = data.cFileName, folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? L"\\" : L"";
+        if (name == L"." || name == L"..") continue;
+        out.push_back(relative + name + folder);
+        if (!folder.empty()) listLong(base, relative + name + folder, out);
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+}
+}  // namespace
+
+void WriteLong(const std::string& folder, const std::wstring& name, const std::string& text, int64_t time) {
+    makeFolders(folder);
+    for (size_t at = name.find(L'\\'); at != std::wstring::npos; at = name.find(L'\\', at + 1))
+        CreateDirectoryW(longPath(folder, name.substr(0, at)).c_str(), nullptr);
+    std::ofstream(longPath(folder, name).c_str(), std::ios::binary | std::ios::trunc) << text;
+    if (time) setTime(longPath(folder, name), time);
+}
+
+bool ReadLong(const std::string& folder, const std::wstring& name, std::string& text) {
+    std::ifstream in(longPath(folder, name).c_str(), std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return static_cast<bool>(in);
+}
+
+bool RemoveLong(const std::string& folder, const std::wstring& name) { return DeleteFileW(longPath(folder, name).c_str()) != 0; }
+
+std::vector<std::wstring> LongFilesBelow(const std::string& folder) {
+    std::vector<std::wstring> out;
+    listLong(longPath(folder, L""), L"", out);
+    std::sort(out.begin(), out.end());
+    return out;
 }
 
 std::string IniValue(const std::string& file, const std::string& section, const std::string& key) {

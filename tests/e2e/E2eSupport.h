@@ -61,6 +61,13 @@ bool Exists(const std::string& path);
 // A file whose name may lie outside the ANSI code page: folder + "\" + name.
 void WriteWide(const std::string& folder, const std::wstring& name, const std::string& text);
 bool ExistsWide(const std::string& folder, const std::wstring& name);
+// Files of any name below a full folder path, through the "\\?\" form (so also "aux.txt",
+// "Con\" and names of two-byte characters): name is relative, "\"-separated, and its
+// folders are made as needed. Listing: sorted, folders ending in "\".
+void WriteLong(const std::string& folder, const std::wstring& name, const std::string& text, int64_t time = 0);
+bool ReadLong(const std::string& folder, const std::wstring& name, std::string& text);
+bool RemoveLong(const std::string& folder, const std::wstring& name);
+std::vector<std::wstring> LongFilesBelow(const std::string& folder);
 std::string IniValue(const std::string& file, const std::string& section, const std::string& key);
 void SetIniValue(const std::string& file, const std::string& section, const std::string& key, const std::string& value);
 int64_t Now();

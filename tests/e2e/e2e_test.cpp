@@ -489,3 +489,87 @@ TEST(HotSync, NamesKeptOnThePcLeaveTheirNeighboursAndFoldersAlone) {
         }
     }
 }
+
+// Names Windows keeps for its devices are plain names on a card (which may hold the only
+// copy): mirrored, archived when the card deletes them, conflict-copied and sent back, on
+// both card routes.
+TEST(HotSync, DeviceNamesAreFilesLikeAnyOther) {
+    for (const bool companion : {false, true}) {
+        SCOPED_TRACE(companion ? "companion route" : "VFS route");
+        Scenario s(companion ? "devices-companion" : "devices-vfs");
+        s.deviceIni(std::string("[Device]\n") + (companion ? "Companion=2\n" : "Companion=0\nVfs=1\n") +
+                    "[Volume1]\nPath=card1\nLabel=MyCard\n");
+        const std::string card = s.device() + "\\card1", pc = s.pc() + "\\MyCard";
+        const int64_t t0 = Now() - 3600;
+        for (const wchar_t* name : {L"aux.txt", L"con.txt", L"nul", L"Con\\x.txt", L"com1.log"}) WriteLong(card, name, "card", t0);
+        HotSyncRun first = s.sync();
+        EXPECT_EQ("Tarnwick", first.log.back().text) << first.dump();
+        EXPECT_EQ((std::vector<std::wstring>{L"Con\\", L"Con\\x.txt", L"aux.txt", L"com1.log", L"con.txt", L"nul"}), LongFilesBelow(pc));
+
+        // The card deletes one, both sides change another, the PC changes one and makes one.
+        RemoveLong(card, L"aux.txt");
+        WriteLong(card, L"con.txt", "card 2", t0 + 100);
+        WriteLong(pc, L"con.txt", "pc 2", t0 + 200);
+        WriteLong(pc, L"nul", "pc 2", t0 + 200);
+        WriteLong(pc, L"Con\\prn.txt", "pc new", t0 + 200);
+        HotSyncRun second = s.sync();
+        EXPECT_EQ("Tarnwick", second.log.back().text) << second.dump();
+        const std::vector<std::wstring> both = {L"Con\\", L"Con\\prn.txt", L"Con\\x.txt", L"com1.log", L"con.txt", L"con_2.txt", L"nul"};
+        EXPECT_EQ(both, LongFilesBelow(pc)) << second.dump();
+        EXPECT_EQ(both, LongFilesBelow(card)) << second.dump();
+        const std::pair<const wchar_t*, const char*> contents[] = {
+            {L"con.txt", "card 2"}, {L"con_2.txt", "pc 2"}, {L"nul", "pc 2"}, {L"Con\\prn.txt", "pc new"}};
+        for (const auto& c : contents) {
+            std::string onPc, onCard;
+            EXPECT_TRUE(ReadLong(pc, c.first, onPc) && ReadLong(card, c.first, onCard));
+            EXPECT_EQ(c.second, onPc);
+            EXPECT_EQ(c.second, onCard);
+        }
+        std::string archived;
+        EXPECT_TRUE(ReadLong(s.root() + "\\User\\Archive\\Tarnwick\\MyCard", L"aux.txt", archived));
+        EXPECT_EQ("card", archived);
+        HotSyncRun third = s.sync();
+        EXPECT_TRUE(third.changes().empty()) << third.dump();
+        EXPECT_EQ("Tarnwick", third.log.back().text) << third.dump();
+    }
+}
+
+// In a code page of two-byte characters a trail byte may look like a letter (ア is 83 41,
+// ヂ 83 61) or like "\" (表 95 5C, ソ 83 5C, 能 94 5C, 予 97 5C): such names stay apart,
+// arrive whole both ways and a deletion takes only its own file, on both card routes.
+// Runs as e2e_test_cp932, whose wine takes code page 932 from its locale.
+TEST(HotSyncCp932, TwoByteNamesStayApartAndWhole) {
+    if (GetACP() != 932) GTEST_SKIP() << "needs code page 932 (LC_ALL=ja_JP.UTF-8)";
+    const std::wstring a = L"\u30A2.txt", di = L"\u30C2.txt", i = L"\u30A3.txt", tsu = L"\u30C3.txt", o = L"\u30A9.txt",
+                       doh = L"\u30C9.txt", hyo = L"\u8868.txt", so = L"\u30BD\\", noh = L"\u80FD\\", yo = L"\u4E88.txt";
+    for (const bool companion : {false, true}) {
+        SCOPED_TRACE(companion ? "companion route" : "VFS route");
+        Scenario s(companion ? "cp932-companion" : "cp932-vfs");
+        s.deviceIni(std::string("[Device]\n") + (companion ? "Companion=2\n" : "Companion=0\nVfs=1\n") +
+                    "[Volume1]\nPath=card1\nLabel=MyCard\nCodePage=932\n");
+        const std::string card = s.device() + "\\card1", pc = s.pc() + "\\MyCard";
+        const int64_t t0 = Now() - 3600;
+        for (const std::wstring& name : {a, di, i, tsu, hyo, so + noh.substr(0, 1) + L".txt"}) WriteLong(card, name, "card " + std::to_string(name[0]), t0);
+        HotSyncRun first = s.sync();
+        EXPECT_EQ("Tarnwick", first.log.back().text) << first.dump();
+        EXPECT_EQ(LongFilesBelow(card), LongFilesBelow(pc)) << first.dump();
+        EXPECT_EQ(7u, LongFilesBelow(pc).size()) << first.dump();
+
+        // The card deletes ヂ, the PC deletes ィ and makes ォ and ド (whose trail bytes are
+        // "H" and "h"), 予 and 能\表.
+        RemoveLong(card, di);
+        RemoveLong(pc, i);
+        for (const std::wstring& name : {o, doh, yo, noh + hyo}) WriteLong(pc, name, "pc", t0 + 200);
+        HotSyncRun second = s.sync();
+        EXPECT_EQ("Tarnwick", second.log.back().text) << second.dump();
+        std::vector<std::wstring> both = {a, tsu, o, doh, hyo, yo, so, so + noh.substr(0, 1) + L".txt", noh, noh + hyo};
+        std::sort(both.begin(), both.end());
+        EXPECT_EQ(both, LongFilesBelow(pc)) << second.dump();
+        EXPECT_EQ(both, LongFilesBelow(card)) << second.dump();
+        std::string text;
+        EXPECT_TRUE(ReadLong(pc, a, text));
+        EXPECT_EQ("card " + std::to_string(a[0]), text);
+        HotSyncRun third = s.sync();
+        EXPECT_TRUE(third.changes().empty()) << third.dump();
+    }
+}

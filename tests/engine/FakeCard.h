@@ -109,7 +109,7 @@ public:
 
     // Card names, as both card locations form them.
     std::string relativeNameOf(const std::string& pcPath) override {
-        return card::cardRelativeName(pcDirectory_, pcPath);
+        return card::cardRelativeName(pcfile::ansiCaseFold(), pcDirectory_, pcPath);
     }
     std::string pcPathOf(const std::string& name) override { return card::cardPcPath(pcDirectory_, name); }
     bool isDirectoryName(const std::string& name) override { return !name.empty() && name.back() == '/'; }

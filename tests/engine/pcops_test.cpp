@@ -173,4 +173,26 @@ TEST(NameOrderTest, TheAnsiCodePagesLettersInEitherCaseAreOneName) {
     EXPECT_TRUE(order.startsWith("/CAF\xC9/x", "/caf\xE9/"));
 }
 
+// The same in code page 932 (engine_test_cp932), as the system describes it: a trail byte
+// is neither a letter (ア 83 41, ヂ 83 61) nor a "\" (表 95 5C), while the full-width letters
+// fold as the file system folds them.
+TEST(NameOrderTest, TwoByteCharactersAreWholeInCodePage932) {
+    if (GetACP() != 932) GTEST_SKIP() << "runs as engine_test_cp932";
+    const NameOrder order{true, &pcfile::ansiCaseFold()};
+    const auto same = [&](const std::string& a, const std::string& b) { return !order(a, b) && !order(b, a); };
+    const struct {
+        std::string a, b;
+        bool same;
+    } rows[] = {{"/\x83\x41.txt", "/\x83\x61.txt", false}, {"/\x83\x42", "/\x83\x62", false},
+                {"/\x82\x60.TXT", "/\x82\x81.txt", true},   {"/\x83\x9F", "/\x83\xBF", true},  // Ａ ａ, Α α
+                {"/\x84\x40", "/\x84\x70", true},           {"/\xB1", "/\xB1", true}};         // А а, ｱ
+    for (const auto& r : rows) EXPECT_EQ(r.same, same(r.a, r.b)) << r.a << " " << r.b;
+    EXPECT_TRUE(order.startsWith("/\x95\x5C/x", "/\x95\x5C/"));
+    EXPECT_FALSE(order.startsWith("/\x83\x61/x", "/\x83\x41/"));
+    EXPECT_EQ("C:\\\x95\x5C", withoutTrailingBackslashes("C:\\\x95\x5C"));
+    EXPECT_EQ("/\x83\x61.TXT", upperAscii("/\x83\x61.txt"));
+    EXPECT_FALSE(sameIgnoringCase("\x83\x41", "\x83\x61"));
+    EXPECT_EQ(L"C:\\\u8868", pcfile::widePath("C:\\\x95\x5C"));
+}
+
 }  // namespace

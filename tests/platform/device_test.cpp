@@ -593,6 +593,41 @@ TEST(CardVolume, NamesInTheCardsCodePageAndLongHostPaths) {
     EXPECT_NE(0, device.load());
 }
 
+// What a FAT card takes, the simulated one takes: names whose two-byte characters end in the
+// byte of "\" (表 95 5C, ソ 83 5C, 能 94 5C in code page 932), and names a plain host path
+// would open a device for, each the host file of that very name.
+TEST(CardVolume, TwoByteAndDeviceNamesAreCardNames) {
+    TestDevice device("[Device]\nVfs=1\n[Volume1]\nPath=card1\nCodePage=932\n[Volume2]\nPath=card2\n");
+    device.mkdir("card1");
+    device.mkdir("card2");
+    writeWide(L"\\\\?\\" + wide(device.path("card2")) + L"\\aux.txt", "made on the host");
+    ASSERT_EQ(0, device.load());
+    uint16_t count = 2;
+    VfsVolume refs[2] = {0, 0};
+    ASSERT_EQ(0, VFS(VFSVolumeEnumerate)(&count, refs));
+    const std::string pc = tempPath("names.txt");
+    ASSERT_EQ(0, VFS(VFSFileGet)(refs[1], "/AUX.TXT", pc.c_str()));  // not the device
+    EXPECT_EQ("made on the host", readFile(pc));
+    const std::pair<std::string, std::wstring> rows[] = {  // the first two on the code page 932 card
+        {"/\x95\x5C.txt", L"card1\\\u8868.txt"}, {"/\x83\x5C/\x94\x5C.txt", L"card1\\\u30BD\\\u80FD.txt"},
+        {"/con.txt", L"card2\\con.txt"}, {"/nul", L"card2\\nul"}, {"/Con/x.txt", L"card2\\Con\\x.txt"}};
+    for (const auto& r : rows) {
+        const VfsVolume v = refs[r.second[4] == L'1' ? 0 : 1];
+        const std::string folder = r.first.substr(0, r.first.rfind('/'));
+        const std::wstring host = L"\\\\?\\" + wide(device.path("")) + r.second;
+        if (!folder.empty()) {
+            EXPECT_EQ(0, VFS(VFSDirCreate)(v, folder.c_str())) << r.first;
+        }
+        EXPECT_EQ(0, VFS(VFSFilePut)(v, r.first.c_str(), pc.c_str())) << r.first;
+        EXPECT_TRUE(existsWide(host)) << r.first;
+        const std::string renamed = "renamed" + std::to_string(&r - rows);
+        EXPECT_EQ(0, VFS(VFSFileRename)(v, r.first.c_str(), renamed.c_str())) << r.first;
+        EXPECT_FALSE(existsWide(host)) << r.first;
+        EXPECT_EQ(0, VFS(VFSFileGet)(v, (folder + "/" + renamed).c_str(), pc.c_str())) << r.first;
+    }
+    DeleteFileA(pc.c_str());
+}
+
 class CompanionTest : public ::testing::Test {
 protected:
     CompanionTest()
