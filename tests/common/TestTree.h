@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 
 // Deletes a folder tree given in the wide form, names of any code page and any length.
 inline void removeWideTree(const std::wstring& path) {
@@ -72,11 +73,22 @@ inline std::string binFolder() {
     return s.substr(0, s.rfind('\\'));
 }
 
+// The positions of the "\" separators of an ANSI path, by character: in a code page of
+// two-byte characters a second byte may be that of "\" and separates nothing.
+inline std::vector<size_t> separatorsOf(const std::string& path) {
+    std::vector<size_t> at;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && i + 1 < path.size()) ++i;
+        else if (path[i] == '\\') at.push_back(i);
+    }
+    return at;
+}
+
 // Creates path and its missing parents (a full path, "X:\..."), at any length; true when
 // the folder is there afterwards.
 inline bool makeFolders(const std::string& path) {
-    for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-        CreateDirectoryW(longHostPath(path.substr(0, at)).c_str(), nullptr);
+    for (size_t at : separatorsOf(path))
+        if (at >= 3) CreateDirectoryW(longHostPath(path.substr(0, at)).c_str(), nullptr);
     const std::wstring whole = longHostPath(path);
     CreateDirectoryW(whole.c_str(), nullptr);
     const DWORD attributes = GetFileAttributesW(whole.c_str());

@@ -119,10 +119,26 @@ bool isFolderName(const std::string& name) { return !name.empty() && name.back()
 bool below(const std::string& key, const std::string& folderKey) {
     return key.size() > folderKey.size() && key.compare(0, folderKey.size(), folderKey) == 0;
 }
-std::string baseOf(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+// Where the last "\\" or "/" of a host path is, by character (npos when none).
+size_t lastSeparator(const std::string& path) {
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (leadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) ++i;
+        else if (path[i] == '\\' || path[i] == '/') last = i;
+    }
+    return last;
+}
+// A host path's "\\" made "/", by character.
+std::string slashed(std::string path) {
+    forEachSingle(path, [](char& c) {
+        if (c == '\\') c = '/';
+    });
+    return path;
+}
+std::string baseOf(const std::string& path) { return path.substr(lastSeparator(path) + 1); }
 // A path without the "_2", "_3", ... the archive puts before the extension of a taken name.
 std::string unnumbered(const std::string& path) {
-    const size_t base = path.find_last_of("\\/") + 1;
+    const size_t base = lastSeparator(path) + 1;
     size_t dot = path.rfind('.');
     if (dot == std::string::npos || dot < base) dot = path.size();
     size_t digits = dot;
@@ -238,8 +254,7 @@ private:
         return MoveFileW(longHostPath(from).c_str(), longHostPath(to).c_str()) != 0;
     }
     static std::string name(std::string rel) {
-        std::replace(rel.begin(), rel.end(), '\\', '/');
-        return "/" + rel;
+        return "/" + slashed(rel);
     }
     std::string root_;
     uint32_t& clock_;
@@ -586,8 +601,11 @@ public:
     std::string randomCardFault(std::mt19937& rng, const View&) override {
         const std::vector<std::string> vfs = {"VFSFileGet", "VFSFilePut", "VFSFileDelete", "VFSFileRename",
                                               "VFSDirCreate", "VFSFileOpen", "VFSFileGetDate"};
-        const std::vector<std::string> requests = {"2", "3", "5", "6", "7", "8"};
+        const std::vector<std::string> requests = {"2", "3", "4", "5", "6", "7", "8"};
         const std::string nth = " nth=" + std::to_string(1 + pick(rng, 3));
+        // On the companion route also the transfer database that will not go, once or for
+        // the whole HotSync (the companion adds to one it finds: stale records would show).
+        if (companion_ && pick(rng, 3) == 0) return "SmDeleteDb" + (pick(rng, 3) ? nth : std::string());
         return companion_ ? "SyncCallRemoteModule name=" + pickOf(rng, requests) + nth : pickOf(rng, vfs) + nth;
     }
     // The "<label>: Location - <folder>" lines name the card by its label (the one it was
@@ -613,7 +631,7 @@ private:
     std::string cardFolder(size_t i) const { return root + "\\dev\\card" + char('A' + i); }
     void prepare(const Order& order) override {
         const std::string ini = root + "\\dev\\device.ini";
-        std::string device = std::string("[Device]\r\n") + (companion_ ? "Companion=2\r\n" : "Companion=0\r\nVfs=1\r\n");
+        std::string device = std::string("[Device]\r\n") + (companion_ ? "Companion=2\r\nTransferAdds=1\r\n" : "Companion=0\r\nVfs=1\r\n");
         for (size_t s = 0; s < order.slots.size(); ++s)
             device += "[Volume" + std::to_string(s + 1) + "]\r\nPath=card" + char('A' + order.slots[s].first) + "\r\nLabel=" +
                       order.slots[s].second + "\r\n";

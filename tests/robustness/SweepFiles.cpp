@@ -52,8 +52,8 @@ bool isFolder(const std::string& path) {
 }
 
 void writeHostFile(const std::string& path, const std::string& contents) {
-    const size_t slash = path.find_last_of('\\');
-    if (slash != std::string::npos) makeFolders(path.substr(0, slash));
+    const std::vector<size_t> separators = separatorsOf(path);
+    if (!separators.empty()) makeFolders(path.substr(0, separators.back()));
     HANDLE h = CreateFileW(longHostPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
