@@ -182,7 +182,9 @@ std::string HandheldLocation::makeArchiveDirectory(const std::string& key) {
     if (root.back() != '\\') root += '\\';
     // The archive lies beside the PC root, so the location folders (root + key) never
     // contain it: ...\User1\Sync\ gives ...\User1\Archive\Sync\<key>.
-    const size_t k = root.size() >= 2 ? root.rfind('\\', root.size() - 2) : std::string::npos;
+    // By character: a folder name may end in a two-byte character whose second byte is "\".
+    const size_t k = root.size() >= 2 ? names::findLastSeparator(names::ansiCodePage(), root.substr(0, root.size() - 1), "\\")
+                                      : std::string::npos;
     if (k == std::string::npos) return std::string();
     std::string archive = root.substr(0, k) + "\\Archive";
     pcfile::createDirectory(archive);

@@ -165,7 +165,7 @@ bool MainMemoryLocation::copyToHandheld(const std::string& name, FileEntry& entr
 bool MainMemoryLocation::archiveOnHandheld(const std::string& name) {
     if (context_ == nullptr || !context_->archive) return true;
     const std::string path = pcPathOf(name);
-    const size_t slash = path.find_last_of('\\');
+    const size_t slash = names::findLastSeparator(names::ansiCodePage(), path, "\\");
     const std::string fileName = slash == std::string::npos ? path : path.substr(slash + 1);
     // A name the archive already holds (an earlier version, or another database with the
     // same file name) gets a number: the archive never replaces what it was given.

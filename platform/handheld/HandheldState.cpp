@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "card/Companion.h"
+#include "names/AnsiCodePage.h"
 #include "platform/handheld/CardListing.h"
 #include "platform/handheld/CardNames.h"
 #include "platform/handheld/HostFiles.h"
@@ -50,11 +51,14 @@ std::string storedFileName(size_t position, const std::string& name) {
     return out + ".db";
 }
 
-std::vector<std::string> split(const std::string& s, char sep) {
+// The parts of s between the separator characters; with a code page, by character (a second
+// byte that reads as the separator separates nothing).
+std::vector<std::string> split(const std::string& s, char sep, const names::CodePage& cp = names::asciiOnly()) {
     std::vector<std::string> parts;
+    const char separators[2] = {sep, '\0'};
     size_t pos = 0;
     for (;;) {
-        size_t next = s.find(sep, pos);
+        size_t next = names::findSeparator(cp, s, separators, pos);
         parts.push_back(s.substr(pos, next == std::string::npos ? std::string::npos : next - pos));
         if (next == std::string::npos) break;
         pos = next + 1;
@@ -667,7 +671,8 @@ int32_t HandheldState::companionProbe() {
 }
 
 int32_t HandheldState::companionRequest(uint16_t request, const std::string& text) {
-    std::vector<std::string> fields = split(text, '|');
+    // The conduit sends names in the ANSI code page: ポ ends in the byte of "|".
+    std::vector<std::string> fields = split(text, '|', names::ansiCodePage());
     if (request == 9) {
         if (fields.size() != 1 || !volumeOfCard(fields[0])) return STANDIN_COMPANION_BAD_REQUEST;
         return static_cast<int32_t>(ini_.getInt("Device", "SliceFigure", kDefaultSliceFigure));

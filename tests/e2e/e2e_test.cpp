@@ -541,7 +541,8 @@ TEST(HotSync, DeviceNamesAreFilesLikeAnyOther) {
 TEST(HotSyncCp932, TwoByteNamesStayApartAndWhole) {
     if (GetACP() != 932) GTEST_SKIP() << "needs code page 932 (LC_ALL=ja_JP.UTF-8)";
     const std::wstring a = L"\u30A2.txt", di = L"\u30C2.txt", i = L"\u30A3.txt", tsu = L"\u30C3.txt", o = L"\u30A9.txt",
-                       doh = L"\u30C9.txt", hyo = L"\u8868.txt", so = L"\u30BD\\", noh = L"\u80FD\\", yo = L"\u4E88.txt";
+                       doh = L"\u30C9.txt", hyo = L"\u8868.txt", so = L"\u30BD\\", noh = L"\u80FD\\", yo = L"\u4E88.txt",
+                       po = L"\u30DD.txt";  // 83 7C: the second byte reads as the companion's "|"
     for (const bool companion : {false, true}) {
         SCOPED_TRACE(companion ? "companion route" : "VFS route");
         Scenario s(companion ? "cp932-companion" : "cp932-vfs");
@@ -549,11 +550,11 @@ TEST(HotSyncCp932, TwoByteNamesStayApartAndWhole) {
                     "[Volume1]\nPath=card1\nLabel=MyCard\nCodePage=932\n");
         const std::string card = s.device() + "\\card1", pc = s.pc() + "\\MyCard";
         const int64_t t0 = Now() - 3600;
-        for (const std::wstring& name : {a, di, i, tsu, hyo, so + noh.substr(0, 1) + L".txt"}) WriteLong(card, name, "card " + std::to_string(name[0]), t0);
+        for (const std::wstring& name : {a, di, i, tsu, hyo, po, so + noh.substr(0, 1) + L".txt"}) WriteLong(card, name, "card " + std::to_string(name[0]), t0);
         HotSyncRun first = s.sync();
         EXPECT_EQ("Tarnwick", first.log.back().text) << first.dump();
         EXPECT_EQ(LongFilesBelow(card), LongFilesBelow(pc)) << first.dump();
-        EXPECT_EQ(7u, LongFilesBelow(pc).size()) << first.dump();
+        EXPECT_EQ(8u, LongFilesBelow(pc).size()) << first.dump();
 
         // The card deletes ヂ, the PC deletes ィ and makes ォ and ド (whose trail bytes are
         // "H" and "h"), 予 and 能\表.
@@ -562,7 +563,7 @@ TEST(HotSyncCp932, TwoByteNamesStayApartAndWhole) {
         for (const std::wstring& name : {o, doh, yo, noh + hyo}) WriteLong(pc, name, "pc", t0 + 200);
         HotSyncRun second = s.sync();
         EXPECT_EQ("Tarnwick", second.log.back().text) << second.dump();
-        std::vector<std::wstring> both = {a, tsu, o, doh, hyo, yo, so, so + noh.substr(0, 1) + L".txt", noh, noh + hyo};
+        std::vector<std::wstring> both = {a, tsu, o, doh, hyo, yo, po, so, so + noh.substr(0, 1) + L".txt", noh, noh + hyo};
         std::sort(both.begin(), both.end());
         EXPECT_EQ(both, LongFilesBelow(pc)) << second.dump();
         EXPECT_EQ(both, LongFilesBelow(card)) << second.dump();
