@@ -193,6 +193,9 @@ bool RemoteCardLocation::refreshEntry(const std::string& name) {
 }
 
 bool RemoteCardLocation::handheldFileAsListed(const std::string& name, const FileEntry& entry) {
+    // A new file needs no look: its upload is renamed onto no existing name, so a card file
+    // made since stays (and the companion answers an error for a name it does not have).
+    if (entry.handheldTime == 0) return true;
     auto it = entries_.find(name);
     if (it == entries_.end()) return true;
     const FileEntry listed = it->second;

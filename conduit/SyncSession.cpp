@@ -186,8 +186,8 @@ void RunSession(const SyncProperties& properties, Settings& settings, const Sess
         job->userName = user;
         job->archive = settings.archiveEnabled(job->userName);
         job->mainMemoryAction = ACTION_DO_NOTHING;
-        // HotSync's sync type is an action code; one this conduit does not know is kept as
-        // it is (the type holds every 32-bit value) and the engine treats it as synchronise.
+        // HotSync's sync type is an action code. Only 0 to 3 reach a session: OpenConduit
+        // ends every other type (4 and 5 included) at once, without a line.
         job->cardAction = static_cast<ActionCode>(properties.syncType);
         job->skipConduitDatabases = !settings.backupConduitDatabases(job->userName);
 

@@ -39,11 +39,12 @@ public:
     // itself on the handheld: such a PC file is never sent and never deleted, it stays on
     // the PC only (one log line says so).
     virtual bool reservedOnHandheld(const std::string& name) const;
-    // Right before the engine replaces or deletes name's card copy: true when it is still
-    // the one the listing saw (same time and size). A card file changed since is left as it
-    // is, so that the next HotSync decides with both versions known. A place that cannot
-    // tell answers true (the base does), and so does one whose check itself fails: the
-    // operation then meets the file as before.
+    // Right before the engine replaces or deletes name's card copy, or copies a PC file to
+    // a name the listing did not have on the card (entry.handheldTime 0): true when the card
+    // still holds what the listing saw (the same time and size, or nothing). A card file
+    // changed or made since is left as it is, so that the next HotSync decides with both
+    // versions known. A place that cannot tell answers true (the base does), and so does one
+    // whose check itself fails: the operation then meets the file as before.
     virtual bool handheldFileAsListed(const std::string& name, const FileEntry& entry);
 
     // Runs one synchronisation of this location; false when it was abandoned.

@@ -549,8 +549,9 @@ void HandheldLocation::handleEntry(const std::string& name, FileEntry& entry) {
 }
 
 bool HandheldLocation::handheldUnchanged(const std::string& name, const FileEntry& entry, const char* operation) {
-    // Only a card copy that exists can have changed under us; a new one replaces nothing.
-    if (entry.handheldTime == 0 || handheldFileAsListed(name, entry)) return true;
+    // A file listed as missing must still be missing: one the user saved there since
+    // would be replaced by a copy meant for no file.
+    if (handheldFileAsListed(name, entry)) return true;
     log(std::string("Could not carry ") + name + ": changed on Palm during this HotSync, not " + operation +
         "; the next HotSync compares both");
     return false;

@@ -582,6 +582,7 @@ TEST_F(Scenario, AFileChangedDuringTheHotSyncIsNeitherReplacedNorDeleted) {
         {"PC copy about to be deleted", "check", true, 0, true, false, false, false},
         {"PC copy about to replace the card's", "check", false, 0, false, false, false, true},
         {"card copy about to be deleted", "check", false, 0, false, true, false, false},
+        {"PC copy about to go where the card had none", "check", false, 0, true, false, false, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
