@@ -1369,6 +1369,8 @@ private:
             if (belowAFile(d.pc, d.name) || view(d.pc).count(lower(d.name) + "/")) d.remove = true;
             d.content = content();
             d.at = pick(rng_, r_->cancelRange);
+            // A PC file the order holds open cannot be saved by the user either.
+            if (d.pc && !o.pcLock.empty() && lower(d.name) == lower(o.pcLock)) d = Order::During();
         }
         return o;
     }
