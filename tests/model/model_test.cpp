@@ -534,6 +534,9 @@ private:
             duringDone_.cardBefore = fake_.has(d.name) ? fake_.content(d.name) : std::string("\x02");
             if (d.remove) where.remove(d.name);
             else where.write(d.name, d.content);
+            // A save the PC refused (a folder of that name is there by now) did not happen.
+            std::string saved;
+            if (d.pc && !d.remove && !(readWholeFile(pcPath, saved) && saved == d.content)) return;
             duringDone_.at = calls - 1;
             duringDone_.pc = d.pc, duringDone_.remove = d.remove, duringDone_.name = d.name, duringDone_.content = d.content;
         };
@@ -749,14 +752,16 @@ public:
         // A change the user made while the HotSync ran counts as made before it: the version
         // written must survive like any other, and the one it replaced or deleted was the
         // user's to destroy, though it may have crossed to the other side first.
-        std::set<std::string> alsoBefore;
+        // A version the user deleted while the HotSync ran was there when the HotSync looked,
+        // and may go from every side.
+        std::set<std::string> alsoBefore, userDestroyed;
         if (const Order::During* d = r_->changedDuring()) {
             View& v = d->pc ? pb[lower(cards_[0].folder)] : cb[0];
             const std::string key = lower(d->name);
             auto it = v.find(key);
             if (it != v.end()) alsoBefore.insert(it->second.content);
             if (!d->remove) v[key] = Item{it != v.end() ? it->second.spelled : d->name, d->content};
-            else if (it != v.end()) v.erase(it);
+            else if (it != v.end()) userDestroyed.insert(it->second.content);
         }
         const std::map<size_t, std::string> pairs = r_->pairs(log);
         const std::vector<std::string> labels = r_->labelsAfter(order);
@@ -854,7 +859,8 @@ public:
                 for (bool pc : {false, true})
                     for (const auto& i : pc ? pbk : cbi)
                         if (!isFolderName(i.first) && !st.everAlike.count({i.first, i.second.content}) &&
-                            !sidesAfter.count(i.second.content) && !archived.count(i.second.content))
+                            !sidesAfter.count(i.second.content) && !archived.count(i.second.content) &&
+                            !userDestroyed.count(i.second.content))
                             problem("changed version neither on a side nor in the archive: " + where[pc] + i.second.spelled + " (" +
                                     trim(i.second.content) + ")");
             // The guard: held deletions are not carried out before the user confirms them.
@@ -881,7 +887,7 @@ public:
             pairHeld.emplace_back(key, pairHolding);
             if (order.archive)
                 for (const auto& d : deleted)
-                    if (!kept.count(d.first) && !sidesAfter.count(d.first) && !archived.count(d.first))
+                    if (!kept.count(d.first) && !sidesAfter.count(d.first) && !archived.count(d.first) && !userDestroyed.count(d.first))
                         problem("deleted " + d.second + " (" + trim(d.first) + ") is not in the archive");
             // The names the route keeps to itself: a PC file of one stays on the PC, and only there.
             for (const auto& i : pbk)
@@ -895,7 +901,7 @@ public:
                         problem(std::string("no line: ") + kOutsideAnsiLine + kOutsideAnsi[w].shown);
         }
         for (const auto& k : kept)
-            if (!sidesAfter.count(k.first)) problem("lost from every side: " + trim(k.first) + " of " + k.second);
+            if (!sidesAfter.count(k.first) && !userDestroyed.count(k.first)) problem("lost from every side: " + trim(k.first) + " of " + k.second);
         for (size_t i = 0; i < n; ++i)
             for (const auto& item : ca[i])
                 if (r_->reserved(item.first) || outsideAnsi(item.first))
