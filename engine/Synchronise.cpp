@@ -416,8 +416,13 @@ void HandheldLocation::planDeletions() {
     holdPcDeletions_ = pcHold != Hold::None;
     holdHandheldDeletions_ = handheldHold != Hold::None;
     recordHeldDeletions(holdPcDeletions_, holdHandheldDeletions_);
-    if (holdPcDeletions_) reportHeldDeletions(pcHold, pc, share, true);
-    if (holdHandheldDeletions_) reportHeldDeletions(handheldHold, handheld, share, false);
+    // The line promises a hold that lasts until the user confirms it: only a hold the settings
+    // now keep may say so. One that could not be written holds this HotSync's deletions all
+    // the same (with every other), and the line about the settings file says why.
+    const std::string kept = store.heldDeletions(user, locationName_);
+    if (holdPcDeletions_ && kept.find("PC") != std::string::npos) reportHeldDeletions(pcHold, pc, share, true);
+    if (holdHandheldDeletions_ && kept.find("Palm") != std::string::npos)
+        reportHeldDeletions(handheldHold, handheld, share, false);
 }
 
 void HandheldLocation::recordHeldDeletions(bool pc, bool handheld) {
