@@ -754,14 +754,14 @@ public:
         // user's to destroy, though it may have crossed to the other side first.
         // A version the user deleted while the HotSync ran was there when the HotSync looked,
         // and may go from every side.
-        std::set<std::string> alsoBefore, userDestroyed;
+        std::set<std::string> alsoBefore, userDestroyed, userDeleted;  // contents; names
         if (const Order::During* d = r_->changedDuring()) {
             View& v = d->pc ? pb[lower(cards_[0].folder)] : cb[0];
             const std::string key = lower(d->name);
             auto it = v.find(key);
             if (it != v.end()) alsoBefore.insert(it->second.content);
             if (!d->remove) v[key] = Item{it != v.end() ? it->second.spelled : d->name, d->content};
-            else if (it != v.end()) userDestroyed.insert(it->second.content);
+            else if (it != v.end()) userDestroyed.insert(it->second.content), userDeleted.insert(key);
         }
         const std::map<size_t, std::string> pairs = r_->pairs(log);
         const std::vector<std::string> labels = r_->labelsAfter(order);
@@ -869,7 +869,7 @@ public:
                 const View& after = pc ? pak : cai;
                 if (expectHold[pc])
                     for (const std::string& h : held[pc])
-                        if (!after.count(h)) problem("held deletion carried out on " + where[pc] + h);
+                        if (!after.count(h) && !userDeleted.count(h)) problem("held deletion carried out on " + where[pc] + h);
                 const std::string line = std::string(" on ") + (pc ? "PC" : "Palm") + " (";
                 // The location's lines follow its "Location - " line, up to the next one.
                 bool logged = false;
