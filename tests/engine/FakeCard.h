@@ -152,7 +152,9 @@ public:
     bool copyToHandheld(const std::string& name, FileEntry& entry) override {
         card_.duringCall("copyToHandheld", name);
         std::string bytes;
-        if (card_.failCopyToHandheld.count(name) || !card_.hasFolderOf(name) || !readWholeFile(pcPathOf(name), bytes)) {
+        // A FAT card holds no file and folder of one name.
+        if (card_.failCopyToHandheld.count(name) || !card_.hasFolderOf(name) || card_.has(name + "/") ||
+            !readWholeFile(pcPathOf(name), bytes)) {
             log("Could not copy to Palm: " + name);
             return false;
         }
@@ -176,6 +178,7 @@ public:
 
     bool handheldFileAsListed(const std::string& name, const FileEntry& entry) override {
         card_.duringCall("check", name);
+        if (card_.has(name + "/")) return false;  // a folder took the name since
         auto it = card_.objects.find(name);
         return it == card_.objects.end() ||
                (it->second.time == entry.handheldTime && it->second.content.size() == entry.size);
@@ -210,7 +213,7 @@ public:
     }
 
     bool createHandheldDirectory(const std::string& name, FileEntry& entry) override {
-        if (!card_.hasFolderOf(name)) {
+        if (!card_.hasFolderOf(name) || card_.has(name.substr(0, name.size() - 1))) {
             log("Could not create Palm directory: " + name);
             return false;
         }
