@@ -1,10 +1,13 @@
 // What any Win32 program pays under this machine's Windows layer for the two things a
 // HotSync must do at the least: walk a tree (names, times, sizes) and copy one (create,
 // write and close every file, no staging, no checks). The bench times it beside the
-// conduit so that its figures can be read against the platform's own floor.
+// conduit so that its figures can be read against the platform's own floor. The safe copy
+// writes each file under a temporary name beside its place and renames it there: the least
+// a copy pays that never leaves a torn file under the real name.
 //
-//   floor walk DIR        prints the number of entries found
-//   floor copy FROM TO    copies the tree FROM into TO (TO is created)
+//   floor walk DIR            prints the number of entries found
+//   floor copy FROM TO        copies the tree FROM into TO (TO is created)
+//   floor safecopy FROM TO    the same, each file written under a temporary name first
 #include <windows.h>
 
 #include <cstdio>
@@ -51,7 +54,14 @@ bool copyFile(const std::string& from, const std::string& to, std::vector<char>&
     return ok;
 }
 
-int copy(const std::string& fromRoot, const std::string& toRoot) {
+// Copies one file under a temporary name beside the target, then renames it into place.
+bool safeCopyFile(const std::string& from, const std::string& to, std::vector<char>& buffer) {
+    const std::string staged = to + ".floor-tmp";
+    if (!copyFile(from, staged, buffer)) return false;
+    return MoveFileExA(staged.c_str(), to.c_str(), 0) != FALSE;
+}
+
+int copy(const std::string& fromRoot, const std::string& toRoot, bool safe) {
     std::vector<char> buffer(1 << 16);
     unsigned long files = 0;
     std::deque<std::string> folders{""};
@@ -69,7 +79,7 @@ int copy(const std::string& fromRoot, const std::string& toRoot) {
                 if (!CreateDirectoryA((toRoot + name).c_str(), nullptr)) return 1;
                 folders.push_back(name);
             } else {
-                if (!copyFile(fromRoot + name, toRoot + name, buffer)) return 1;
+                if (!(safe ? safeCopyFile : copyFile)(fromRoot + name, toRoot + name, buffer)) return 1;
                 ++files;
             }
         } while (FindNextFileA(find, &data));
@@ -83,7 +93,8 @@ int copy(const std::string& fromRoot, const std::string& toRoot) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "walk") == 0) return walk(argv[2]);
-    if (argc == 4 && std::strcmp(argv[1], "copy") == 0) return copy(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: floor walk DIR | floor copy FROM TO\n");
+    if (argc == 4 && std::strcmp(argv[1], "copy") == 0) return copy(argv[2], argv[3], false);
+    if (argc == 4 && std::strcmp(argv[1], "safecopy") == 0) return copy(argv[2], argv[3], true);
+    std::fprintf(stderr, "usage: floor walk DIR | floor copy FROM TO | floor safecopy FROM TO\n");
     return 2;
 }

@@ -118,16 +118,40 @@ class Verdicts(unittest.TestCase):
         table = self.run.table(self.rows())
         line = next(l for l in table.splitlines() if "first | Tarnwick VFS" in l)
         cells = [c.strip() for c in line.strip("|").split("|")]
-        self.assertEqual("0.30", cells[5])  # 3.0 s against unison's 10.0 s
-        self.assertEqual("1.50", cells[6])  # against cp's 2.0 s
-        self.assertEqual("2.00", cells[7])  # against the Win32 floor's 1.5 s
-        self.assertEqual("67", cells[9])    # 200 MB in 3 s
+        self.assertEqual("0.30", cells[6])  # 3.0 s against unison's 10.0 s
+        self.assertEqual("1.50", cells[7])  # against cp's 2.0 s
+        self.assertEqual("2.00", cells[8])  # against the Win32 floor's 1.5 s
+        self.assertEqual("67", cells[12])   # 200 MB in 3 s
         floor = next(l for l in table.splitlines() if "Win32 copy (floor)" in l)
-        self.assertEqual("", [c.strip() for c in floor.strip("|").split("|")][7])
+        self.assertEqual("", [c.strip() for c in floor.strip("|").split("|")][8])
         # No floor measured for the no-change run: no ratio rather than a made-up one.
         line = next(l for l in table.splitlines() if "no change | Tarnwick VFS" in l)
-        self.assertEqual("", [c.strip() for c in line.strip("|").split("|")][7])
-        self.assertIn("2.00 × the Win32 floor", self.run.targets(self.rows()))
+        self.assertEqual("", [c.strip() for c in line.strip("|").split("|")][8])
+
+    def test_rounds_give_the_median_of_ratios_taken_within_a_round(self):
+        # Round by round the conduit takes 1.2 × the floor, while both move by a third: the
+        # ratio is read on the rounds, not on two medians taken apart.
+        got = {}
+        for op, tool, times in (("first", "Win32 copy (floor)", [1.0, 1.5, 2.0, 1.2, 1.8]),
+                                ("first", "Win32 safe copy (floor)", [2.0, 3.0, 4.0, 2.4, 3.6]),
+                                ("first", "Tarnwick VFS", [1.2, 1.8, 2.4, 1.44, 2.16]),
+                                ("no change", "Win32 walk of both trees (floor)", [0.4, 0.4, 0.4, 0.4, 0.4]),
+                                ("no change", "Tarnwick VFS", [0.5, 0.9, 0.5, 0.5, 0.7])):
+            got[(op, tool)] = self.run.Samples()
+            for t in times:
+                got[(op, tool)].add(t)
+        rows = self.run.rows_of(10000, 200e6, got)
+        first = next(r for r in rows if r.op == "first" and r.tool == "Tarnwick VFS")
+        self.assertAlmostEqual(1.2, min(first.ratios))
+        self.assertAlmostEqual(1.2, max(first.ratios))
+        self.assertAlmostEqual(0.6, self.run.statistics.median(first.safe_ratios))
+        line = next(l for l in self.run.table(rows).splitlines() if "first | Tarnwick VFS" in l)
+        cells = [c.strip() for c in line.strip("|").split("|")]
+        self.assertEqual(["1.80", "67%", "1.20", "1.20–1.20", "0.60"], [cells[4], cells[5], cells[8], cells[9], cells[10]])
+        text = self.run.targets(rows)
+        self.assertIn("10000 files, first, Tarnwick VFS, at most 1.25 × the Win32 floor: met", text)
+        # 1.25 to 2.25 × the walk: a range of 80 % of the median cannot be read either way.
+        self.assertIn("10000 files, no change, Tarnwick VFS, at most 1.25 × the Win32 floor: not read", text)
 
 
 if __name__ == "__main__":
