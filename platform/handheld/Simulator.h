@@ -2,6 +2,8 @@
 // SimCall, which serialises the calls (the conduit calls from its worker thread, tests and
 // the host from theirs), applies injected failures and writes the call trace.
 #pragma once
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -35,6 +37,10 @@ public:
     size_t traceCount() const { return trace_.size(); }
     const char* traceLine(size_t index) const;
     void clearTrace() { trace_.clear(); }
+    // Time spent inside stand-in calls since the process started, so that a benchmark can
+    // show what the stand-ins cost apart from the conduit.
+    void addCallTime(std::chrono::steady_clock::duration spent) { callNanoseconds_ += std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count(); }
+    double callSeconds() const { return callNanoseconds_.load() / 1e9; }
 
 private:
     Simulator() = default;
@@ -46,6 +52,7 @@ private:
     std::vector<std::string> trace_;
     FILE* traceFile_ = nullptr;
     bool keepTrace_ = true;
+    std::atomic<long long> callNanoseconds_{0};
 };
 
 // One stand-in call from entry to result: holds the simulator's lock, checks the fault plan
@@ -53,7 +60,7 @@ private:
 class SimCall {
 public:
     SimCall(const char* call, const std::string& nameArgument, std::string arguments);
-    ~SimCall() = default;
+    ~SimCall() { Simulator::instance().addCallTime(std::chrono::steady_clock::now() - start_); }
     SimCall(const SimCall&) = delete;
     SimCall& operator=(const SimCall&) = delete;
 
@@ -68,6 +75,8 @@ public:
 
 private:
     std::lock_guard<std::recursive_mutex> hold_;
+    // Taken once the lock is held: a wait for another thread's call is not this call's cost.
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::string call_;
     std::string arguments_;
     FaultHit hit_;

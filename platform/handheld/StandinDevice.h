@@ -74,6 +74,9 @@ void STANDIN_DEVICE_API StandinTraceSetFile(const char* path);
 // peak working set it reports for benchmarks is not the trace's.
 void STANDIN_DEVICE_API StandinTraceKeep(int on);
 size_t STANDIN_DEVICE_API StandinTraceCount(void);
+// Seconds spent inside the stand-in calls (the simulated handheld's work, its faults and
+// its trace) since the process started.
+double STANDIN_DEVICE_API StandinCallSeconds(void);
 const char* STANDIN_DEVICE_API StandinTraceLine(size_t index);
 void STANDIN_DEVICE_API StandinTraceClear(void);
 

@@ -247,6 +247,7 @@ void STANDIN_DEVICE_API StandinTraceKeep(int on) {
     std::lock_guard<std::recursive_mutex> hold(sim().lock());
     sim().keepTrace(on != 0);
 }
+double STANDIN_DEVICE_API StandinCallSeconds(void) { return sim().callSeconds(); }
 size_t STANDIN_DEVICE_API StandinTraceCount(void) {
     std::lock_guard<std::recursive_mutex> hold(sim().lock());
     return sim().traceCount();
