@@ -33,6 +33,8 @@ public:
 
     void setTraceFile(const char* path);
     void keepTrace(bool on) { keepTrace_ = on; }
+    // True when a trace line would go anywhere (kept in memory or written to a file).
+    bool tracing() const { return keepTrace_ || traceFile_ != nullptr; }
     void trace(const std::string& line);
     size_t traceCount() const { return trace_.size(); }
     const char* traceLine(size_t index) const;
