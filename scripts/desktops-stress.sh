@@ -31,7 +31,6 @@ export TARNWICK_WINEPREFIX=$root/build/wineprefix-desktops-$mode
 . "$root/scripts/wine-env.sh" "$mode"
 "$root/scripts/wine-up.sh" "$mode" || exit 1
 rm -rf "$out"; mkdir -p "$out"
-winpath() { tw_winpath "$1"; }
 
 # One slot's folders: a device of two card volumes and a copy of the conduit, whose settings
 # file beside it is then the slot's own.
@@ -60,24 +59,24 @@ xvfb-run -a bash -c "$(declare -f neighbour); bin='$bin' out='$out' WINE='$WINE'
 neighbour_pid=$!
 sleep 1  # the neighbour comes first on the desktop, as in the sightings
 
-# Rounds of three on the second display. Each HotSync's line in times: slot, cancel moment,
-# exit status, seconds.
+# Rounds of three on the second display. Each HotSync's line in times: round, slot, cancel
+# moment (ms), exit status, milliseconds.
 rounds() {
   cd "$bin" || return 1
   local deadline=$(( $(date +%s) + seconds )) round=0 failed=0 s ms
   while [ "$(date +%s)" -lt "$deadline" ]; do
     round=$((round + 1))
-    local pids=() starts=() names=() cancels=()
+    local pids=() starts=() cancels=()
     for s in 0 1 2; do
       prepare "$out/slot$s"
       ms=$((RANDOM % 51))
-      "${tw_native[@]}" $WINE ./hotsync.exe sync --device "$(winpath "$out/slot$s/device")" --user Stress \
-        --pc "$(winpath "$out/slot$s/pc")" --conduit "$(winpath "$out/slot$s/conduit/Tarnwick.dll")" \
-        --log "$(winpath "$out/slot$s/hotsync.log")" --cancel-after $ms >"$out/slot$s/hotsync.out" 2>&1 &
+      "${tw_native[@]}" $WINE ./hotsync.exe sync --device "$(tw_winpath "$out/slot$s/device")" --user Stress \
+        --pc "$(tw_winpath "$out/slot$s/pc")" --conduit "$(tw_winpath "$out/slot$s/conduit/Tarnwick.dll")" \
+        --log "$(tw_winpath "$out/slot$s/hotsync.log")" --cancel-after $ms >"$out/slot$s/hotsync.out" 2>&1 &
       pids+=($!) starts+=($(date +%s%N)) cancels+=($ms)
     done
     for s in 0 1 2; do
-      local pid=${pids[$s]} rc=0 waited=0
+      local pid=${pids[$s]} rc
       while kill -0 "$pid" 2>/dev/null && [ $(( ($(date +%s%N) - starts[s]) / 1000000000 )) -lt "$bound" ]; do sleep 0.1; done
       if kill -0 "$pid" 2>/dev/null; then
         echo "round $round slot $s cancel ${cancels[$s]} ms: still running after $bound s; stacks in stacks-$round-$s.txt" | tee -a "$out/hung"
@@ -93,7 +92,7 @@ rounds() {
   done
   return $failed
 }
-xvfb-run -a bash -c "$(declare -f rounds prepare winpath tw_winpath); bin='$bin' out='$out' WINE='$WINE' \
+xvfb-run -a bash -c "$(declare -f rounds prepare tw_winpath); bin='$bin' out='$out' WINE='$WINE' \
   seconds=$seconds bound=$bound; tw_native=(${tw_native[*]}); rounds"
 status=$?
 touch "$out/stop"

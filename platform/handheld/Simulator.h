@@ -41,7 +41,9 @@ public:
     void clearTrace() { trace_.clear(); }
     // Time spent inside stand-in calls since the process started, so that a benchmark can
     // show what the stand-ins cost apart from the conduit.
-    void addCallTime(std::chrono::steady_clock::duration spent) { callNanoseconds_ += std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count(); }
+    void addCallTime(std::chrono::steady_clock::duration spent) {
+        callNanoseconds_ += std::chrono::duration_cast<std::chrono::nanoseconds>(spent).count();
+    }
     double callSeconds() const { return callNanoseconds_.load() / 1e9; }
 
 private:

@@ -870,10 +870,12 @@ public:
                 // A held file may be renamed aside on its side (a folder of the other side
                 // takes its name): its version stays there, and that is no deletion.
                 if (expectHold[pc])
-                    for (const std::string& h : held[pc])
+                    for (const std::string& h : held[pc]) {
+                        const std::string& version = (pc ? pbk : cbi).at(h).content;
                         if (!after.count(h) && !userDeleted.count(h) &&
-                            std::none_of(after.begin(), after.end(), [&](const View::value_type& a) { return a.second.content == (pc ? pbk : cbi).at(h).content; }))
+                            std::none_of(after.begin(), after.end(), [&](const View::value_type& a) { return a.second.content == version; }))
                             problem("held deletion carried out on " + where[pc] + h);
+                    }
                 const std::string line = std::string(" on ") + (pc ? "PC" : "Palm") + " (";
                 // The location's lines follow its "Location - " line, up to the next one.
                 bool logged = false;
